@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <streambuf>
+#include <string>
+
+// Where the grid reader takes its bytes from: a caller's stream or a named file.
+class TByteSource {
+public:
+    virtual ~TByteSource() = default;
+    // Reads up to `max` bytes (at least 1) into `destination`; 0 only at the end of the input.
+    virtual size_t Read(char* destination, size_t max) = 0;
+    // The next byte without consuming it, or -1 at the end. Used only when StopsAfterGrid().
+    virtual int Peek() = 0;
+    // True when nothing after the grid's last value may be consumed (a caller's stream stays
+    // positioned just after it); false lets the reader take large blocks.
+    virtual bool StopsAfterGrid() const = 0;
+};
+
+// A caller's stream buffer, read no further than the grid reaches.
+class TStreamSource : public TByteSource {
+public:
+    explicit TStreamSource(std::streambuf* buffer) : MbrPtrBuffer(buffer) {}
+    size_t Read(char* destination, size_t max) override;
+    int Peek() override;
+    bool StopsAfterGrid() const override { return true; }
+    bool ReachedEnd() const { return MbrBlnEnd; }
+
+private:
+    std::streambuf* MbrPtrBuffer;
+    bool MbrBlnEnd = false;
+};
+
+// A named file opened for reading. A name that cannot be opened, or names a directory, throws
+// "Unable to open file " and the name; a failed read throws "Unable to read file " and the name.
+class TFileSource : public TByteSource {
+public:
+    explicit TFileSource(const std::string& name);
+    ~TFileSource() override;
+    TFileSource(const TFileSource&) = delete;
+    TFileSource& operator=(const TFileSource&) = delete;
+
+    size_t Read(char* destination, size_t max) override;
+    int Peek() override { return -1; }
+    bool StopsAfterGrid() const override { return false; }
+
+private:
+    std::string MbrStgName;
+    int MbrIntDescriptor = -1;
+};

@@ -1,0 +1,192 @@
+#include "files/TGridTextReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+const char* const kUnexpectedEndOfFile = "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
+
+namespace {
+
+// Large enough that a read costs little per byte; also the longest token the reader accepts.
+constexpr size_t kBufferSize = size_t(1) << 20;
+// A header never needs a longer token; longer ones are consumed and judged unparsable.
+constexpr size_t kHeaderTokenLimit = 256;
+// A grid without rows or without columns holds no values that would bound the other dimension,
+// so that dimension is limited here instead.
+constexpr long kMaxExtentWithoutCells = 1000000;
+constexpr long kHeaderTokens = 12;
+
+std::string Excerpt(const char* begin, const char* end)
+{
+    std::string text;
+    for (const char* p = begin; p != end && text.size() < 24; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        text += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
+    }
+    if (end - begin > 24) text += "...";
+    return text;
+}
+
+}  // namespace
+
+TGridTextReader::TGridTextReader(TByteSource& source)
+    : MbrRefSource(source), MbrBlnExact(source.StopsAfterGrid()), MbrPtrBuffer(new char[kBufferSize + 1])
+{
+    MbrPtrCur = MbrPtrEnd = MbrPtrBuffer.get();
+    *MbrPtrEnd = ' ';
+}
+
+bool TGridTextReader::Refill(long tokensLeft, bool inToken)
+{
+    char* buffer = MbrPtrBuffer.get();
+    const size_t kept = static_cast<size_t>(MbrPtrEnd - MbrPtrCur);
+    if (kept > 0 && MbrPtrCur != buffer) std::memmove(buffer, MbrPtrCur, kept);
+    MbrPtrCur = buffer;
+    MbrPtrEnd = buffer + kept;
+    size_t room = kBufferSize - kept;
+    if (room == 0) return false;
+
+    if (MbrBlnExact) {
+        // The tokens still to come take at least one byte each and a separator between two, so
+        // reading no more than that never goes past the end of the grid's last value.
+        const long budget = inToken ? 2 * tokensLeft - 2 : 2 * tokensLeft - 1;
+        if (budget <= 0) {
+            // Inside the last token: take one byte at a time, and leave the byte that ends it.
+            const int next = MbrRefSource.Peek();
+            if (next < 0 || IsSpace(static_cast<char>(next))) return false;
+            room = 1;
+        } else {
+            room = std::min(room, static_cast<size_t>(budget));
+        }
+    }
+    const size_t got = MbrRefSource.Read(MbrPtrEnd, room);
+    MbrPtrEnd += got;
+    *MbrPtrEnd = ' ';
+    return got > 0;
+}
+
+bool TGridTextReader::SkipSpaceRefilling(long tokensLeft)
+{
+    for (;;) {
+        MbrPtrCur = MbrPtrEnd;  // all blanks: nothing to keep
+        if (!Refill(tokensLeft, false)) return false;
+        while (MbrPtrCur < MbrPtrEnd && IsSpace(*MbrPtrCur)) ++MbrPtrCur;
+        if (MbrPtrCur < MbrPtrEnd) return true;
+    }
+}
+
+bool TGridTextReader::ScanTokenRefilling(long tokensLeft, const char*& tokenEnd)
+{
+    while (tokenEnd == MbrPtrEnd) {
+        const size_t scanned = static_cast<size_t>(tokenEnd - MbrPtrCur);
+        if (!Refill(tokensLeft, true)) {
+            tokenEnd = MbrPtrCur + scanned;
+            return scanned < kBufferSize;
+        }
+        const char* p = MbrPtrCur + scanned;
+        while (!IsSpace(*p)) ++p;
+        tokenEnd = p;
+    }
+    return true;
+}
+
+bool TGridTextReader::NextHeaderToken(std::string& token, bool& overlong, long tokensLeft)
+{
+    if (!SkipSpace(tokensLeft)) return false;
+    const char* tokenEnd;
+    overlong = !ScanToken(tokensLeft, tokenEnd);
+    if (!overlong) overlong = static_cast<size_t>(tokenEnd - MbrPtrCur) > kHeaderTokenLimit;
+    token.assign(MbrPtrCur, std::min(tokenEnd, MbrPtrCur + kHeaderTokenLimit));
+    MbrPtrCur = tokenEnd;
+    if (overlong) {
+        // Drop the rest of an over-long token so that the next token starts after it.
+        while (tokenEnd == MbrPtrEnd) {
+            MbrPtrCur = MbrPtrEnd;
+            if (!Refill(tokensLeft, true)) break;
+            ScanToken(tokensLeft, tokenEnd);
+            MbrPtrCur = tokenEnd;
+        }
+    }
+    return true;
+}
+
+TGridHeader TGridTextReader::ReadHeader()
+{
+    struct TEntry {
+        const char* Tag;
+        const char* Message;
+    };
+    static const TEntry kEntries[] = {
+        {"ncols", "File format error: expected to find ncols tag"},
+        {"nrows", "File format error: expectd to find nrows tag"},
+        {"xllcorner", "File format error: expected to find xllcorner tag"},
+        {"yllcorner", "File format error: expected to find yllcorner tag"},
+        {"cellsize", "File format error: expected to find cellsize tag"},
+    };
+
+    TGridHeader header;
+    long tokensLeft = kHeaderTokens;
+    // Once a value fails to parse, no further token is delivered and the tag last read stays:
+    // the next tag comparison then fails, which names the entry after the unparsable value.
+    bool failed = false;
+    std::string tag;
+    std::string text;
+    bool overlong = false;
+    auto readToken = [&](std::string& into) {
+        if (failed) return false;
+        std::string token;
+        if (!NextHeaderToken(token, overlong, tokensLeft)) {
+            failed = true;
+            return false;
+        }
+        --tokensLeft;
+        into = std::move(token);
+        return true;
+    };
+
+    for (int entry = 0; entry < 5; ++entry) {
+        readToken(tag);
+        const bool haveValue = readToken(text) && !overlong;
+        const char* b = text.data();
+        const char* e = b + text.size();
+        if (entry < 2) {
+            long& dimension = entry == 0 ? header.Columns : header.Rows;
+            if (!haveValue || TNumberText::ParseLong(b, e, dimension) != TNumberText::TParse::Ok) failed = true;
+        } else {
+            double& value = entry == 2 ? header.XllCorner : entry == 3 ? header.YllCorner : header.CellSize;
+            if (!haveValue || TNumberText::ParseDouble(b, e, value) != TNumberText::TParse::Ok) failed = true;
+        }
+        if (tag != kEntries[entry].Tag) throw kEntries[entry].Message;
+        if (entry < 2 && !failed && (entry == 0 ? header.Columns : header.Rows) < 0)
+            throw entry == 0 ? "File format error: ncols must not be negative"
+                             : "File format error: nrows must not be negative";
+    }
+
+    readToken(tag);
+    if (tag != "NODATA_value" && tag != "nodata_value") throw "File format error: expected to find NODATA_value tag";
+    if (!readToken(text)) throw kUnexpectedEndOfFile;
+    if (overlong || TNumberText::ParseDouble(text.data(), text.data() + text.size(), header.NoData) !=
+                        TNumberText::TParse::Ok)
+        throw "File format error: NODATA_value is not a number";
+
+    if ((header.Columns == 0 || header.Rows == 0) &&
+        std::max(header.Columns, header.Rows) > kMaxExtentWithoutCells)
+        throw "File format error: a grid without rows or columns may not exceed 1000000 of the other";
+    return header;
+}
+
+long TGridTextReader::CellTokensLeft(const TGridHeader& header, long row, long column) const
+{
+    // A lower bound is enough; kept small so that doubling it cannot overflow.
+    const long inRow = header.Columns - column;
+    const long more = row + 1 < header.Rows ? header.Columns : 0;
+    return std::min(inRow + std::min(more, long(1) << 30), long(1) << 30);
+}
+
+void TGridTextReader::BadCell(const char* begin, const char* end, long row, long column,
+                              TNumberText::TParse result) const
+{
+    const char* what = result == TNumberText::TParse::TooLarge ? " is too large for a number" : " is not a number";
+    throw std::string("File format error: value \"") + Excerpt(begin, end) + "\" at row " + std::to_string(row + 1) +
+        ", column " + std::to_string(column + 1) + what;
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "files/TByteSource.h"
+#include "files/TNumberText.h"
+
+#include <memory>
+#include <string>
+
+// The six header entries of an ESRI ASCII grid.
+struct TGridHeader {
+    long Columns = 0;
+    long Rows = 0;
+    double XllCorner = 0;
+    double YllCorner = 0;
+    double CellSize = 0;
+    double NoData = -9999;
+};
+
+// Blank, tab, line feed, vertical tab, form feed and carriage return, as the "C" locale has it.
+struct TGridSpaceTable {
+    bool Values[256] = {};
+    constexpr TGridSpaceTable()
+    {
+        Values[static_cast<unsigned char>(' ')] = Values[static_cast<unsigned char>('\t')] = true;
+        Values[static_cast<unsigned char>('\n')] = Values[static_cast<unsigned char>('\v')] = true;
+        Values[static_cast<unsigned char>('\f')] = Values[static_cast<unsigned char>('\r')] = true;
+    }
+};
+inline constexpr TGridSpaceTable kGridSpace{};
+
+// Parses ESRI ASCII grid text from a byte source in large blocks: the header, then the values,
+// which are handed to a sink as they arrive, so that memory follows the data actually present
+// rather than the dimensions the header claims.
+class TGridTextReader {
+public:
+    explicit TGridTextReader(TByteSource& source);
+    TGridTextReader(const TGridTextReader&) = delete;
+    TGridTextReader& operator=(const TGridTextReader&) = delete;
+
+    // Reads and checks the six header entries; throws the reader's header messages.
+    TGridHeader ReadHeader();
+
+    // Reads header.Rows x header.Columns values, row by row from the north, and hands each to
+    // the sink: sink.BeginRow(row), sink.Value(column, value) per value, sink.EndRow(row).
+    // Throws "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile" when the values
+    // run out, and a "File format error: " message naming the cell for a token that is not a
+    // finite decimal number.
+    template <class TSink>
+    void ReadCells(const TGridHeader& header, TSink& sink);
+
+private:
+    static bool IsSpace(char c) { return kGridSpace.Values[static_cast<unsigned char>(c)]; }
+
+    // Moves the unread bytes [MbrPtrCur, MbrPtrEnd) to the front of the buffer and reads more.
+    // `tokensLeft` is a lower bound on the tokens still to come, which keeps a stream source
+    // from being read past the grid; `inToken` says that MbrPtrCur starts a token not yet ended.
+    // Returns false when no byte was added: the input ended, or the token ends here.
+    bool Refill(long tokensLeft, bool inToken);
+    // Skips whitespace; false at the end of the input.
+    bool SkipSpace(long tokensLeft)
+    {
+        while (MbrPtrCur < MbrPtrEnd && IsSpace(*MbrPtrCur)) ++MbrPtrCur;
+        return MbrPtrCur < MbrPtrEnd || SkipSpaceRefilling(tokensLeft);
+    }
+    bool SkipSpaceRefilling(long tokensLeft);
+    // Finds the end of the token at MbrPtrCur, reading more as needed; false when the token is
+    // longer than the buffer holds. The byte after the data is always a blank, which ends the scan.
+    bool ScanToken(long tokensLeft, const char*& tokenEnd)
+    {
+        const char* p = MbrPtrCur;
+        while (!IsSpace(*p)) ++p;
+        tokenEnd = p;
+        return p < MbrPtrEnd || ScanTokenRefilling(tokensLeft, tokenEnd);
+    }
+    bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
+    // The next whitespace-separated token of the header; false at the end of the input.
+    // A token longer than the buffer is consumed whole and marked `overlong`.
+    bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);
+    [[noreturn]] void BadCell(const char* begin, const char* end, long row, long column,
+                              TNumberText::TParse result) const;
+    long CellTokensLeft(const TGridHeader& header, long row, long column) const;
+
+    TByteSource& MbrRefSource;
+    const bool MbrBlnExact;
+    std::unique_ptr<char[]> MbrPtrBuffer;
+    const char* MbrPtrCur;
+    char* MbrPtrEnd;
+};
+
+extern const char* const kUnexpectedEndOfFile;
+
+template <class TSink>
+void TGridTextReader::ReadCells(const TGridHeader& header, TSink& sink)
+{
+    for (long row = 0; row < header.Rows; ++row) {
+        sink.BeginRow(row);
+        for (long column = 0; column < header.Columns; ++column) {
+            const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
+            if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
+            const char* tokenEnd;
+            if (!ScanToken(tokensLeft, tokenEnd))
+                BadCell(MbrPtrCur, tokenEnd, row, column, TNumberText::TParse::Invalid);
+            double value;
+            const TNumberText::TParse result = TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
+            if (result != TNumberText::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
+            MbrPtrCur = tokenEnd;
+            sink.Value(column, value);
+        }
+        sink.EndRow(row);
+    }
+}

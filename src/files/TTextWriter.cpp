@@ -1,0 +1,111 @@
+#include "files/TTextWriter.h"
+
+#include "files/TFileSink.h"
+#include "grid/TAxis.h"
+#include "grid/TMap.h"
+
+#include <cstring>
+#include <locale>
+
+namespace {
+constexpr size_t kBufferSize = size_t(1) << 20;
+}
+
+TTextWriter::TTextWriter(std::ostream& stream) : MbrPtrStream(&stream), MbrPtrBuffer(new char[kBufferSize])
+{
+    MbrPtrCur = MbrPtrBuffer.get();
+    MbrPtrLimit = MbrPtrCur + kBufferSize;
+
+    // The buffer formats exactly as the stream would when only precision and notation differ
+    // from a new stream's settings; anything else goes through the stream itself.
+    const std::ios_base::fmtflags flags = stream.flags();
+    const std::ios_base::fmtflags floatField = flags & std::ios_base::floatfield;
+    const std::streamsize precision = stream.precision();
+    MbrBlnFast = (flags & (std::ios_base::showpoint | std::ios_base::showpos | std::ios_base::uppercase)) == 0 &&
+        floatField != (std::ios_base::fixed | std::ios_base::scientific) && precision >= 0 &&
+        precision <= TNumberText::kMaxPrecision && stream.getloc() == std::locale::classic();
+    if (floatField == std::ios_base::fixed) MbrEnmStyle = TNumberText::TStyle::Fixed;
+    if (floatField == std::ios_base::scientific) MbrEnmStyle = TNumberText::TStyle::Scientific;
+    MbrIntPrecision = static_cast<int>(precision);
+    stream.width(0);
+}
+
+TTextWriter::TTextWriter(TFileSink& file) : MbrPtrFile(&file), MbrPtrBuffer(new char[kBufferSize])
+{
+    MbrPtrCur = MbrPtrBuffer.get();
+    MbrPtrLimit = MbrPtrCur + kBufferSize;
+}
+
+TTextWriter::~TTextWriter()
+{
+    try {
+        Drain();
+    } catch (...) {
+        // Reported by Flush for callers that complete; an abandoned write needs no report.
+    }
+}
+
+void TTextWriter::Drain()
+{
+    const size_t size = static_cast<size_t>(MbrPtrCur - MbrPtrBuffer.get());
+    MbrPtrCur = MbrPtrBuffer.get();
+    if (size == 0) return;
+    if (MbrPtrFile)
+        MbrPtrFile->Write(MbrPtrBuffer.get(), size);
+    else
+        MbrPtrStream->write(MbrPtrBuffer.get(), static_cast<std::streamsize>(size));
+}
+
+void TTextWriter::Flush()
+{
+    Drain();
+    if (MbrPtrStream) MbrPtrStream->flush();
+}
+
+void TTextWriter::Put(const char* text)
+{
+    for (; *text; ++text) Put(*text);
+}
+
+void TTextWriter::PutLong(long value)
+{
+    if (MbrPtrCur > MbrPtrLimit - 32) Drain();
+    MbrPtrCur = TNumberText::FormatLong(MbrPtrCur, value);
+}
+
+void TTextWriter::PutThroughStream(double value)
+{
+    Drain();
+    *MbrPtrStream << value;
+}
+
+void TTextWriter::PutGeneral(double value, int precision, int width)
+{
+    char text[TNumberText::kMaxDoubleText];
+    const char* end = TNumberText::FormatDouble(text, value, TNumberText::TStyle::General, precision);
+    for (ptrdiff_t pad = width - (end - text); pad > 0; --pad) Put(' ');
+    for (const char* p = text; p != end; ++p) Put(*p);
+}
+
+void TTextWriter::PutRow(const double* values, size_t count, char separator)
+{
+    for (size_t i = 0; i < count; ++i) {
+        PutValue(values[i]);
+        Put(separator);
+    }
+    Put('\n');
+}
+
+void WriteValueRows(TTextWriter& writer, TMap* map, char separator, bool northFirst)
+{
+    const long rows = map->GetYDim();
+    bool reverse = false;
+    if (northFirst && rows > 1) {
+        TAxis* edges = map->GetYAxisInterval();
+        reverse = edges && edges->GetOrdinate(0, 'Y') < edges->GetOrdinate(edges->GetSize() - 1, 'Y');
+    }
+    for (long i = 0; i < rows; ++i) {
+        const std::vector<double>& row = map->GetRowRef(reverse ? rows - 1 - i : i);
+        writer.PutRow(row.data(), row.size(), separator);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "files/TNumberText.h"
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+#include <string>
+
+class TFileSink;
+class TMap;
+
+// Buffered text output for the grid, flat and CSV writers: a caller's stream or a named file.
+// Numbers written with PutValue follow the stream's formatting (precision, fixed or scientific
+// notation), formatted in the buffer when the stream's settings allow it and through the stream
+// itself when they do not (showpoint, showpos, uppercase, another locale). A file has the
+// default formatting of a new stream.
+class TTextWriter {
+public:
+    explicit TTextWriter(std::ostream& stream);
+    explicit TTextWriter(TFileSink& file);
+    // Flushes what is buffered; failures are reported only by Flush.
+    ~TTextWriter();
+    TTextWriter(const TTextWriter&) = delete;
+    TTextWriter& operator=(const TTextWriter&) = delete;
+
+    void Put(char c)
+    {
+        if (MbrPtrCur == MbrPtrLimit) Drain();
+        *MbrPtrCur++ = c;
+    }
+    void Put(const char* text);
+    void PutLong(long value);
+    // The value as the stream would write it.
+    void PutValue(double value)
+    {
+        if (MbrPtrCur > MbrPtrLimit - kValueRoom) Drain();
+        if (MbrBlnFast)
+            MbrPtrCur = TNumberText::FormatDouble(MbrPtrCur, value, MbrEnmStyle, MbrIntPrecision);
+        else
+            PutThroughStream(value);
+    }
+    // The value in general notation with the given significant digits, right-aligned in `width`.
+    void PutGeneral(double value, int precision, int width = 0);
+    // Writes one row of cells: each value followed by the separator, then a line break.
+    void PutRow(const double* values, size_t count, char separator);
+    // Hands everything buffered to the stream or file (flushing the stream).
+    void Flush();
+
+private:
+    static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberText::kMaxDoubleText);
+    void Drain();
+    void PutThroughStream(double value);
+
+    std::ostream* MbrPtrStream = nullptr;
+    TFileSink* MbrPtrFile = nullptr;
+    bool MbrBlnFast = true;
+    TNumberText::TStyle MbrEnmStyle = TNumberText::TStyle::General;
+    int MbrIntPrecision = 6;
+    std::unique_ptr<char[]> MbrPtrBuffer;
+    char* MbrPtrCur;
+    char* MbrPtrLimit;
+};
+
+// Writes the map's value rows, each value followed by the separator and each row by a line
+// break; north row first when `northFirst` and the map's Y edges ascend, else row 0 first.
+void WriteValueRows(TTextWriter& writer, TMap* map, char separator, bool northFirst);

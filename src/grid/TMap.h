@@ -1,0 +1,104 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TAxis;
+class TPoint;
+class TMapPoint;
+
+// A raster grid: rows of double values, a cell size, a no-data value and four axes.
+// Column 0 is the west column, row 0 the north row; cell (x, y) is value x of row y.
+// The map owns its four axes: point axes (cell centres) and interval axes (cell edges).
+class TMap {
+public:
+    // An empty map: no rows, no axes, dimensions 0, no-data value -9999.
+    explicit TMap(double resolution);
+    // A grid of xDim columns by yDim rows, every cell -9999, no axes.
+    TMap(double resolution, long xDim, long yDim);
+    // A grid on copies of the given X and Y point axes (the caller keeps them), every cell -9999.
+    // Throws "Axes resolutions do not match in TMap::TMap".
+    TMap(TAxis* xAxis, TAxis* yAxis);
+    ~TMap();
+
+    TMap(const TMap&) = delete;
+    TMap& operator=(const TMap&) = delete;
+
+    // Resets the map to yDim rows of xDim copies of noData, with no axes.
+    // Throws "Dimension is out of range in TMap::Init" for a negative dimension.
+    void Init(double resolution, long xDim, long yDim, double noData);
+
+    double GetResolution() const { return MbrDblResolution; }
+    long GetXDim() const { return MbrLngXDim; }
+    long GetYDim() const { return MbrLngYDim; }
+    double GetNoDataValue() const { return MbrDblNoDataValue; }
+    void SetNoDataValue(double noData) { MbrDblNoDataValue = noData; }
+    // The map's own axes, lent (null until set).
+    TAxis* GetXAxis() { return MbrPtrXAxis.get(); }
+    TAxis* GetYAxis() { return MbrPtrYAxis.get(); }
+    TAxis* GetXAxisInterval() { return MbrPtrXAxisInterval.get(); }
+    TAxis* GetYAxisInterval() { return MbrPtrYAxisInterval.get(); }
+
+    // Cells by index.
+    // Throws "X-ordinate is out of range in TMap::GetPointVal", then "Y-ordinate ...".
+    double GetPointVal(long x, long y) const;
+    // Throws "LngX is out of range in TMap::SetPoint (long,long)", then "LngY ...".
+    void SetPoint(long x, long y, double value);
+    // A new point (caller owns) at the cell centre. Throws "LngX is out of range for the X-axis in
+    // TMap::GetCoordinates", then "LngY is out of range for the Y-axis in TMap::GetCoordinates".
+    TPoint* GetCoordinates(long x, long y);
+    // A new valued point (caller owns) at the cell centre with the cell's value.
+    // Throws "LngX is out of range in TMap::GetPoint (long,long)", then "LngY ...".
+    TMapPoint* GetPoint(long x, long y);
+    // A copy of row y. Throws "Index is out of bounds in TMap::GetRow".
+    std::vector<double> GetRow(long y) const;
+    // Appends the row; the first row of a map without rows sets the X dimension. Throws "Row length
+    // does not match the X dimension of the map in TMap::AddRow" for a row of another length.
+    void AddRow(std::vector<double> row);
+    // Sets every cell to the value; the no-data value is not changed.
+    void InitValues(double value);
+
+    // Row y itself, lent for fast loops over cells. Throws "Index is out of bounds in TMap::GetRow".
+    const std::vector<double>& GetRowRef(long y) const;
+    std::vector<double>& GetRowRef(long y);
+
+    // Cells by coordinate, through the interval axes.
+    // Column index (mode 'X') or row index (any other mode) of the ordinate; throws the messages
+    // of TAxis::GetIndex.
+    long GetIndex(double ordinate, char mode);
+    // Throws "LngX is out of range in TMap::GetPointVal", then "LngY ...".
+    double GetPointVal(TPoint* point);
+    // A new valued point (caller owns) at the given point's coordinates with the cell's value.
+    // Throws "LngX is out of range in TMap::GetPoint (TPoint*)", then "LngY ...".
+    TMapPoint* GetPoint(TPoint* point);
+    // Throws "LngX is out of range in TMap::SetPoint (TPoint*)", then "LngY ..."; writes nothing then.
+    void SetPoint(TPoint* point, double value);
+    std::vector<double> GetPointValues(std::vector<TPoint*> points);
+    // The operations by coordinate throw "Map axes are not set in TMap" on a map without axes.
+
+    // Axis setters: each stores a copy of the given axis (the caller keeps it) and derives the
+    // partner axis of the same direction; on failure the map is left as it was.
+    // Throw "Length of new X axis does not match the X dimension of the map" (and the Y form).
+    void SetXAxis(TAxis* axis);
+    void SetYAxis(TAxis* axis);
+    // Throw "Length of new X interval axis does not fit the X dimension of the map" (and the Y form).
+    void SetXAxisInterval(TAxis* axis);
+    void SetYAxisInterval(TAxis* axis);
+
+private:
+    void RequireAxes() const;
+    // The column and row holding the point, checked against the map; the messages are the caller's.
+    void LocateCell(TPoint* point, const char* xMessage, const char* yMessage, long& x, long& y);
+
+    double MbrDblResolution;
+    long MbrLngXDim = 0;
+    long MbrLngYDim = 0;
+    std::vector<std::vector<double>> MbrVecRows;
+    std::unique_ptr<TAxis> MbrPtrXAxis;
+    std::unique_ptr<TAxis> MbrPtrYAxis;
+    std::unique_ptr<TAxis> MbrPtrXAxisInterval;
+    std::unique_ptr<TAxis> MbrPtrYAxisInterval;
+    std::string MbrStgText;
+    double MbrDblNoDataValue = -9999;
+};
