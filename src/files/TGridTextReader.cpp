@@ -1,7 +1,13 @@
 #include "files/TGridTextReader.h"
 
+#include "grid/TAxis.h"
+#include "grid/TMap.h"
+#include "grid/TPoint.h"
+
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 const char* const kUnexpectedEndOfFile = "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
 
@@ -15,6 +21,28 @@ constexpr size_t kHeaderTokenLimit = 256;
 // so that dimension is limited here instead.
 constexpr long kMaxExtentWithoutCells = 1000000;
 constexpr long kHeaderTokens = 12;
+
+// Collects the values into rows of a map as they arrive.
+class TMapBuilder {
+public:
+    TMapBuilder(TMap* map, long columns) : MbrPtrMap(map), MbrLngColumns(columns) {}
+    void BeginRow(long)
+    {
+        // Rows grow with the values, so a header that claims more than the file holds costs nothing.
+        MbrVecRow.reserve(static_cast<size_t>(std::min(MbrLngColumns, long(1) << 16)));
+    }
+    void Value(long, double value) { MbrVecRow.push_back(value); }
+    void EndRow(long)
+    {
+        MbrPtrMap->AddRow(std::move(MbrVecRow));
+        MbrVecRow = std::vector<double>();
+    }
+
+private:
+    TMap* MbrPtrMap;
+    long MbrLngColumns;
+    std::vector<double> MbrVecRow;
+};
 
 std::string Excerpt(const char* begin, const char* end)
 {
@@ -169,10 +197,44 @@ TGridHeader TGridTextReader::ReadHeader()
                         TNumberText::TParse::Ok)
         throw "File format error: NODATA_value is not a number";
 
-    if ((header.Columns == 0 || header.Rows == 0) &&
-        std::max(header.Columns, header.Rows) > kMaxExtentWithoutCells)
-        throw "File format error: a grid without rows or columns may not exceed 1000000 of the other";
+    if (header.Columns == 0 && header.Rows > kMaxExtentWithoutCells)
+        throw "File format error: nrows is too large for a grid without columns";
+    if (header.Rows == 0 && header.Columns > kMaxExtentWithoutCells)
+        throw "File format error: ncols is too large for a grid without rows";
     return header;
+}
+
+TMap* TGridTextReader::ReadMap()
+{
+    const TGridHeader header = ReadHeader();
+    auto map = std::make_unique<TMap>(header.CellSize, header.Columns, 0);
+    map->SetNoDataValue(header.NoData);
+    TMapBuilder builder(map.get(), header.Columns);
+    ReadCells(header, builder);
+    SetEdges(map.get(), header);
+    return map.release();
+}
+
+void TGridTextReader::SetEdges(TMap* map, const TGridHeader& header)
+{
+    // The Y edges run from the southern edge northwards, the X edges from the western edge
+    // eastwards at the northern edge's y, each by repeated addition of the cell size.
+    const double size = header.CellSize;
+    TAxis yEdges(size, header.Rows + 1);
+    double y = header.YllCorner;
+    yEdges.SetPoint(header.Rows, new TPoint(header.XllCorner, y));
+    for (long i = header.Rows - 1; i >= 0; --i) {
+        y += size;
+        yEdges.SetPoint(i, new TPoint(header.XllCorner, y));
+    }
+    TAxis xEdges(size, header.Columns + 1);
+    double x = header.XllCorner;
+    for (long i = 0; i <= header.Columns; ++i) {
+        xEdges.SetPoint(i, new TPoint(x, y));
+        x += size;
+    }
+    map->SetXAxisInterval(&xEdges);
+    map->SetYAxisInterval(&yEdges);
 }
 
 long TGridTextReader::CellTokensLeft(const TGridHeader& header, long row, long column) const

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+class TMap;
+
 // The six header entries of an ESRI ASCII grid.
 struct TGridHeader {
     long Columns = 0;
@@ -39,6 +41,11 @@ public:
 
     // Reads and checks the six header entries; throws the reader's header messages.
     TGridHeader ReadHeader();
+
+    // Reads a whole grid into a new map (caller owns) with the edge axes of its header.
+    TMap* ReadMap();
+    // Gives the map the interval axes the header describes.
+    static void SetEdges(TMap* map, const TGridHeader& header);
 
     // Reads header.Rows x header.Columns values, row by row from the north, and hands each to
     // the sink: sink.BeginRow(row), sink.Value(column, value) per value, sink.EndRow(row).

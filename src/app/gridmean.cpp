@@ -1,0 +1,44 @@
+// gridmean: averages two or more ESRI ASCII grids cell by cell into one output grid.
+// Prints nothing on success; any failure is one line on standard output and exit status 1.
+
+#include "files/TARCGISFileTools.h"
+#include "files/TGridFileAverager.h"
+#include "grid/TMap.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Fail(const std::string& message)
+{
+    std::cout << message << std::endl;
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
+        const std::vector<std::string> inputs(argv + 1, argv + argc - 1);
+        std::unique_ptr<TMap> mean(TGridFileAverager::AverageFiles(inputs));
+        TARCGISFileTools::WriteARCGISFile(mean.get(), std::string(argv[argc - 1]));
+        return 0;
+    } catch (const char* message) {
+        return Fail(message);
+    } catch (const std::string& message) {
+        return Fail(message);
+    } catch (const std::bad_alloc&) {
+        return Fail("Out of memory");
+    } catch (const std::exception& error) {
+        return Fail(std::string("Unexpected error: ") + error.what());
+    } catch (...) {
+        return Fail("Unexpected error");
+    }
+}

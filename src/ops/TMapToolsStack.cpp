@@ -1,0 +1,111 @@
+#include "ops/TMapTools.h"
+
+#include "grid/TMap.h"
+#include "ops/TCentreLookup.h"
+#include "ops/TMapFrames.h"
+
+#include <memory>
+
+namespace {
+
+// Every map of the list has the first map's columns and then rows; the first that differs names
+// the message.
+void RequireEqualDimensions(const std::vector<TMap*>& maps, const char* xMessage, const char* yMessage)
+{
+    for (size_t k = 1; k < maps.size(); ++k) {
+        if (maps[k]->GetXDim() != maps[0]->GetXDim()) throw xMessage;
+        if (maps[k]->GetYDim() != maps[0]->GetYDim()) throw yMessage;
+    }
+}
+
+}  // namespace
+
+TMap* TMapTools::Sum(std::vector<TMap*> maps)
+{
+    if (maps.size() < 2) throw "Must have more than 2 maps to sum in TMapTools::Sum";
+    RequireEqualDimensions(maps, "X-dimension of maps are inconsistent in TMapTools::Sum",
+                           "Y-dimension of maps are inconsistent in TMapTools::Sum");
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
+    const double noData = result->GetNoDataValue();
+    const size_t columns = static_cast<size_t>(result->GetXDim());
+    std::vector<char> lacking(columns);
+    for (long y = 0; y < result->GetYDim(); ++y) {
+        std::vector<double>& sums = result->GetRowRef(y);
+        lacking.assign(columns, 0);
+        // Added in list order; a cell where any map lacks data (by its own no-data value) is
+        // no-data in the sum, whatever that map's marker is.
+        for (size_t k = 0; k < maps.size(); ++k) {
+            const std::vector<double>& row = maps[k]->GetRowRef(y);
+            const double mapNoData = maps[k]->GetNoDataValue();
+            for (size_t x = 0; x < columns; ++x) {
+                if (row[x] == mapNoData) lacking[x] = 1;
+                sums[x] = k == 0 ? row[x] : sums[x] + row[x];
+            }
+        }
+        for (size_t x = 0; x < columns; ++x)
+            if (lacking[x]) sums[x] = noData;
+    }
+    return result.release();
+}
+
+TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
+{
+    if (maps.empty()) throw "No maps to count in TMapTools::DataCounts";
+    RequireEqualDimensions(maps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
+                           "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
+    TMapFrames::FillCells(result.get(), [&maps](long x, long y) {
+        double count = 0;
+        for (TMap* map : maps)
+            if (map->GetRowRef(y)[static_cast<size_t>(x)] != map->GetNoDataValue()) count += 1;
+        return count;
+    });
+    return result.release();
+}
+
+TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
+{
+    if (dividend->GetResolution() > divisor->GetResolution())
+        throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
+    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(dividend);
+    const TCentreLookup divisorAt(dividend, divisor);
+    const double dividendNoData = dividend->GetNoDataValue();
+    const double divisorNoData = divisor->GetNoDataValue();
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double numerator = dividend->GetRowRef(y)[static_cast<size_t>(x)];
+        const double denominator = divisorAt.ValueAt(x, y);
+        if (numerator == dividendNoData || denominator == divisorNoData) return dividendNoData;
+        return numerator / denominator;
+    });
+    return result.release();
+}
+
+TMap* TMapTools::Average(std::vector<TMap*> maps)
+{
+    std::unique_ptr<TMap> sums(Sum(maps));
+    std::unique_ptr<TMap> counts(DataCounts(maps));
+    // Sums and counts share the first map's cells, so they pair by index; a cell is averaged where
+    // every map holds data, which the count tells whatever value the sum happens to hold.
+    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(sums.get());
+    const double all = static_cast<double>(maps.size());
+    const double noData = result->GetNoDataValue();
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double count = counts->GetRowRef(y)[static_cast<size_t>(x)];
+        return count == all ? sums->GetRowRef(y)[static_cast<size_t>(x)] / count : noData;
+    });
+    return result.release();
+}
+
+std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> maps, int window)
+{
+    const long count = static_cast<long>(maps.size());
+    std::vector<std::unique_ptr<TMap>> averages;
+    for (long start = 0; start <= count - window; ++start) {
+        std::vector<TMap*> run;
+        for (long k = start; k < start + window; ++k) run.push_back(maps[static_cast<size_t>(k)]);
+        averages.emplace_back(Average(run));
+    }
+    std::vector<TMap*> result;
+    for (auto& average : averages) result.push_back(average.release());
+    return result;
+}
