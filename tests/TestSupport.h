@@ -64,3 +64,48 @@ inline TRows CellsOf(TMap* map)
     for (long y = 0; y < map->GetYDim(); ++y) rows.push_back(map->GetRow(y));
     return rows;
 }
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+// A fresh directory for one test's files, removed with everything in it at the end.
+class TScratchDir {
+public:
+    TScratchDir()
+    {
+        std::string pattern = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) +
+            "/gridmean-test-XXXXXX";
+        MbrStgPath = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TScratchDir()
+    {
+        if (!MbrStgPath.empty()) std::system(("rm -rf '" + MbrStgPath + "'").c_str());
+    }
+    TScratchDir(const TScratchDir&) = delete;
+    TScratchDir& operator=(const TScratchDir&) = delete;
+
+    std::string Path(const std::string& name) const { return MbrStgPath + "/" + name; }
+    const std::string& Root() const { return MbrStgPath; }
+
+    std::string Write(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+private:
+    std::string MbrStgPath;
+};
+
+inline std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

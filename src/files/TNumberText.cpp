@@ -48,6 +48,7 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
             anyDigit = true;
             if (mantissa == 0 && *p == '0') {
                 --leadExponent;
+                --exponent;
                 continue;
             }
             if (significant < 19) {

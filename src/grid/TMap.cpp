@@ -31,8 +31,10 @@ TMap::~TMap() = default;
 void TMap::Init(double resolution, long xDim, long yDim, double noData)
 {
     if (xDim < 0 || yDim < 0) throw "Dimension is out of range in TMap::Init";
-    std::vector<std::vector<double>> rows(static_cast<size_t>(yDim),
-                                          std::vector<double>(static_cast<size_t>(xDim), noData));
+    // Row by row: a map without rows allocates nothing, whatever its X dimension.
+    std::vector<std::vector<double>> rows;
+    rows.reserve(static_cast<size_t>(yDim));
+    for (long y = 0; y < yDim; ++y) rows.emplace_back(static_cast<size_t>(xDim), noData);
     MbrDblResolution = resolution;
     MbrLngXDim = xDim;
     MbrLngYDim = yDim;

@@ -1,0 +1,166 @@
+#include "files/TNumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace {
+
+TNumberText::TParse Parse(const std::string& text, double& value)
+{
+    return TNumberText::ParseDouble(text.data(), text.data() + text.size(), value);
+}
+
+double Parsed(const std::string& text)
+{
+    double value = 12345;
+    EXPECT_EQ(Parse(text, value), TNumberText::TParse::Ok) << text;
+    return value;
+}
+
+std::string Printf(const char* format, int precision, double value)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, format, precision, value);
+    return text;
+}
+
+std::string Formatted(double value, TNumberText::TStyle style, int precision)
+{
+    char text[2 * TNumberText::kMaxDoubleText];
+    return std::string(text, TNumberText::FormatDouble(text, value, style, precision));
+}
+
+}  // namespace
+
+TEST(NumberParse, AcceptsDecimalForms)
+{
+    EXPECT_EQ(Parsed("12"), 12);
+    EXPECT_EQ(Parsed("+12.5"), 12.5);
+    EXPECT_EQ(Parsed("-0.25"), -0.25);
+    EXPECT_EQ(Parsed(".5"), 0.5);
+    EXPECT_EQ(Parsed("5."), 5);
+    EXPECT_EQ(Parsed("1e3"), 1000);
+    EXPECT_EQ(Parsed("1E+3"), 1000);
+    EXPECT_EQ(Parsed("2.5e-1"), 0.25);
+    EXPECT_EQ(Parsed("-9999"), -9999);
+    EXPECT_EQ(Parsed("0000000000000000000000000012.5000000000000000000000000"), 12.5);
+    EXPECT_TRUE(std::signbit(Parsed("-0")));
+}
+
+TEST(NumberParse, RejectsAnythingButAWholeFiniteNumber)
+{
+    for (const char* text : {"", "+", "-", ".", "abc", "1,5", "12x", "nan", "inf", "-inf", "1e", "1e+", "e5",
+                             "0x10", "1.2.3", "--1", "+-1", "1 ", " 1", "1e5.5", "١"}) {
+        double value = 7;
+        EXPECT_EQ(Parse(text, value), TNumberText::TParse::Invalid) << text;
+        EXPECT_EQ(value, 7);
+    }
+    std::string withNul("1\0", 2);
+    double value;
+    EXPECT_EQ(Parse(withNul, value), TNumberText::TParse::Invalid);
+}
+
+TEST(NumberParse, RangeEdges)
+{
+    double value;
+    EXPECT_EQ(Parse("1e309", value), TNumberText::TParse::TooLarge);
+    EXPECT_EQ(Parse("-1e309", value), TNumberText::TParse::TooLarge);
+    EXPECT_EQ(Parse("1" + std::string(400, '0'), value), TNumberText::TParse::TooLarge);
+    EXPECT_EQ(Parsed("1.7976931348623157e308"), std::numeric_limits<double>::max());
+    EXPECT_EQ(Parsed("1e-400"), 0);
+    EXPECT_TRUE(std::signbit(Parsed("-1e-400")));
+    EXPECT_EQ(Parsed("4.9e-324"), std::numeric_limits<double>::denorm_min());
+    EXPECT_EQ(Parsed("1e-310"), 1e-310);
+    EXPECT_EQ(Parsed("0e999999"), 0);
+    EXPECT_EQ(Parsed("1e-99999999999"), 0);
+    EXPECT_EQ(Parse("1e99999999999", value), TNumberText::TParse::TooLarge);
+}
+
+TEST(NumberParse, CorrectlyRoundedLikeStrtod)
+{
+    // Short values take the exact fast path, long ones the general one: both must round exactly.
+    std::mt19937_64 random(42);
+    std::uniform_int_distribution<int> digits(1, 20);
+    std::uniform_int_distribution<int> exponent(-330, 310);
+    std::uniform_int_distribution<int> digit(0, 9);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const int count = digits(random);
+        for (int d = 0; d < count; ++d) text += static_cast<char>('0' + digit(random));
+        if (i % 3 == 0) text.insert(text.size() / 2, ".");
+        if (i % 2 == 0) text += "e" + std::to_string(exponent(random) / (i % 4 == 0 ? 1 : 20));
+        const double expected = std::strtod(text.c_str(), nullptr);
+        double value;
+        const auto result = Parse(text, value);
+        if (std::isinf(expected)) {
+            EXPECT_EQ(result, TNumberText::TParse::TooLarge) << text;
+        } else {
+            ASSERT_EQ(result, TNumberText::TParse::Ok) << text;
+            EXPECT_EQ(value, expected) << text;
+        }
+    }
+}
+
+TEST(NumberParse, Integers)
+{
+    auto parse = [](const std::string& text, long& value) {
+        return TNumberText::ParseLong(text.data(), text.data() + text.size(), value);
+    };
+    long value = 0;
+    EXPECT_EQ(parse("42", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(parse("+7", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, 7);
+    EXPECT_EQ(parse("-3", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, -3);
+    EXPECT_EQ(parse("9223372036854775807", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, std::numeric_limits<long>::max());
+    EXPECT_EQ(parse("-9223372036854775808", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, std::numeric_limits<long>::min());
+    EXPECT_EQ(parse("9223372036854775808", value), TNumberText::TParse::TooLarge);
+    EXPECT_EQ(parse("-9223372036854775809", value), TNumberText::TParse::TooLarge);
+    for (const char* text : {"", "-", "1.5", "1e3", "12x", "+-1", " 1", "0x1"})
+        EXPECT_EQ(parse(text, value), TNumberText::TParse::Invalid) << text;
+}
+
+TEST(NumberFormat, MatchesPrintfForEveryStyle)
+{
+    std::mt19937_64 random(9);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    std::vector<double> values = {0.0, -0.0, 0.5, 1234567.0, 123456.75, -9999, 1e-5, 0.0001, 999999.5, 9999995,
+                                  std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  0.125, 2.5, 3.5, 1e21, 1e22, 5e-324};
+    for (int i = 0; i < 3000; ++i) values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
+    for (double value : values) {
+        for (int precision : {0, 1, 6, 10, 15, 17}) {
+            EXPECT_EQ(Formatted(value, TNumberText::TStyle::General, precision), Printf("%.*g", precision, value));
+            EXPECT_EQ(Formatted(value, TNumberText::TStyle::Scientific, precision), Printf("%.*e", precision, value));
+            if (std::fabs(value) < 1e30) {
+                EXPECT_EQ(Formatted(value, TNumberText::TStyle::Fixed, precision), Printf("%.*f", precision, value));
+            }
+        }
+        char text[TNumberText::kMaxDoubleText];
+        EXPECT_EQ(std::string(text, TNumberText::FormatDefault(text, value)), Printf("%.*g", 6, value));
+    }
+}
+
+TEST(NumberFormat, DefaultTextExamples)
+{
+    char text[TNumberText::kMaxDoubleText];
+    auto format = [&](double value) { return std::string(text, TNumberText::FormatDefault(text, value)); };
+    EXPECT_EQ(format(-9999), "-9999");
+    EXPECT_EQ(format(0.5), "0.5");
+    EXPECT_EQ(format(1234567.0), "1.23457e+06");
+    EXPECT_EQ(format(123456.75), "123457");
+    EXPECT_EQ(format(0.000012345), "1.2345e-05");
+    EXPECT_EQ(std::string(text, TNumberText::FormatLong(text, -42)), "-42");
+}
