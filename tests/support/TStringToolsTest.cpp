@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cmath>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -113,35 +112,23 @@ TEST(StringNumber, IntegersInDecimal)
 {
     EXPECT_EQ(TStringTools::ToString(-5L), "-5");
     EXPECT_EQ(TStringTools::ToString(-5), "-5");
-    EXPECT_EQ(TStringTools::ToString(0), "0");
-    EXPECT_EQ(TStringTools::ToString(1234567), "1234567");
     EXPECT_EQ(TStringTools::ToString(LONG_MIN), std::to_string(LONG_MIN));
-    EXPECT_EQ(TStringTools::ToString(LONG_MAX), std::to_string(LONG_MAX));
     EXPECT_EQ(TStringTools::ToString(INT_MIN), "-2147483648");
 }
 
-TEST(StringNumber, DoublesWithSixSignificantDigits)
+TEST(StringNumber, DoublesAsADefaultStreamWritesThem)
 {
     EXPECT_EQ(TStringTools::ToString(3.0), "3");
-    EXPECT_EQ(TStringTools::ToString(2.0), "2");
     EXPECT_EQ(TStringTools::ToString(0.1), "0.1");
     EXPECT_EQ(TStringTools::ToString(0.000012345), "1.2345e-05");
     EXPECT_EQ(TStringTools::ToString(1234567.0), "1.23457e+06");
-    EXPECT_EQ(TStringTools::ToString(123456.75), "123457");
     EXPECT_EQ(TStringTools::ToString(999999.5), "1e+06");
-    EXPECT_EQ(TStringTools::ToString(0.0001), "0.0001");
-    EXPECT_EQ(TStringTools::ToString(-9999.0), "-9999");
     EXPECT_EQ(TStringTools::ToString(-0.0), "-0");
-    EXPECT_EQ(TStringTools::ToString(1e300), "1e+300");
-}
 
-TEST(StringNumber, DoublesMatchADefaultStream)
-{
-    const double values[] = {0.5,         -1.25,   1.0 / 3,  2.5e-5,   0.00012345, 99999.95, 999999.4, 1e-310,
-                             6.02214e23,  -7e-100, 12345.65, 1e5,      1e6,        -1e-5,    0.1 + 0.2,
-                             std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                             std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::max(),
-                             std::numeric_limits<double>::denorm_min()};
+    const double values[] = {-1.25,       1.0 / 3,  0.00012345, 0.0001, 99999.95, 1e-310, 6.02214e23, -7e-100,
+                             12345.65,    1e5,      0.1 + 0.2,  std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min()};
     for (double value : values) {
         std::ostringstream stream;
         stream << value;
