@@ -1,0 +1,66 @@
+// Read and write throughput of the grid file reader and writer on a 2000 x 2000 grid (~30 MB).
+
+#include "files/TARCGISFileTools.h"
+#include "grid/TMap.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string& SampleFile()
+{
+    static const std::string path = [] {
+        std::string name = "/tmp/gridmean-bench-gridio.asc";
+        std::FILE* out = std::fopen(name.c_str(), "wb");
+        std::fprintf(out, "ncols 2000\nnrows 2000\nxllcorner 440720\nyllcorner 3750120\ncellsize 30\nNODATA_value -9999\n");
+        std::mt19937 random(1);
+        std::uniform_int_distribution<int> hundredths(0, 99999);
+        for (int y = 0; y < 2000; ++y) {
+            for (int x = 0; x < 2000; ++x) {
+                const int v = hundredths(random);
+                if (v % 50 == 0) std::fprintf(out, "-9999 ");
+                else std::fprintf(out, "%d.%02d ", v / 100, v % 100);
+            }
+            std::fputc('\n', out);
+        }
+        std::fclose(out);
+        return name;
+    }();
+    return path;
+}
+
+double FileBytes(const std::string& path)
+{
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<double>(status.st_size) : 0;
+}
+
+void ReadGrid(benchmark::State& state)
+{
+    const std::string& path = SampleFile();
+    for (auto _ : state) {
+        std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(path));
+        benchmark::DoNotOptimize(map.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileBytes(path)));
+}
+BENCHMARK(ReadGrid)->Unit(benchmark::kMillisecond);
+
+void WriteGrid(benchmark::State& state)
+{
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
+    const std::string out = "/tmp/gridmean-bench-gridio-out.asc";
+    for (auto _ : state) TARCGISFileTools::WriteARCGISFile(map.get(), out);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileBytes(out)));
+    std::remove(out.c_str());
+}
+BENCHMARK(WriteGrid)->Unit(benchmark::kMillisecond);
+
+}  // namespace
