@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -13,6 +14,101 @@ inline bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // Powers of ten that a double holds exactly.
 const double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The P significant digits of %.{P}g for P up to 9, found by scaling in double arithmetic. The
+// scaled value is within a few units of 1e-16 relative of the exact one, so its rounding to an
+// integer is certain unless its fraction lies very near one half; those values, and exponents
+// whose power of ten a double does not hold exactly, return null and take the exact general path.
+// The digits are written as printf's %g writes them: fixed notation for decimal exponents from
+// -4 to P - 1, scientific otherwise, trailing zeros and a trailing point removed.
+char* FormatFewDigits(char* out, double value, int precision)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biased == 0 || biased == 0x7ff) return nullptr;  // zero, subnormal, infinite or NaN
+    const double magnitude = std::fabs(value);
+
+    // The decimal exponent of the leading digit, from the binary one: exact or one too small.
+    int exponent = static_cast<int>(std::floor((biased - 1023) * 0.30102999566398119521));
+    auto scale = [magnitude](int power) {
+        return power >= 0 ? magnitude * kExactPowers[power] : magnitude / kExactPowers[-power];
+    };
+    int power = precision - 1 - exponent;
+    if (power < -22 || power > 22) return nullptr;
+    double digits = scale(power);
+    const double limit = kExactPowers[precision];
+    if (digits >= limit) {
+        ++exponent;
+        if (--power < -22) return nullptr;
+        digits = scale(power);
+    }
+    if (digits < limit / 10) return nullptr;
+    const uint64_t whole = static_cast<uint64_t>(digits);
+    const double fraction = digits - static_cast<double>(whole);
+    if (std::fabs(fraction - 0.5) < limit * 1e-14) return nullptr;
+    uint64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    if (static_cast<double>(rounded) >= limit) {
+        rounded /= 10;
+        ++exponent;
+    }
+
+    char text[16];
+    char* end = text + precision;
+    char* p = end;
+    uint32_t rest = static_cast<uint32_t>(rounded);
+    while (p - text >= 2) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (rest % 100), 2);
+        rest /= 100;
+    }
+    if (p != text) *--p = static_cast<char>('0' + rest);
+    while (end > text + 1 && end[-1] == '0') --end;  // trailing zeros go
+    const int kept = static_cast<int>(end - text);
+
+    if (value < 0) *out++ = '-';
+    if (exponent < -4 || exponent >= precision) {
+        *out++ = text[0];
+        if (kept > 1) {
+            *out++ = '.';
+            std::memcpy(out, text + 1, static_cast<size_t>(kept - 1));
+            out += kept - 1;
+        }
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        int shown = exponent < 0 ? -exponent : exponent;
+        if (shown >= 100) {
+            *out++ = static_cast<char>('0' + shown / 100);
+            shown %= 100;
+        }
+        std::memcpy(out, kDigitPairs + 2 * shown, 2);
+        return out + 2;
+    }
+    if (exponent < 0) {
+        *out++ = '0';
+        *out++ = '.';
+        for (int zero = -1; zero > exponent; --zero) *out++ = '0';
+        std::memcpy(out, text, static_cast<size_t>(kept));
+        return out + kept;
+    }
+    const int integral = exponent + 1;
+    if (kept <= integral) {
+        std::memcpy(out, text, static_cast<size_t>(kept));
+        out += kept;
+        for (int zero = kept; zero < integral; ++zero) *out++ = '0';
+        return out;
+    }
+    std::memcpy(out, text, static_cast<size_t>(integral));
+    out += integral;
+    *out++ = '.';
+    std::memcpy(out, text + integral, static_cast<size_t>(kept - integral));
+    return out + (kept - integral);
+}
 
 }  // namespace
 
@@ -127,12 +223,16 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
     std::chars_format format = std::chars_format::general;
     if (style == TStyle::Fixed) format = std::chars_format::fixed;
     if (style == TStyle::Scientific) format = std::chars_format::scientific;
+    if (style == TStyle::General && precision <= 9) {
+        if (char* end = FormatFewDigits(out, value, precision < 1 ? 1 : precision)) return end;
+    }
     const size_t room = style == TStyle::Fixed ? 2 * kMaxDoubleText : kMaxDoubleText;
     return std::to_chars(out, out + room, value, format, precision).ptr;
 }
 
 char* TNumberText::FormatDefault(char* out, double value)
 {
+    if (char* end = FormatFewDigits(out, value, 6)) return end;
     return std::to_chars(out, out + kMaxDoubleText, value, std::chars_format::general, 6).ptr;
 }
 

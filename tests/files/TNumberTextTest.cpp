@@ -164,3 +164,37 @@ TEST(NumberFormat, DefaultTextExamples)
     EXPECT_EQ(format(0.000012345), "1.2345e-05");
     EXPECT_EQ(std::string(text, TNumberText::FormatLong(text, -42)), "-42");
 }
+
+TEST(NumberFormat, ShortGeneralTextIsExactAtRoundingEdges)
+{
+    // Values near ties, powers of ten and exponent switches, where a scaled shortcut would slip.
+    std::vector<double> values = {100000.5, 100001.5, 1234565, 1234575, 999999.5, 9999995, 0.00010000005,
+                                  0.0001, 0.000099999995, 99999.95, 9.9999995, 1e-5, 1e15, 123456789012.0,
+                                  0.30000000000000004, 2.5, 0.125, 1.0000005, 7e-310};
+    for (int power = -30; power <= 30; ++power) {
+        const double base = std::pow(10.0, power);
+        for (double factor : {1.0, 9.999995, 9.9999949999, 9.99999500001, 1.000005, 5.0, 1.2345650}) {
+            values.push_back(base * factor);
+            values.push_back(std::nextafter(base * factor, 0.0));
+            values.push_back(std::nextafter(base * factor, 1e300));
+        }
+    }
+    std::mt19937_64 random(11);
+    std::uniform_int_distribution<int> cents(-10000000, 10000000);
+    std::uniform_int_distribution<int> divisor(1, 64);
+    for (int i = 0; i < 200000; ++i) values.push_back(cents(random) / 100.0 / divisor(random));
+    std::uniform_int_distribution<uint64_t> bits;
+    for (int i = 0; i < 200000; ++i) {
+        uint64_t pattern = bits(random);
+        double value;
+        std::memcpy(&value, &pattern, sizeof value);
+        values.push_back(value);
+    }
+    for (double value : values) {
+        for (int precision : {1, 3, 6, 9}) {
+            ASSERT_EQ(Formatted(value, TNumberText::TStyle::General, precision), Printf("%.*g", precision, value))
+                << value << " at precision " << precision;
+            ASSERT_EQ(Formatted(-value, TNumberText::TStyle::General, precision), Printf("%.*g", precision, -value));
+        }
+    }
+}
