@@ -1,0 +1,217 @@
+#include "ops/TMapTools.h"
+
+#include "grid/TMap.h"
+#include "ops/TCentreLookup.h"
+#include "ops/TMapFrames.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace {
+
+double CellOf(const TMap* map, long x, long y) { return map->GetRowRef(y)[static_cast<size_t>(x)]; }
+
+void RequireEqualDimensions(const TMap* first, const TMap* second, const char* xMessage, const char* yMessage)
+{
+    if (first->GetXDim() != second->GetXDim()) throw xMessage;
+    if (first->GetYDim() != second->GetYDim()) throw yMessage;
+}
+
+// Add and Multiply: the finer map is the base and gives the result its frame and no-data value;
+// the other map is sampled at each base cell centre, also where the base holds no data, so a base
+// reaching beyond the other map fails even there.
+template <class TCombine>
+TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
+{
+    const double firstResolution = first->GetResolution();
+    const double secondResolution = second->GetResolution();
+    const bool secondIsBase =
+        secondResolution < firstResolution || std::isnan(firstResolution) || std::isnan(secondResolution);
+    TMap* base = secondIsBase ? second : first;
+    TMap* other = secondIsBase ? first : second;
+
+    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(base);
+    const TCentreLookup otherAt(base, other);
+    const double baseNoData = base->GetNoDataValue();
+    const double otherNoData = other->GetNoDataValue();
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double b = CellOf(base, x, y);
+        const double o = otherAt.ValueAt(x, y);
+        return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o);
+    });
+    return result.release();
+}
+
+// A frame copy of the map whose cells are rule(v) of its cells v, except that a cell holding the
+// map's no-data value holds the result's: a source's marker is never carried over as data.
+template <class TRule>
+TMap* TransformData(TMap* map, TRule rule)
+{
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
+    const double noData = map->GetNoDataValue();
+    const double resultNoData = result->GetNoDataValue();
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double v = CellOf(map, x, y);
+        return v == noData ? resultNoData : rule(v);
+    });
+    return result.release();
+}
+
+// Truncates toward zero, then adds 1 when the fraction is at least 0.5, so negative values are
+// truncated. Within the 32-bit range the truncation goes through an integer, which also makes
+// -0.5 < v < 0 round to +0 rather than -0; beyond it the same rule runs in double arithmetic, and
+// NaN and the infinities come out unchanged.
+double RoundHalfUp(double v)
+{
+    const double t = v > -2147483649.0 && v < 2147483648.0 ? static_cast<double>(static_cast<std::int32_t>(v))
+                                                             : std::trunc(v);
+    return v - t < 0.5 ? t : t + 1;
+}
+
+}  // namespace
+
+// Base + other at the base cell's centre on a base copy of the finer map (the first on a tie or
+// a NaN resolution is decided for the second); caller owns. Throws "Map axes are not set in TMap"
+// and, for a base centre outside the other map, "Ordinate is out of range in TAxis::GetIndex".
+TMap* TMapTools::Add(TMap* first, TMap* second)
+{
+    return CombineOnFinerMap(first, second, [](double b, double o) { return b + o; });
+}
+
+// As Add, with base × other.
+TMap* TMapTools::Multiply(TMap* first, TMap* second)
+{
+    return CombineOnFinerMap(first, second, [](double b, double o) { return b * o; });
+}
+
+// First − second, paired by index, on a frame copy of the first map with its no-data value; caller
+// owns. Throws "X dimensions do not match in TMapTools::Subtract", then the Y form.
+TMap* TMapTools::Subtract(TMap* first, TMap* second)
+{
+    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Subtract",
+                           "Y dimensions do not match in TMapTools::Subtract");
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
+    const double firstNoData = first->GetNoDataValue();
+    const double secondNoData = second->GetNoDataValue();
+    result->SetNoDataValue(firstNoData);
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double a = CellOf(first, x, y);
+        const double b = CellOf(second, x, y);
+        return a == firstNoData || b == secondNoData ? firstNoData : a - b;
+    });
+    return result.release();
+}
+
+// Each cell × factor on a frame copy (no-data -9999, which no-data cells hold); caller owns.
+TMap* TMapTools::Multiply(TMap* map, double factor)
+{
+    return TransformData(map, [factor](double v) { return v * factor; });
+}
+
+// Each cell ÷ divisor, unchecked, on a frame copy (no-data -9999, which no-data cells hold);
+// caller owns.
+TMap* TMapTools::Divide(TMap* map, double divisor)
+{
+    return TransformData(map, [divisor](double v) { return v / divisor; });
+}
+
+// Each cell rounded half up toward +infinity after truncation toward zero (so -2.5 gives -2), on
+// a frame copy (no-data -9999, which no-data cells hold); caller owns.
+TMap* TMapTools::RoundContents(TMap* map) { return TransformData(map, RoundHalfUp); }
+
+// Cells at or above the threshold keep their value, others become 0, no-data cells -9999, on a
+// frame copy; caller owns.
+TMap* TMapTools::Threshold(TMap* map, double threshold)
+{
+    return TransformData(map, [threshold](double v) { return v >= threshold ? v : 0.0; });
+}
+
+// Threshold of each map, in list order; the caller owns every map of the list.
+std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> maps, double threshold)
+{
+    std::vector<std::unique_ptr<TMap>> made;
+    made.reserve(maps.size());
+    for (TMap* map : maps) made.emplace_back(Threshold(map, threshold));
+    std::vector<TMap*> result;
+    result.reserve(made.size());
+    for (auto& map : made) result.push_back(map.release());
+    return result;
+}
+
+// Cells at or above the threshold become the replacement, others keep their value, no-data cells
+// -9999, on a frame copy; caller owns.
+TMap* TMapTools::ThresholdReplace(TMap* map, double threshold, double replacement)
+{
+    return TransformData(map, [threshold, replacement](double v) { return v >= threshold ? replacement : v; });
+}
+
+// The table's value for each cell's value, the default where it has none (also for no-data
+// cells, unless the table names the no-data value), on a frame copy (no-data -9999); caller owns.
+TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue)
+{
+    // An ordered map cannot look up NaN (it compares equivalent to every key), and a NaN key
+    // disturbs every other lookup, so the search runs on the keys that can equal a cell value.
+    std::vector<std::pair<double, double>> entries;
+    for (const auto& entry : table)
+        if (!std::isnan(entry.first)) entries.push_back(entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const std::pair<double, double>& a, const std::pair<double, double>& b) { return a.first < b.first; });
+
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double v = CellOf(map, x, y);
+        auto hit = std::lower_bound(entries.begin(), entries.end(), v,
+                                    [](const std::pair<double, double>& entry, double key) { return entry.first < key; });
+        return hit != entries.end() && hit->first == v ? hit->second : defaultValue;
+    });
+    return result.release();
+}
+
+// The second map's cells on a frame copy of the first (no-data -9999): a cell equal to the match
+// becomes the replacement, a no-data cell -9999. The first map's cells are not read. Caller owns.
+// Throws "X dimensions do not match in TMapTools::Mask", then the Y form.
+TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacement)
+{
+    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Mask",
+                           "Y dimensions do not match in TMapTools::Mask");
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
+    const double secondNoData = second->GetNoDataValue();
+    const double resultNoData = result->GetNoDataValue();
+    TMapFrames::FillCells(result.get(), [&](long x, long y) {
+        const double w = CellOf(second, x, y);
+        if (w == match) return replacement;
+        return w == secondNoData ? resultNoData : w;
+    });
+    return result.release();
+}
+
+// The number of cells of each value, no-data included, in ascending order of value. NaN cells
+// are left out: NaN equals no value, not even itself, and no ordered table can hold it.
+std::map<double, long> TMapTools::CountValues(TMap* map)
+{
+    std::map<double, long> counts;
+    auto current = counts.end();
+    for (long y = 0; y < map->GetYDim(); ++y) {
+        for (double v : map->GetRowRef(y)) {
+            if (std::isnan(v)) continue;
+            // Neighbouring cells mostly share a value, so the last entry is tried first.
+            if (current == counts.end() || current->first != v) current = counts.try_emplace(v, 0).first;
+            ++current->second;
+        }
+    }
+    return counts;
+}
+
+// The number of cells exactly equal to the value (none for NaN).
+long TMapTools::CountValues(TMap* map, double value)
+{
+    long count = 0;
+    for (long y = 0; y < map->GetYDim(); ++y) {
+        const std::vector<double>& row = map->GetRowRef(y);
+        count += static_cast<long>(std::count(row.begin(), row.end(), value));
+    }
+    return count;
+}
