@@ -3,7 +3,6 @@
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
-#include "support/TVectorTools.h"
 
 #include "TestSupport.h"
 
@@ -67,12 +66,6 @@ std::vector<TRows> Gradients(const TStack& stack, int window)
         cells.push_back(CellsOf(map));
     }
     return cells;
-}
-
-void ExpectSameOrBothNaN(double expected, double actual)
-{
-    if (std::isnan(expected)) EXPECT_TRUE(std::isnan(actual));
-    else EXPECT_EQ(expected, actual);
 }
 
 }  // namespace
@@ -392,39 +385,6 @@ TEST(ValueGradients, ResultsAreFrameCopiesOfMapZero)
     EXPECT_EQ(CellsOf(owned.get()), (TRows{{2, 3}}));
     for (long x = 0; x < 2; ++x) EXPECT_EQ(owned->GetXAxis()->GetOrdinate(x, 'X'), 100.5 + x);
     EXPECT_EQ(owned->GetYAxis()->GetOrdinate(0, 'Y'), 50.5);
-}
-
-TEST(ValueGradients, AgreesWithTheCellByCellComposition)
-{
-    TStack stack;
-    stack.push_back(MakeMap({{1, 0, 3, 4}, {2, 5, -9999, 1}, {0, 7, 2, 2}}));
-    stack.push_back(MakeMap({{0, 2, 0, 0}, {3, 0, 0, -9999}, {1, 0, 0, 9}}));
-    stack.push_back(MakeMap({{4, -9999, 1, 0}, {0, 0, 6, 2}, {-9999, 3, 0, 0}}));
-    stack.push_back(MakeMap({{2, 2, 0, 5}, {-9999, 1, 0, 0}, {4, 0, 8, -9999}}));
-    stack.push_back(MakeMap({{0, 1, 2, 3}, {4, 0, 0, 7}, {1, 1, 0, 2}}));
-    const std::vector<TMap*> maps = Pointers(stack);
-    const int window = 2;
-    const std::vector<TRows> result = Gradients(stack, window);
-    ASSERT_EQ(result.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        for (long x = 0; x < 4; ++x) {
-            for (long y = 0; y < 3; ++y) {
-                if (maps[i]->GetPointVal(x, y) == 0) {
-                    EXPECT_EQ(result[i][y][x], -9999);
-                    continue;
-                }
-                std::vector<double> values = TMapTools::GetValuesVector(maps, x, y, i, i + window);
-                std::vector<double> fitX, fitY;
-                for (int l = 0; l <= window; ++l) {
-                    if (l < window && values[l] == 0) values[l] = TMapTools::FindNonzeroNeighbourVal(maps[i + l], x, y);
-                    if (values[l] == maps[i + l]->GetNoDataValue()) continue;
-                    fitX.push_back(i + l);
-                    fitY.push_back(values[l]);
-                }
-                ExpectSameOrBothNaN(TVectorTools::Gradient(fitX, fitY), result[i][y][x]);
-            }
-        }
-    }
 }
 
 TEST(ValueGradients, WindowMustFitTheList)
