@@ -245,6 +245,17 @@ long TGridTextReader::CellTokensLeft(const TGridHeader& header, long row, long c
     return std::min(inRow + std::min(more, long(1) << 30), long(1) << 30);
 }
 
+double TGridTextReader::ReadOtherValue(long tokensLeft, long row, long column)
+{
+    const char* tokenEnd;
+    if (!ScanToken(tokensLeft, tokenEnd)) BadCell(MbrPtrCur, tokenEnd, row, column, TNumberText::TParse::Invalid);
+    double value;
+    const TNumberText::TParse result = TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
+    if (result != TNumberText::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
+    MbrPtrCur = tokenEnd;
+    return value;
+}
+
 void TGridTextReader::BadCell(const char* begin, const char* end, long row, long column,
                               TNumberText::TParse result) const
 {

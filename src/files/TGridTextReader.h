@@ -83,6 +83,8 @@ private:
     // The next whitespace-separated token of the header; false at the end of the input.
     // A token longer than the buffer is consumed whole and marked `overlong`.
     bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);
+    // The value at MbrPtrCur in any form, or the format error that names the cell.
+    double ReadOtherValue(long tokensLeft, long row, long column);
     [[noreturn]] void BadCell(const char* begin, const char* end, long row, long column,
                               TNumberText::TParse result) const;
     long CellTokensLeft(const TGridHeader& header, long row, long column) const;
@@ -104,13 +106,14 @@ void TGridTextReader::ReadCells(const TGridHeader& header, TSink& sink)
         for (long column = 0; column < header.Columns; ++column) {
             const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
             if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
-            const char* tokenEnd;
-            if (!ScanToken(tokensLeft, tokenEnd))
-                BadCell(MbrPtrCur, tokenEnd, row, column, TNumberText::TParse::Invalid);
+            // Most values are short decimals that end before the buffered data does; anything
+            // else, or a value that may continue past the buffer, takes the general road.
             double value;
-            const TNumberText::TParse result = TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
-            if (result != TNumberText::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
-            MbrPtrCur = tokenEnd;
+            const char* end = TNumberText::ParseShortDecimal(MbrPtrCur, value);
+            if (end && end < MbrPtrEnd && IsSpace(*end))
+                MbrPtrCur = end;
+            else
+                value = ReadOtherValue(tokensLeft, row, column);
             sink.Value(column, value);
         }
         sink.EndRow(row);

@@ -198,3 +198,31 @@ TEST(NumberFormat, ShortGeneralTextIsExactAtRoundingEdges)
         }
     }
 }
+
+TEST(NumberParse, ShortDecimalsStopAtTheFirstOtherCharacter)
+{
+    std::mt19937_64 random(3);
+    std::uniform_int_distribution<int> length(1, 15);
+    std::uniform_int_distribution<int> digit(0, 9);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = i % 2 ? "-" : "";
+        const int count = length(random);
+        const int point = std::uniform_int_distribution<int>(0, count)(random);
+        for (int d = 0; d < count; ++d) {
+            if (d == point) text += '.';
+            text += static_cast<char>('0' + digit(random));
+        }
+        const std::string token = text + " ";
+        double value = 0;
+        const char* end = TNumberText::ParseShortDecimal(token.c_str(), value);
+        ASSERT_EQ(end, token.c_str() + text.size()) << text;
+        EXPECT_EQ(value, std::strtod(text.c_str(), nullptr)) << text;
+    }
+    double value = 0;
+    for (const char* other : {"1e5 ", ". ", "- ", "1234567890123456 ", "x "})
+        EXPECT_TRUE(TNumberText::ParseShortDecimal(other, value) == nullptr ||
+                    *TNumberText::ParseShortDecimal(other, value) != ' ')
+            << other;
+    const char* partial = "12,5 ";
+    EXPECT_EQ(TNumberText::ParseShortDecimal(partial, value), partial + 2);
+}
