@@ -20,10 +20,36 @@ const char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// Whether |value| x 10^power lies above (+1), at (0) or below (-1) the midpoint `twiceHalf` / 2,
+// computed exactly: |value| = m 2^q, and 10^power = 5^power 2^power.
+int CompareWithMidpoint(double value, int power, uint64_t twiceHalf)
+{
+    int binary;
+    const double fraction = std::frexp(std::fabs(value), &binary);
+    const uint64_t m = static_cast<uint64_t>(std::ldexp(fraction, 53));
+    const int q = binary - 53;
+    uint64_t five = 1;
+    for (int i = 0; i < (power < 0 ? -power : power); ++i) five *= 5;
+    // Compare m 5^power 2^(q + power + 1) with twiceHalf when power >= 0, and
+    // m 2^(q + power + 1) with twiceHalf 5^-power when power < 0.
+    unsigned __int128 left = static_cast<unsigned __int128>(m) * (power >= 0 ? five : 1);
+    unsigned __int128 right = static_cast<unsigned __int128>(twiceHalf) * (power >= 0 ? 1 : five);
+    int shift = q + power + 1;
+    if (shift >= 0) {
+        if (shift > 20) return 1;  // far above any midpoint of a few digits
+        left <<= shift;
+    } else {
+        if (-shift >= 100) return -1;
+        right <<= -shift;
+    }
+    return left > right ? 1 : left < right ? -1 : 0;
+}
+
 // The P significant digits of %.{P}g for P up to 9, found by scaling in double arithmetic. The
 // scaled value is within a few units of 1e-16 relative of the exact one, so its rounding to an
-// integer is certain unless its fraction lies very near one half; those values, and exponents
-// whose power of ten a double does not hold exactly, return null and take the exact general path.
+// integer is certain unless its fraction lies very near one half; then the exact value decides,
+// a tie going to the even neighbour as printf has it. Exponents whose power of ten a double does
+// not hold exactly return null and take the general path.
 // The digits are written as printf's %g writes them: fixed notation for decimal exponents from
 // -4 to P - 1, scientific otherwise, trailing zeros and a trailing point removed.
 char* FormatFewDigits(char* out, double value, int precision)
@@ -51,8 +77,12 @@ char* FormatFewDigits(char* out, double value, int precision)
     if (digits < limit / 10) return nullptr;
     const uint64_t whole = static_cast<uint64_t>(digits);
     const double fraction = digits - static_cast<double>(whole);
-    if (std::fabs(fraction - 0.5) < limit * 1e-14) return nullptr;
     uint64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    if (std::fabs(fraction - 0.5) < limit * 1e-14) {
+        // Too near the midpoint between `whole` and `whole + 1` to trust the scaled value.
+        const int side = CompareWithMidpoint(value, power, 2 * whole + 1);
+        rounded = whole + (side > 0 || (side == 0 && whole % 2 == 1) ? 1 : 0);
+    }
     if (static_cast<double>(rounded) >= limit) {
         rounded /= 10;
         ++exponent;
