@@ -1,0 +1,109 @@
+#include "support/TPointTools.h"
+
+#include "grid/TPoint.h"
+
+#include <cmath>
+#include <memory>
+#include <utility>
+
+TPoint* TPointTools::Max(TPoint* a, TPoint* b)
+{
+    const double x = b->GetX() > a->GetX() ? b->GetX() : a->GetX();
+    const double y = b->GetY() > a->GetY() ? b->GetY() : a->GetY();
+    return new TPoint(x, y);
+}
+
+TPoint* TPointTools::Min(TPoint* a, TPoint* b)
+{
+    const double x = a->GetX() > b->GetX() ? b->GetX() : a->GetX();
+    const double y = a->GetY() > b->GetY() ? b->GetY() : a->GetY();
+    return new TPoint(x, y);
+}
+
+TPoint* TPointTools::FindCentroid(std::vector<TPoint*> points)
+{
+    double x = 0;
+    double y = 0;
+    for (TPoint* point : points) {
+        x += point->GetX();
+        y += point->GetY();
+    }
+    const double count = static_cast<double>(points.size());
+    return new TPoint(x / count, y / count);
+}
+
+double TPointTools::Theta(TPoint* a, TPoint* b)
+{
+    const double dx = a->GetX() - b->GetX();
+    const double dy = a->GetY() - b->GetY();
+    // A quarter turn maps onto 1 unit of t, measured along the diamond |dx| + |dy| = 1 instead of
+    // the circle, so no trigonometry is needed and the order of angles is kept.
+    double t = (dx == 0 && dy == 0) ? 0 : dy / (std::fabs(dx) + std::fabs(dy));
+    if (dx < 0) {
+        t = 2 - t;
+    } else if (dy < 0) {
+        t = t + 4;
+    }
+    return t * 90;
+}
+
+double TPointTools::Heron(TPoint* p, TPoint* q, TPoint* r)
+{
+    const double d1 = p->Distance(q);
+    const double d2 = p->Distance(r);
+    const double d3 = q->Distance(r);
+    const double s = (d1 + d2 + d3) * 0.5;
+    return std::sqrt(s * (s - d1) * (s - d2) * (s - d3));
+}
+
+double TPointTools::FindConvexPolygonArea(std::vector<TPoint*> points)
+{
+    std::unique_ptr<TPoint> centroid(FindCentroid(points));
+    double area = 0;
+    for (size_t k = 1; k < points.size(); ++k) area += Heron(points[k], points[k - 1], centroid.get());
+    return area;
+}
+
+std::vector<TPoint*> TPointTools::FindConvexHull(std::vector<TPoint*> points)
+{
+    const size_t n = points.size();
+    if (n == 0) return {};
+
+    // The work list borrows the caller's points; only the hull is copied out at the end. Slot n
+    // holds the start point again, as the candidate that closes the hull.
+    std::vector<TPoint*> work(points);
+    size_t start = 0;
+    for (size_t k = 1; k < n; ++k)
+        if (work[k]->GetY() < work[start]->GetY()) start = k;
+    work.push_back(work[start]);
+
+    size_t chosen = start;
+    size_t last = 0;
+    double previous = 0;
+    for (size_t m = 0;; ++m) {
+        std::swap(work[m], work[chosen]);
+        chosen = n;
+        double best = 360;
+        for (size_t j = m + 1; j <= n; ++j) {
+            const double angle = Theta(work[j], work[m]);
+            // Strict on both sides: the first of equal angles wins, and a turn of zero is refused.
+            if (angle > previous && angle < best) {
+                chosen = j;
+                best = angle;
+            }
+        }
+        if (chosen == n) {
+            last = m;
+            break;
+        }
+        previous = best;
+    }
+
+    std::vector<std::unique_ptr<TPoint>> copies;
+    copies.reserve(last + 1);
+    for (size_t k = 0; k <= last; ++k) copies.emplace_back(work[k]->Clone());
+    std::vector<TPoint*> hull;
+    hull.reserve(copies.size());
+    for (auto& copy : copies) hull.push_back(copy.release());
+    return hull;
+}
