@@ -196,14 +196,14 @@ TMap* TMapTools::Downscale(TMap* map, double resolution)
     return result.release();
 }
 
-// Downscale's frame (caller owns, no-data -9999) with the cells that receive a position filled by
-// bilinear interpolation between the centres of the four source cells around it; a position with
-// a no-data cell among the four, and every cell that receives no position (a border about one
-// source cell wide), hold -9999. Throws "New resolution cannot be <= 0.0 in
-// TMapTools::BilinearInterpolate", "New resolution is not a number in ...", the messages of
-// Downscale, "Ordinate is out of range in TAxis::GetIndex", "LngGetX1 is out of range in ..." (and
-// X2, Y1, Y2) for a position whose neighbours lie outside the source, and the too-fine message for
-// a step that no longer moves the position.
+// Downscale's frame (caller owns; no-data -9999) in which each cell that receives a position holds
+// the bilinear value between the centres of the four source cells around it, or -9999 where one of
+// them holds no data; cells without a position (a border about one source cell wide) hold -9999.
+// Throws "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is
+// not a number in TMapTools::BilinearInterpolate", Downscale's messages, "Ordinate is out of range
+// in TAxis::GetIndex", "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2)
+// for neighbours outside the source, and "New resolution is too fine for the coordinates of the map
+// in TMapTools::BilinearInterpolate" where a step no longer moves a position.
 TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 {
     if (resolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";

@@ -86,7 +86,7 @@ TEST(CellwiseTwoMaps, NaNResolutionMakesTheSecondMapTheBase)
 
     // Second NaN: the 4 x 4 map is the base although the comparison alone would keep the first.
     TOwned onUnresolved(TMapTools::Add(coarse.get(), unresolved.get()));
-    EXPECT_EQ(onUnresolved->GetXDim(), 4);
+    ASSERT_EQ(onUnresolved->GetYDim(), 4);
     EXPECT_EQ(onUnresolved->GetNoDataValue(), -7);
     EXPECT_EQ(CellsOf(onUnresolved.get())[3], (std::vector<double>{330, 331, 432, 433}));
 
@@ -155,17 +155,12 @@ TEST(CellwiseOneMap, MultiplyAndDivideTurnSourceNoDataIntoResultNoData)
     TOwned halved(TMapTools::Divide(map.get(), 2));
     EXPECT_EQ(CellsOf(halved.get()), (TRows{{-9999, -4999.5, 1}}));
     EXPECT_EQ(halved->GetNoDataValue(), -9999);
-}
 
-TEST(CellwiseOneMap, DivideByZeroFollowsIeeeArithmetic)
-{
-    auto map = MakeMap({{2, -2, 0, -9999}});
-    TOwned quotient(TMapTools::Divide(map.get(), 0.0));
-    const std::vector<double> row = quotient->GetRow(0);
-    EXPECT_EQ(row[0], kInf);
-    EXPECT_EQ(row[1], -kInf);
-    EXPECT_TRUE(std::isnan(row[2]));
-    EXPECT_EQ(row[3], -9999);
+    // A zero divisor is not checked; no-data cells stay no-data.
+    auto signs = MakeMap({{2, -2, -9999, 0}});
+    const std::vector<double> quotients = TOwned(TMapTools::Divide(signs.get(), 0.0))->GetRow(0);
+    EXPECT_EQ(std::vector<double>(quotients.begin(), quotients.end() - 1), (std::vector<double>{kInf, -kInf, -9999}));
+    EXPECT_TRUE(std::isnan(quotients.back()));
 }
 
 TEST(CellwiseOneMap, RoundContentsRoundsHalfUpAfterTruncation)
@@ -223,15 +218,11 @@ TEST(CellwiseOneMap, ReplaceValueLooksUpEveryCellIncludingNoDataAndNaN)
     EXPECT_EQ(CellsOf(defaulted.get()), (TRows{{7, 7, 7, 7, 7}}));
 }
 
-TEST(CellwiseOneMap, FrameFailuresPassThrough)
+TEST(CellwiseOneMap, AxesOfDifferentResolutionsFailInTheFrame)
 {
-    TMap bare(1, 2, 2);
-    EXPECT_EQ(ThrownMessage([&] { TOwned(TMapTools::Multiply(&bare, 2)); }), "Map axes are not set in TMap");
-
-    TMap mixed(1, 2, 1);
+    TMap mixed(1, 1, 1);
     TAxis xs(1);
     xs.AddPoint(new TPoint(0.5, 0.5));
-    xs.AddPoint(new TPoint(1.5, 0.5));
     TAxis ys(2);
     ys.AddPoint(new TPoint(0.5, 0.5));
     mixed.SetXAxis(&xs);

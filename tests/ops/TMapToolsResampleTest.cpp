@@ -207,6 +207,15 @@ TEST(MapInterpolation, FirstFailingPositionInColumnOrderNamesTheMessage)
     EXPECT_EQ(InterpolationFailure(grown.get(), 1), "LngY is out of range for the Y-axis in TMap::GetCoordinates");
 }
 
+TEST(MapInterpolation, StepBelowThePrecisionOfTheCoordinatesFails)
+{
+    // Near 2^52 doubles lie 0.5 apart: x + 0.25 rounds back to x, and so does the bound.
+    const double x0 = 4503599627370484.0;
+    auto source = MapOnEdges(0.1, {x0, x0 + 1, x0 + 2, x0 + 3, x0 + 4, x0 + 5, x0 + 6}, {6, 5, 4, 3, 2, 1, 0});
+    EXPECT_EQ(InterpolationFailure(source.get(), 0.25),
+              "New resolution is too fine for the coordinates of the map in TMapTools::BilinearInterpolate");
+}
+
 // ---- The bilinear formula ------------------------------------------------------------------------
 
 TEST(BilinearFormula, MatchesWorkedValuesAndExtrapolates)
