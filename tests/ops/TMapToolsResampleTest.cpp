@@ -106,7 +106,7 @@ TEST(MapInterpolation, RejectsNonPositiveAndNaNResolutions)
 TEST(MapInterpolation, HalfResolutionFillsTheInnerBlockFromTheEnclosingCentres)
 {
     // Cell (x, y) holds x² + 10 y², so each position shows which columns and rows it was drawn from:
-    // the x part interpolates 0, 1, 4, 9 and the y part 0, 10, 40, 90 separately.
+    // x² is interpolated over 0, 1, 4, 9 and 10 y² over 0, 10, 40, 90, each on its own.
     auto source = MakeMap({{0, 1, 4, 9}, {10, 11, 14, 19}, {40, 41, 44, 49}, {90, 91, 94, 99}}, 0, 0, 1, -1);
     TOwned result(TMapTools::BilinearInterpolate(source.get(), 0.5));
     // Cell (2, 2) at position (1, 2.5) is the mean of source cells (0, 1) and (1, 1).
