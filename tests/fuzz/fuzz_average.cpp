@@ -1,0 +1,64 @@
+// Fuzz target: the averaging road on two inputs. The bytes are split at the first "@@" into two
+// grids. Averaging them while reading must give the same text, or the same message, as loading
+// both and averaging the maps; nothing may crash or leak.
+
+#include "files/TARCGISFileTools.h"
+#include "files/TGridFileAverager.h"
+#include "grid/TMap.h"
+#include "ops/TMapTools.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// The written text of the result, or the message of the failure.
+template <class TCompute>
+std::string Outcome(TCompute compute)
+{
+    try {
+        std::unique_ptr<TMap> mean(compute());
+        std::ostringstream out;
+        TARCGISFileTools::WriteARCGISFile(mean.get(), out);
+        return out.str();
+    } catch (const char* message) {
+        return std::string("error: ") + message;
+    } catch (const std::string& message) {
+        return "error: " + message;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const size_t split = bytes.find("@@");
+    const std::string first = bytes.substr(0, split);
+    const std::string second = split == std::string::npos ? std::string() : bytes.substr(split + 2);
+
+    const std::string streamed = Outcome([&] {
+        std::istringstream a(first);
+        std::istringstream b(second);
+        return TGridFileAverager::AverageStreams({&a, &b});
+    });
+    const std::string loaded = Outcome([&]() -> TMap* {
+        std::istringstream a(first);
+        std::istringstream b(second);
+        // The command refuses a grid without cells as soon as it has read it.
+        auto load = [](std::istream& in) {
+            std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(in));
+            if (map->GetXDim() == 0 || map->GetYDim() == 0)
+                throw "File format error: ncols and nrows must be greater than 0";
+            return map;
+        };
+        std::unique_ptr<TMap> mapA = load(a);
+        std::unique_ptr<TMap> mapB = load(b);
+        return TMapTools::Average({mapA.get(), mapB.get()});
+    });
+    if (streamed != loaded) std::abort();
+    return 0;
+}
