@@ -5,6 +5,7 @@
 #include "files/TGridFileAverager.h"
 #include "grid/TMap.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -24,6 +25,8 @@ int Fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
+    // A file size limit then fails the write (and the output is cleaned up) instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         if (argc < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
         const std::vector<std::string> inputs(argv + 1, argv + argc - 1);

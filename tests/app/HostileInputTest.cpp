@@ -1,0 +1,162 @@
+// The real gridmean executable given broken and hostile input: every case ends with exactly one
+// line on standard output, status 1, bounded memory and time, and no output file created or changed.
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TOutcome {
+    int Status = -1;
+    std::string Output;
+    long PeakKilobytes = 0;
+};
+
+// Runs gridmean with a CPU time limit (a hang fails the test) and an optional file size limit.
+TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arguments, long fileSizeLimit = -1)
+{
+    const std::string captured = dir.Root() + ".stdout";  // beside the directory, which must stay clean
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        struct rlimit cpu = {30, 30};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        if (fileSizeLimit >= 0) {
+            struct rlimit size = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        }
+        std::vector<char*> argv{const_cast<char*>(GRIDMEAN_EXECUTABLE)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(GRIDMEAN_EXECUTABLE, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    ::wait4(child, &status, 0, &usage);
+    TOutcome outcome;
+    outcome.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    outcome.Output = ReadText(captured);
+    outcome.PeakKilobytes = usage.ru_maxrss;
+    std::remove(captured.c_str());
+    return outcome;
+}
+
+std::vector<std::string> Entries(const std::string& directory)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Header(const std::string& cols, const std::string& rows)
+{
+    return "ncols " + cols + "\nnrows " + rows + "\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+}
+
+const char* const kEnd = "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile\n";
+
+}  // namespace
+
+TEST(HostileInput, EndsWithOneLineStatusOneAndNothingWritten)
+{
+    TScratchDir dir;
+    const std::string good = dir.Write("good.asc", Header("2", "1") + "1 2\n");
+    std::mt19937 random(17);
+    std::string garbage(4096, '\0');
+    for (char& byte : garbage) byte = static_cast<char>(random());
+    garbage[0] = '\x7f';  // never a letter that starts a tag
+    struct TCase {
+        std::string Name;
+        std::string Content;
+        std::string Message;  // the whole line, or its beginning when it ends with "..."
+    };
+    const std::vector<TCase> cases = {
+        {"empty", "", "File format error: expected to find ncols tag\n"},
+        {"header-only", Header("2", "1"), kEnd},
+        {"garbage", garbage, "File format error: expected to find ncols tag\n"},
+        {"nul-in-value", Header("2", "1") + std::string("1\0" "5 2\n", 6),
+         "File format error: value \"1?5\" at row 1, column 1 is not a number\n"},
+        {"huge-token", Header("2", "1") + "1 " + std::string(10 << 20, '9') + "\n",
+         "File format error: value \"999999999999999999999999...\" at row 1, column 2 is not a number\n"},
+        {"negative-cols", Header("-2", "1") + "1 2\n", "File format error: ncols must not be negative\n"},
+        {"negative-rows", Header("2", "-1") + "1 2\n", "File format error: nrows must not be negative\n"},
+        {"zero-cols", Header("0", "1"), "File format error: ncols and nrows must be greater than 0\n"},
+        {"zero-rows", Header("2", "0"), "File format error: ncols and nrows must be greater than 0\n"},
+        {"huge-cols", Header("1000000000000", "1") + "1 2\n", kEnd},
+        {"huge-rows", Header("2", "1000000000000") + "1 2\n", kEnd},
+        {"huge-both", Header("1000000000000", "1000000000000") + "1 2\n", kEnd},
+        {"huge-rows-no-cols", Header("0", "1000000000000"),
+         "File format error: nrows is too large for a grid without columns\n"},
+        {"overflow", Header("2", "1") + "1 1e400\n",
+         "File format error: value \"1e400\" at row 1, column 2 is too large for a number\n"},
+    };
+    const std::string out = dir.Path("out.asc");
+    for (const auto& test : cases) {
+        const std::string input = dir.Write(test.Name + ".asc", test.Content);
+        for (const auto& order : {std::vector<std::string>{input, good, out}, std::vector<std::string>{good, input, out}}) {
+            const TOutcome outcome = RunGridmean(dir, order);
+            EXPECT_EQ(outcome.Status, 1) << test.Name;
+            EXPECT_EQ(outcome.Output, test.Message) << test.Name;
+            EXPECT_LT(outcome.PeakKilobytes, 200 * 1024) << test.Name;
+            EXPECT_FALSE(FileExists(out)) << test.Name;
+        }
+    }
+}
+
+TEST(HostileInput, PathsThatAreNotUsableFiles)
+{
+    TScratchDir dir;
+    const std::string good = dir.Write("good.asc", Header("2", "1") + "1 2\n");
+    const std::string nowhere = dir.Path("missing/out.asc");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{good, dir.Root(), dir.Path("out.asc")}, "Unable to open file " + dir.Root() + "\n"},
+        {{good, good, nowhere}, "Unable to open file " + nowhere + "\n"},
+        {{good, good, dir.Root()}, "Unable to open file " + dir.Root() + "\n"},
+        {{good, good, "/dev/full"}, "Unable to write file /dev/full\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const TOutcome outcome = RunGridmean(dir, arguments);
+        EXPECT_EQ(outcome.Status, 1) << message;
+        EXPECT_EQ(outcome.Output, message);
+    }
+    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"good.asc"}));
+}
+
+TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
+{
+    TScratchDir dir;
+    std::string values;
+    for (int i = 0; i < 20000; ++i) values += "1234.5 ";
+    const std::string big = dir.Write("big.asc", Header("20000", "1") + values + "\n");
+    const std::string out = dir.Write("out.asc", "the previous mean\n");
+    const TOutcome outcome = RunGridmean(dir, {big, big, out}, 4096);
+    EXPECT_EQ(outcome.Status, 1);
+    EXPECT_EQ(outcome.Output, "Unable to write file " + out + "\n");
+    EXPECT_EQ(ReadText(out), "the previous mean\n");
+    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"big.asc", "out.asc"}));
+
+    const TOutcome success = RunGridmean(dir, {big, big, out});
+    EXPECT_EQ(success.Status, 0);
+    EXPECT_EQ(success.Output, "");
+    EXPECT_EQ(ReadText(out).substr(0, 12), "ncols 20000\n");
+}
