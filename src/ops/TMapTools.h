@@ -44,48 +44,113 @@ public:
     static std::vector<TMap*> MovingAverage(std::vector<TMap*> maps, int window);
 
     // ---- Cell-wise arithmetic and masks --------------------------------------------------------
+    // Results are new maps the caller owns. A cell where a source holds no data (by that source's
+    // own no-data value) holds the result's no-data value, except where a rule below says otherwise.
+
+    // Base cell + (or x) the other map's value at the base cell's centre, on a base copy of the
+    // finer map (the first on equal resolutions). Throw the lookup's messages for a base centre
+    // outside the other map ("Ordinate is out of range in TAxis::GetIndex").
     static TMap* Add(TMap* first, TMap* second);
     static TMap* Multiply(TMap* first, TMap* second);
+    // First - second, paired by index, on a frame copy of the first map with its no-data value.
+    // Throws "X dimensions do not match in TMapTools::Subtract", then the Y form.
     static TMap* Subtract(TMap* first, TMap* second);
+    // Each cell times the factor, or divided by the divisor (unchecked), on a frame copy (-9999).
     static TMap* Multiply(TMap* map, double factor);
     static TMap* Divide(TMap* map, double divisor);
+    // Each cell truncated toward zero, plus 1 where the fraction is at least 0.5.
     static TMap* RoundContents(TMap* map);
+    // Cells at or above the threshold keep their value, others become 0; the list form gives one
+    // new map per map, in order.
     static TMap* Threshold(TMap* map, double threshold);
     static std::vector<TMap*> Threshold(std::vector<TMap*> maps, double threshold);
+    // Cells at or above the threshold become the replacement, others keep their value.
     static TMap* ThresholdReplace(TMap* map, double threshold, double replacement);
+    // The table's value for each cell's value, the default where it has none; no-data cells are
+    // looked up like any value, so the table may map the no-data value on purpose.
     static TMap* ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue);
+    // The second map's cells on a frame copy of the first: the replacement where a cell equals the
+    // match, else -9999 where it holds no data, else its value. Throws "X dimensions do not match
+    // in TMapTools::Mask", then the Y form.
     static TMap* Mask(TMap* first, TMap* second, double match, double replacement);
+    // The number of cells of each value (NaN cells left out), and of one value.
     static std::map<double, long> CountValues(TMap* map);
     static long CountValues(TMap* map, double value);
 
     // ---- Resampling and interpolation ----------------------------------------------------------
+    // An empty grid (-9999) of the new cell size over the map's extent, from its first corner.
+    // Throws "New resolution must be a positive number in TMapTools::Downscale" and "Number of
+    // cells at the new resolution is out of range in TMapTools::Downscale".
     static TMap* Downscale(TMap* map, double resolution);
+    // Downscale's grid filled by bilinear interpolation between source cell centres; cells that
+    // receive no position, and positions beside a no-data cell, hold -9999. Throws "New resolution
+    // cannot be <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is not a number in ...",
+    // "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2), and "New
+    // resolution is too fine for the coordinates of the map in TMapTools::BilinearInterpolate".
     static TMap* BilinearInterpolate(TMap* map, double resolution);
+    // k x k cells per source cell holding its value (-9999 for no-data), over the same extent.
+    // Throws "Factor must be a positive number in TMapTools::Subdivide" and the cell-count message.
     static TMap* Subdivide(TMap* map, int factor);
+    // The bilinear formula for values Q11 at (x1, y1), Q21 at (x2, y1), Q12 at (x1, y2), Q22 at
+    // (x2, y2), at (x, y); the point form stores the result as the target's value.
     static double BilinearInterpolate(double q11, double q21, double q12, double q22, double x, double x1, double x2,
                                       double y, double y1, double y2);
     static void BilinearInterpolate(TMapPoint* q11, TMapPoint* q21, TMapPoint* q12, TMapPoint* q22, TMapPoint* target);
 
     // ---- Cell queries and value series ---------------------------------------------------------
+    // Cells are scanned column by column, each column from row 0.
+
+    // The smallest block of rows and columns holding every cell equal to the value; all four 0
+    // when no cell does.
     static void FindPatchExtent(TMap* map, double value, long& firstRow, long& lastRow, long& firstColumn,
                                 long& lastColumn);
+    // The first non-zero cell (lowest row) of the highest column of the 3 x 3 block around the
+    // cell, clipped to the map; 0 when all are zero. Throws "X-ordinate is out of range in
+    // TMapTools::FindNonzeroNeighbourVal", then the Y form.
     static double FindNonzeroNeighbourVal(TMap* map, long column, long row);
+    // Each key with the map's value at its point (the points stay the caller's); throws the
+    // lookup's messages for a point outside the map. The list form pairs map m with point set m
+    // and throws "Fewer point sets than maps in TMapTools::FetchMapValues".
     static std::map<double, double> FetchMapValues(TMap* map, std::map<double, TMapPoint*> points);
     static std::vector<std::map<double, double>> FetchMapValues(std::vector<TMap*> maps,
                                                                  std::vector<std::map<double, TMapPoint*>> points);
+    // Each distinct cell value (not excluded, not NaN) with a new point (caller owns) at the
+    // centre of the first cell holding it; cells before the first one that differs from the
+    // no-data value are passed over.
     static std::map<double, TMapPoint*> GetFirstValues(TMap* map, std::vector<double> excluded);
     static std::vector<std::map<double, TMapPoint*>> GetFirstValues(std::vector<TMap*> maps,
                                                                     std::vector<double> excluded);
+    // The value map's cells grouped by the key map's cell (NaN and excluded keys left out).
+    // Throws "Map X-dimensions do not match", then "Map Y-Dimensions do not match".
     static std::map<double, std::vector<double>> GetValuesOverlay(TMap* values, TMap* keys,
                                                                   std::vector<double> excludedKeys);
+    // The cell's value in maps first..last. Throws "Start map number is out of range in
+    // TMapTools::GetValuesVector", "End map number ...", "Stat map number must be less than end
+    // map number", and the map's own range messages.
     static std::vector<double> GetValuesVector(std::vector<TMap*> maps, long column, long row, int first, int last);
+    // One new map per window of window + 1 maps (caller owns each): each cell's least-squares
+    // slope against the map number. Throws "Window size must be < number of maps in
+    // TMapTools::ValueGradients", "Window size must not be negative in ..." and "Map dimensions do
+    // not match in TMapTools::ValueGradients".
     static std::vector<TMap*> ValueGradients(std::vector<TMap*> maps, int window);
 
     // ---- Cut, paste and intersect --------------------------------------------------------------
+    // The block of cells from the cell holding one corner to the cell holding the other, as a new
+    // map (caller owns, no-data -9999). Throws "Ordinate is out of range in TAxis::GetIndex".
     static TMap* Extract(TMap* map, TPoint* corner, TPoint* oppositeCorner);
+    // Each map's part of the common window, as new maps (caller owns both); on failure neither
+    // reference is set. Throws "Maps do not intersect in TMapTools::Intersection" and "Maps have
+    // opposite Y directions in TMapTools::Intersection".
     static void Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*& secondPart);
+    // Writes each inserted cell into the destination cell holding its centre (no-data as the
+    // destination's no-data value). Throws "Insert map's NW corner is outside of the destination
+    // map in TMapTools::Insert", the SE form, and the opposite-directions message; writes nothing then.
     static void Insert(TMap* destination, TMap* inserted);
+    // Sets the block's cells to the value. Throws the edge-order messages and "Northern",
+    // "Southern", "Western" or "Eastern ordinate is out of range in TMapTools::FillBlock"; writes
+    // nothing then.
     static void FillBlock(TMap* map, double value, long firstRow, long lastRow, long firstColumn, long lastColumn);
+    // Widens the block by the margin, clipped to the map.
     static void BufferIndices(TMap* map, long margin, long& firstRow, long& lastRow, long& firstColumn,
                               long& lastColumn);
 };
