@@ -31,24 +31,44 @@ TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
     const bool exists = ::lstat(name.c_str(), &status) == 0;
     const bool replaceable = !name.empty() && name.back() != '/';
     if (replaceable && ((exists && S_ISREG(status.st_mode)) || (!exists && errno == ENOENT))) {
-        // A fresh name beside the target, created with 0666 less the umask like any new file.
-        static unsigned counter = 0;
-        for (int attempt = 0; attempt < 100 && MbrIntDescriptor < 0; ++attempt) {
-            MbrStgTemporary = DirectoryOf(name) + "." + BaseOf(name) + ".tmp" + std::to_string(::getpid()) + "-" +
-                std::to_string(++counter) + "-" + std::to_string(static_cast<long>(std::time(nullptr)));
-            MbrIntDescriptor = ::open(MbrStgTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (MbrIntDescriptor < 0 && errno != EEXIST) break;
-        }
-        if (MbrIntDescriptor < 0) throw std::string("Unable to open file ") + name;
-        if (exists && ::fchmod(MbrIntDescriptor, status.st_mode & 07777) != 0) {
-            Discard();
-            throw std::string("Unable to open file ") + name;
-        }
-        return;
+        if (OpenTemporary(exists ? &status : nullptr)) return;
+        // In a directory we may not write in, an existing file we may write is still written, in place.
+        const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
+        if (!exists || !denied) throw std::string("Unable to open file ") + name;
     }
-    MbrStgTemporary.clear();
     MbrIntDescriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (MbrIntDescriptor < 0) throw std::string("Unable to open file ") + name;
+}
+
+bool TFileSink::OpenTemporary(const struct stat* replaced)
+{
+    // A fresh name beside the target, created with 0666 less the umask like any new file.
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = DirectoryOf(MbrStgName) + "." + BaseOf(MbrStgName) + ".tmp" +
+            std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
+            std::to_string(static_cast<long>(std::time(nullptr)));
+        MbrIntDescriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (MbrIntDescriptor >= 0) {
+            MbrStgTemporary = temporary;
+            break;
+        }
+        if (errno != EEXIST) return false;
+    }
+    if (MbrIntDescriptor < 0) return false;
+    if (replaced) {
+        // The replacement keeps the replaced file's permissions and, where we may, its owner.
+        if (::fchown(MbrIntDescriptor, replaced->st_uid, replaced->st_gid) != 0) {
+            // Only a privileged process may give a file away; the permissions still follow.
+        }
+        if (::fchmod(MbrIntDescriptor, replaced->st_mode & 07777) != 0) {
+            const int error = errno;
+            Discard();
+            errno = error;
+            return false;
+        }
+    }
+    return true;
 }
 
 TFileSink::~TFileSink() { Discard(); }

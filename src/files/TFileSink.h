@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+struct stat;
+
 // A named output file that is never left half written.
 // A path that names a regular file or nothing is written to a new temporary file in the same
 // directory, which replaces the target only on Commit (keeping a replaced file's permission
@@ -22,6 +24,8 @@ public:
     void Commit();
 
 private:
+    // Creates the temporary file beside the target; false (with errno set) when it cannot.
+    bool OpenTemporary(const struct stat* replaced);
     [[noreturn]] void FailWrite();
     void Discard();
 
