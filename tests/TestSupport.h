@@ -65,8 +65,10 @@ inline TRows CellsOf(TMap* map)
     return rows;
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -109,3 +111,18 @@ inline std::string ReadText(const std::string& path)
 }
 
 inline bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// The names in a directory, sorted, without "." and "..".
+inline std::vector<std::string> DirectoryEntries(const std::string& directory)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}

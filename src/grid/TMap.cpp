@@ -160,44 +160,42 @@ std::vector<double> TMap::GetPointValues(std::vector<TPoint*> points)
     return values;
 }
 
+void TMap::ReplaceAxes(std::unique_ptr<TAxis>& points, std::unique_ptr<TAxis>& intervals,
+                       std::unique_ptr<TAxis> newPoints, std::unique_ptr<TAxis> newIntervals, long cells)
+{
+    // Both new axes exist before either old one is released, so a failed conversion changes nothing.
+    points = std::move(newPoints);
+    intervals = std::move(newIntervals);
+    assert(points->GetSize() == cells && intervals->GetSize() == cells + 1);
+    (void)cells;
+}
+
 void TMap::SetXAxis(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngXDim) throw "Length of new X axis does not match the X dimension of the map";
-    std::unique_ptr<TAxis> points(axis->Clone());
-    std::unique_ptr<TAxis> intervals(TAxisTools::PointsToIntervals(axis, 'X'));
-    MbrPtrXAxis = std::move(points);
-    MbrPtrXAxisInterval = std::move(intervals);
-    assert(MbrPtrXAxis->GetSize() == MbrLngXDim && MbrPtrXAxisInterval->GetSize() == MbrLngXDim + 1);
+    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
+                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'X')), MbrLngXDim);
 }
 
 void TMap::SetYAxis(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngYDim) throw "Length of new Y axis does not match the Y dimension of the map";
-    std::unique_ptr<TAxis> points(axis->Clone());
-    std::unique_ptr<TAxis> intervals(TAxisTools::PointsToIntervals(axis, 'Y'));
-    MbrPtrYAxis = std::move(points);
-    MbrPtrYAxisInterval = std::move(intervals);
-    assert(MbrPtrYAxis->GetSize() == MbrLngYDim && MbrPtrYAxisInterval->GetSize() == MbrLngYDim + 1);
+    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
+                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'Y')), MbrLngYDim);
 }
 
 void TMap::SetXAxisInterval(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngXDim + 1)
         throw "Length of new X interval axis does not fit the X dimension of the map";
-    std::unique_ptr<TAxis> intervals(axis->Clone());
-    std::unique_ptr<TAxis> points(TAxisTools::IntervalsToPoints(axis, 'X'));
-    MbrPtrXAxisInterval = std::move(intervals);
-    MbrPtrXAxis = std::move(points);
-    assert(MbrPtrXAxis->GetSize() == MbrLngXDim && MbrPtrXAxisInterval->GetSize() == MbrLngXDim + 1);
+    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'X')),
+                std::unique_ptr<TAxis>(axis->Clone()), MbrLngXDim);
 }
 
 void TMap::SetYAxisInterval(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngYDim + 1)
         throw "Length of new Y interval axis does not fit the Y dimension of the map";
-    std::unique_ptr<TAxis> intervals(axis->Clone());
-    std::unique_ptr<TAxis> points(TAxisTools::IntervalsToPoints(axis, 'Y'));
-    MbrPtrYAxisInterval = std::move(intervals);
-    MbrPtrYAxis = std::move(points);
-    assert(MbrPtrYAxis->GetSize() == MbrLngYDim && MbrPtrYAxisInterval->GetSize() == MbrLngYDim + 1);
+    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'Y')),
+                std::unique_ptr<TAxis>(axis->Clone()), MbrLngYDim);
 }

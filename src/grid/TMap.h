@@ -88,6 +88,8 @@ public:
 
 private:
     void RequireAxes() const;
+    static void ReplaceAxes(std::unique_ptr<TAxis>& points, std::unique_ptr<TAxis>& intervals,
+                            std::unique_ptr<TAxis> newPoints, std::unique_ptr<TAxis> newIntervals, long cells);
     // The column and row holding the point, checked against the map; the messages are the caller's.
     void LocateCell(TPoint* point, const char* xMessage, const char* yMessage, long& x, long& y);
 

@@ -55,18 +55,6 @@ TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arg
     return outcome;
 }
 
-std::vector<std::string> Entries(const std::string& directory)
-{
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(directory.c_str());
-    while (dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Header(const std::string& cols, const std::string& rows)
 {
@@ -139,7 +127,7 @@ TEST(HostileInput, PathsThatAreNotUsableFiles)
         EXPECT_EQ(outcome.Status, 1) << message;
         EXPECT_EQ(outcome.Output, message);
     }
-    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"good.asc"}));
+    EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"good.asc"}));
 }
 
 TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
@@ -153,7 +141,7 @@ TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
     EXPECT_EQ(outcome.Status, 1);
     EXPECT_EQ(outcome.Output, "Unable to write file " + out + "\n");
     EXPECT_EQ(ReadText(out), "the previous mean\n");
-    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"big.asc", "out.asc"}));
+    EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"big.asc", "out.asc"}));
 
     const TOutcome success = RunGridmean(dir, {big, big, out});
     EXPECT_EQ(success.Status, 0);

@@ -27,19 +27,6 @@ std::string Written(TMap* map)
     return out.str();
 }
 
-std::vector<std::string> Entries(const std::string& directory)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 }  // namespace
 
@@ -145,7 +132,7 @@ TEST(GridFileWriter, ReportsFilesThatCannotBeWritten)
     EXPECT_EQ(ThrownMessage([&] { TARCGISFileTools::WriteARCGISFile(&bare, never); }),
               "Map has no interval axes in TARCGISFileTools::WriteARCGISFile");
     EXPECT_FALSE(FileExists(never));
-    EXPECT_TRUE(Entries(dir.Root()).empty());
+    EXPECT_TRUE(DirectoryEntries(dir.Root()).empty());
 }
 
 TEST(GridFileWriter, ReplacesAFileOnlyWhenTheWholeGridIsWritten)
@@ -172,7 +159,7 @@ TEST(GridFileWriter, ReplacesAFileOnlyWhenTheWholeGridIsWritten)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadText(target), "old contents\n");
-    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"mean.asc"}));
+    EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"mean.asc"}));
 
     auto map = MakeMap({{1, 2}});
     TARCGISFileTools::WriteARCGISFile(map.get(), target);
@@ -180,7 +167,7 @@ TEST(GridFileWriter, ReplacesAFileOnlyWhenTheWholeGridIsWritten)
     struct stat status2;
     ASSERT_EQ(::stat(target.c_str(), &status2), 0);
     EXPECT_EQ(status2.st_mode & 07777, 0640u);
-    EXPECT_EQ(Entries(dir.Root()), (std::vector<std::string>{"mean.asc"}));
+    EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"mean.asc"}));
 
     // A new file gets the usual permissions: 0666 less the umask.
     const mode_t mask = ::umask(022);
