@@ -112,6 +112,14 @@ inline std::string ReadText(const std::string& path)
 
 inline bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
+// The text quoted for a POSIX shell.
+inline std::string Quoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // The names in a directory, sorted, without "." and "..".
 inline std::vector<std::string> DirectoryEntries(const std::string& directory)
 {

@@ -16,13 +16,6 @@ struct TRun {
     std::string Output;
 };
 
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments)
 {
     std::string command = Quoted(GRIDMEAN_EXECUTABLE);

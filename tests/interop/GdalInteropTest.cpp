@@ -21,13 +21,6 @@ struct TRun {
     std::string Errors;
 };
 
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 TRun Shell(const TScratchDir& dir, const std::string& command)
 {
     const std::string out = dir.Path("run-stdout.txt");
