@@ -18,6 +18,9 @@ public:
     // source's no-data value, on copies of the source's point axes.
     static std::unique_ptr<TMap> BaseCopy(TMap* source);
 
+    // Cell (x, y) of a map whose loop already keeps x and y inside it.
+    static double CellOf(const TMap* map, long x, long y) { return map->GetRowRef(y)[static_cast<size_t>(x)]; }
+
     // Sets every cell (x, y) of the map, row by row from row 0, to rule(x, y).
     template <class TRule>
     static void FillCells(TMap* map, TRule rule)

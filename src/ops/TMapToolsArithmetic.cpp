@@ -12,8 +12,6 @@
 
 namespace {
 
-double CellOf(const TMap* map, long x, long y) { return map->GetRowRef(y)[static_cast<size_t>(x)]; }
-
 void RequireEqualDimensions(const TMap* first, const TMap* second, const char* xMessage, const char* yMessage)
 {
     if (first->GetXDim() != second->GetXDim()) throw xMessage;
@@ -38,7 +36,7 @@ TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
     const double baseNoData = base->GetNoDataValue();
     const double otherNoData = other->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double b = CellOf(base, x, y);
+        const double b = TMapFrames::CellOf(base, x, y);
         const double o = otherAt.ValueAt(x, y);
         return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o);
     });
@@ -54,7 +52,7 @@ TMap* TransformData(TMap* map, TRule rule)
     const double noData = map->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = CellOf(map, x, y);
+        const double v = TMapFrames::CellOf(map, x, y);
         return v == noData ? resultNoData : rule(v);
     });
     return result.release();
@@ -98,8 +96,8 @@ TMap* TMapTools::Subtract(TMap* first, TMap* second)
     const double secondNoData = second->GetNoDataValue();
     result->SetNoDataValue(firstNoData);
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double a = CellOf(first, x, y);
-        const double b = CellOf(second, x, y);
+        const double a = TMapFrames::CellOf(first, x, y);
+        const double b = TMapFrames::CellOf(second, x, y);
         return a == firstNoData || b == secondNoData ? firstNoData : a - b;
     });
     return result.release();
@@ -162,7 +160,7 @@ TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double 
 
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = CellOf(map, x, y);
+        const double v = TMapFrames::CellOf(map, x, y);
         auto hit = std::lower_bound(entries.begin(), entries.end(), v,
                                     [](const std::pair<double, double>& entry, double key) { return entry.first < key; });
         return hit != entries.end() && hit->first == v ? hit->second : defaultValue;
@@ -181,7 +179,7 @@ TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacemen
     const double secondNoData = second->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double w = CellOf(second, x, y);
+        const double w = TMapFrames::CellOf(second, x, y);
         if (w == match) return replacement;
         return w == secondNoData ? resultNoData : w;
     });

@@ -122,7 +122,7 @@ std::map<double, double> TMapTools::FetchMapValues(TMap* map, std::map<double, T
         if (y < 0) throw "Ordinate is out of range in TAxis::GetIndex";
         if (x >= map->GetXDim()) throw "LngX is out of range in TMap::GetPointVal";
         if (y >= map->GetYDim()) throw "LngY is out of range in TMap::GetPointVal";
-        values.emplace_hint(values.end(), entry.first, map->GetRowRef(y)[static_cast<size_t>(x)]);
+        values.emplace_hint(values.end(), entry.first, TMapFrames::CellOf(map, x, y));
     }
     return values;
 }
@@ -172,7 +172,7 @@ std::map<double, std::vector<double>> TMapTools::GetValuesOverlay(TMap* values, 
             lastKey = key;
             lastList = TVectorTools::HasValue(excludedKeys, key) ? nullptr : &lists[key];
         }
-        if (lastList) lastList->push_back(values->GetRowRef(y)[static_cast<size_t>(x)]);
+        if (lastList) lastList->push_back(TMapFrames::CellOf(values, x, y));
     });
     return lists;
 }

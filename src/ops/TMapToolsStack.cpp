@@ -57,7 +57,7 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
     TMapFrames::FillCells(result.get(), [&maps](long x, long y) {
         double count = 0;
         for (TMap* map : maps)
-            if (map->GetRowRef(y)[static_cast<size_t>(x)] != map->GetNoDataValue()) count += 1;
+            if (TMapFrames::CellOf(map, x, y) != map->GetNoDataValue()) count += 1;
         return count;
     });
     return result.release();
@@ -72,7 +72,7 @@ TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
     const double dividendNoData = dividend->GetNoDataValue();
     const double divisorNoData = divisor->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double numerator = dividend->GetRowRef(y)[static_cast<size_t>(x)];
+        const double numerator = TMapFrames::CellOf(dividend, x, y);
         const double denominator = divisorAt.ValueAt(x, y);
         if (numerator == dividendNoData || denominator == divisorNoData) return dividendNoData;
         return numerator / denominator;
@@ -90,8 +90,8 @@ TMap* TMapTools::Average(std::vector<TMap*> maps)
     const double all = static_cast<double>(maps.size());
     const double noData = result->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double count = counts->GetRowRef(y)[static_cast<size_t>(x)];
-        return count == all ? sums->GetRowRef(y)[static_cast<size_t>(x)] / count : noData;
+        const double count = TMapFrames::CellOf(counts.get(), x, y);
+        return count == all ? TMapFrames::CellOf(sums.get(), x, y) / count : noData;
     });
     return result.release();
 }
