@@ -3,6 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TGridTextReader.h"
 #include "grid/TMap.h"
+#include "ops/TStackMessages.h"
 
 #include <limits>
 #include <memory>
@@ -41,7 +42,7 @@ struct TCheckSink {
 template <class TOpen>
 TMap* Fold(size_t count, TOpen open)
 {
-    if (count == 0) throw "Must have more than 2 maps to sum in TMapTools::Sum";
+    if (count == 0) throw TStackMessages::kTooFewMaps;
     std::unique_ptr<TMap> sums;
     {
         std::unique_ptr<TByteSource> source = open(0);
@@ -60,9 +61,9 @@ TMap* Fold(size_t count, TOpen open)
         const TGridHeader header = reader.ReadHeader();
         if (header.Columns == 0 || header.Rows == 0) throw kNoCells;
         if (!mismatch && header.Columns != sums->GetXDim())
-            mismatch = "X-dimension of maps are inconsistent in TMapTools::Sum";
+            mismatch = TStackMessages::kColumnsDiffer;
         if (!mismatch && header.Rows != sums->GetYDim())
-            mismatch = "Y-dimension of maps are inconsistent in TMapTools::Sum";
+            mismatch = TStackMessages::kRowsDiffer;
         if (mismatch) {
             TCheckSink check;
             reader.ReadCells(header, check);
@@ -71,7 +72,7 @@ TMap* Fold(size_t count, TOpen open)
             reader.ReadCells(header, fold);
         }
     }
-    if (count < 2) throw "Must have more than 2 maps to sum in TMapTools::Sum";
+    if (count < 2) throw TStackMessages::kTooFewMaps;
     if (mismatch) throw mismatch;
 
     const double all = static_cast<double>(count);

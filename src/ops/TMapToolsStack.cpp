@@ -3,6 +3,7 @@
 #include "grid/TMap.h"
 #include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
+#include "ops/TStackMessages.h"
 
 #include <memory>
 
@@ -22,9 +23,8 @@ void RequireEqualDimensions(const std::vector<TMap*>& maps, const char* xMessage
 
 TMap* TMapTools::Sum(std::vector<TMap*> maps)
 {
-    if (maps.size() < 2) throw "Must have more than 2 maps to sum in TMapTools::Sum";
-    RequireEqualDimensions(maps, "X-dimension of maps are inconsistent in TMapTools::Sum",
-                           "Y-dimension of maps are inconsistent in TMapTools::Sum");
+    if (maps.size() < 2) throw TStackMessages::kTooFewMaps;
+    RequireEqualDimensions(maps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
     const double noData = result->GetNoDataValue();
     const size_t columns = static_cast<size_t>(result->GetXDim());
