@@ -1,14 +1,11 @@
 // gridmean: averages two or more ESRI ASCII grids cell by cell into one output grid.
 // Prints nothing on success; any failure is one line on standard output and exit status 1.
 
-#include "files/TARCGISFileTools.h"
-#include "files/TGridFileAverager.h"
-#include "grid/TMap.h"
+#include "stack/TGridStack.h"
 
 #include <csignal>
 #include <exception>
 #include <iostream>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -30,8 +27,7 @@ int main(int argc, char** argv)
     try {
         if (argc < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
         const std::vector<std::string> inputs(argv + 1, argv + argc - 1);
-        std::unique_ptr<TMap> mean(TGridFileAverager::AverageFiles(inputs));
-        TARCGISFileTools::WriteARCGISFile(mean.get(), std::string(argv[argc - 1]));
+        TGridStack::WriteFiles(inputs, argv[argc - 1], TGridStackOptions());
         return 0;
     } catch (const char* message) {
         return Fail(message);

@@ -2,6 +2,7 @@
 
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
+#include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
 #include "files/TTextWriter.h"
 #include "grid/TAxis.h"
@@ -17,22 +18,12 @@ void WriteGrid(TMap* map, TTextWriter& writer)
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
     if (!xEdges || !yEdges) throw "Map has no interval axes in TARCGISFileTools::WriteARCGISFile";
-    // Georeferencing keeps 15 significant digits: six would move a UTM grid by metres.
-    constexpr int kGeoDigits = 15;
     const double south = std::min(yEdges->GetOrdinate(0, 'Y'), yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y'));
-
-    writer.Put("ncols ");
-    writer.PutLong(map->GetXDim());
-    writer.Put("\nnrows ");
-    writer.PutLong(map->GetYDim());
-    writer.Put("\nxllcorner ");
-    writer.PutGeneral(xEdges->GetOrdinate(0, 'X'), kGeoDigits, 8);
-    writer.Put("\nyllcorner ");
-    writer.PutGeneral(south, kGeoDigits, 8);
-    writer.Put("\ncellsize ");
-    writer.PutGeneral(map->GetResolution(), kGeoDigits);
+    writer.Put(TGridHeaderText::Geometry(map->GetXDim(), map->GetYDim(), xEdges->GetOrdinate(0, 'X'), south,
+                                         map->GetResolution())
+                   .c_str());
     // Written like the cells, so that a no-data cell reads back equal to the no-data value.
-    writer.Put("\nNODATA_value ");
+    writer.Put("NODATA_value ");
     writer.PutValue(map->GetNoDataValue());
     writer.Put('\n');
     WriteValueRows(writer, map, ' ', true);

@@ -3,7 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TGridTextReader.h"
 #include "grid/TMap.h"
-#include "ops/TStackMessages.h"
+#include "stats/TStackMessages.h"
 
 #include <limits>
 #include <memory>

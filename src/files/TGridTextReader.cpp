@@ -13,8 +13,6 @@ const char* const kUnexpectedEndOfFile = "Unexpected end of file found in TARCGI
 
 namespace {
 
-// Large enough that a read costs little per byte; also the longest token the reader accepts.
-constexpr size_t kBufferSize = size_t(1) << 20;
 // A header never needs a longer token; longer ones are consumed and judged unparsable.
 constexpr size_t kHeaderTokenLimit = 256;
 // A grid without rows or without columns holds no values that would bound the other dimension,
@@ -57,8 +55,12 @@ std::string Excerpt(const char* begin, const char* end)
 
 }  // namespace
 
-TGridTextReader::TGridTextReader(TByteSource& source)
-    : MbrRefSource(source), MbrBlnExact(source.StopsAfterGrid()), MbrPtrBuffer(new char[kBufferSize + 1])
+TGridTextReader::TGridTextReader(TByteSource& source, size_t bufferBytes)
+    : MbrRefSource(source),
+      MbrBlnExact(source.StopsAfterGrid()),
+      MbrSizBlock(std::clamp(bufferBytes, kHeaderTokenLimit + 1, kMaxTokenBytes)),
+      MbrSizCapacity(MbrSizBlock),
+      MbrPtrBuffer(new char[MbrSizCapacity + 1])
 {
     MbrPtrCur = MbrPtrEnd = MbrPtrBuffer.get();
     *MbrPtrEnd = ' ';
@@ -71,8 +73,19 @@ bool TGridTextReader::Refill(long tokensLeft, bool inToken)
     if (kept > 0 && MbrPtrCur != buffer) std::memmove(buffer, MbrPtrCur, kept);
     MbrPtrCur = buffer;
     MbrPtrEnd = buffer + kept;
-    size_t room = kBufferSize - kept;
-    if (room == 0) return false;
+    if (kept == MbrSizCapacity) {
+        // A token fills the buffer: make room for more of it, up to the longest token accepted.
+        if (MbrSizCapacity == kMaxTokenBytes) return false;
+        const size_t capacity = std::min(2 * MbrSizCapacity, kMaxTokenBytes);
+        std::unique_ptr<char[]> grown(new char[capacity + 1]);
+        std::memcpy(grown.get(), buffer, kept);
+        MbrPtrBuffer = std::move(grown);
+        MbrSizCapacity = capacity;
+        buffer = MbrPtrBuffer.get();
+        MbrPtrCur = buffer;
+        MbrPtrEnd = buffer + kept;
+    }
+    size_t room = std::min(MbrSizCapacity - kept, MbrSizBlock);
 
     if (MbrBlnExact) {
         // The tokens still to come take at least one byte each and a separator between two, so
@@ -109,7 +122,7 @@ bool TGridTextReader::ScanTokenRefilling(long tokensLeft, const char*& tokenEnd)
         const size_t scanned = static_cast<size_t>(tokenEnd - MbrPtrCur);
         if (!Refill(tokensLeft, true)) {
             tokenEnd = MbrPtrCur + scanned;
-            return scanned < kBufferSize;
+            return scanned < kMaxTokenBytes;
         }
         const char* p = MbrPtrCur + scanned;
         while (!IsSpace(*p)) ++p;
@@ -235,6 +248,20 @@ void TGridTextReader::SetEdges(TMap* map, const TGridHeader& header)
     }
     map->SetXAxisInterval(&xEdges);
     map->SetYAxisInterval(&yEdges);
+}
+
+void TGridTextReader::ReadRun(const TGridHeader& header, TCellCursor& cursor, double* values, size_t count)
+{
+    while (count > 0) {
+        const long inRow = std::min(static_cast<long>(std::min(count, size_t(1) << 40)), header.Columns - cursor.Column);
+        ReadValues(header, cursor.Row, cursor.Column, inRow, [&values](long, double value) { *values++ = value; });
+        count -= static_cast<size_t>(inRow);
+        cursor.Column += inRow;
+        if (cursor.Column == header.Columns) {
+            cursor.Column = 0;
+            ++cursor.Row;
+        }
+    }
 }
 
 long TGridTextReader::CellTokensLeft(const TGridHeader& header, long row, long column) const

@@ -30,12 +30,22 @@ struct TGridSpaceTable {
 };
 inline constexpr TGridSpaceTable kGridSpace{};
 
+// The position of the next cell value in a grid's value stream: row and column, from 0.
+struct TCellCursor {
+    long Row = 0;
+    long Column = 0;
+};
+
 // Parses ESRI ASCII grid text from a byte source in large blocks: the header, then the values,
 // which are handed to a sink as they arrive, so that memory follows the data actually present
 // rather than the dimensions the header claims.
 class TGridTextReader {
 public:
-    explicit TGridTextReader(TByteSource& source);
+    // The longest token the reader accepts, and the largest its buffer grows to.
+    static constexpr size_t kMaxTokenBytes = size_t(1) << 20;
+    // `bufferBytes` is the size of the blocks read from the source (at most kMaxTokenBytes); the
+    // buffer grows beyond it only to hold a longer token.
+    explicit TGridTextReader(TByteSource& source, size_t bufferBytes = kMaxTokenBytes);
     TGridTextReader(const TGridTextReader&) = delete;
     TGridTextReader& operator=(const TGridTextReader&) = delete;
 
@@ -54,11 +64,19 @@ public:
     // finite decimal number.
     template <class TSink>
     void ReadCells(const TGridHeader& header, TSink& sink);
+    // Reads the next `count` values from the cursor on (west to east, then the next row) into
+    // `values` and advances the cursor; `count` must not exceed the cells left. Throws as ReadCells.
+    void ReadRun(const TGridHeader& header, TCellCursor& cursor, double* values, size_t count);
 
 private:
+    // Reads `count` values of one row from `column` on and hands each to emit(column, value).
+    template <class TEmit>
+    void ReadValues(const TGridHeader& header, long row, long column, long count, TEmit emit);
+
     static bool IsSpace(char c) { return kGridSpace.Values[static_cast<unsigned char>(c)]; }
 
-    // Moves the unread bytes [MbrPtrCur, MbrPtrEnd) to the front of the buffer and reads more.
+    // Moves the unread bytes [MbrPtrCur, MbrPtrEnd) to the front of the buffer and reads more,
+    // growing the buffer (up to kMaxTokenBytes) when the unread bytes fill it.
     // `tokensLeft` is a lower bound on the tokens still to come, which keeps a stream source
     // from being read past the grid; `inToken` says that MbrPtrCur starts a token not yet ended.
     // Returns false when no byte was added: the input ended, or the token ends here.
@@ -71,7 +89,7 @@ private:
     }
     bool SkipSpaceRefilling(long tokensLeft);
     // Finds the end of the token at MbrPtrCur, reading more as needed; false when the token is
-    // longer than the buffer holds. The byte after the data is always a blank, which ends the scan.
+    // longer than kMaxTokenBytes. The byte after the data is always a blank, which ends the scan.
     bool ScanToken(long tokensLeft, const char*& tokenEnd)
     {
         const char* p = MbrPtrCur;
@@ -91,6 +109,8 @@ private:
 
     TByteSource& MbrRefSource;
     const bool MbrBlnExact;
+    size_t MbrSizBlock;     // bytes asked of the source at a time
+    size_t MbrSizCapacity;  // bytes the buffer holds, not counting the blank after the data
     std::unique_ptr<char[]> MbrPtrBuffer;
     const char* MbrPtrCur;
     char* MbrPtrEnd;
@@ -98,24 +118,30 @@ private:
 
 extern const char* const kUnexpectedEndOfFile;
 
+template <class TEmit>
+void TGridTextReader::ReadValues(const TGridHeader& header, long row, long column, long count, TEmit emit)
+{
+    for (const long last = column + count; column < last; ++column) {
+        const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
+        if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
+        // Most values are short decimals that end before the buffered data does; anything
+        // else, or a value that may continue past the buffer, takes the general road.
+        double value;
+        const char* end = TNumberText::ParseShortDecimal(MbrPtrCur, value);
+        if (end && end < MbrPtrEnd && IsSpace(*end))
+            MbrPtrCur = end;
+        else
+            value = ReadOtherValue(tokensLeft, row, column);
+        emit(column, value);
+    }
+}
+
 template <class TSink>
 void TGridTextReader::ReadCells(const TGridHeader& header, TSink& sink)
 {
     for (long row = 0; row < header.Rows; ++row) {
         sink.BeginRow(row);
-        for (long column = 0; column < header.Columns; ++column) {
-            const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
-            if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
-            // Most values are short decimals that end before the buffered data does; anything
-            // else, or a value that may continue past the buffer, takes the general road.
-            double value;
-            const char* end = TNumberText::ParseShortDecimal(MbrPtrCur, value);
-            if (end && end < MbrPtrEnd && IsSpace(*end))
-                MbrPtrCur = end;
-            else
-                value = ReadOtherValue(tokensLeft, row, column);
-            sink.Value(column, value);
-        }
+        ReadValues(header, row, 0, header.Columns, [&sink](long column, double value) { sink.Value(column, value); });
         sink.EndRow(row);
     }
 }

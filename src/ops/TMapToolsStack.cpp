@@ -3,7 +3,7 @@
 #include "grid/TMap.h"
 #include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
-#include "ops/TStackMessages.h"
+#include "stats/TStackMessages.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The messages of TMapTools::Sum, also given by the command's averaging while it reads files,
-// which must report exactly what Sum of the loaded maps would.
+// The messages of a stack of grids, named once: TMapTools::Sum gives them for maps in memory,
+// and the readers that average files while reading must report exactly what Sum would.
 namespace TStackMessages {
 inline constexpr const char* kTooFewMaps = "Must have more than 2 maps to sum in TMapTools::Sum";
 inline constexpr const char* kColumnsDiffer = "X-dimension of maps are inconsistent in TMapTools::Sum";

@@ -1,0 +1,39 @@
+#include "files/TGridHeaderText.h"
+
+#include "files/TNumberText.h"
+
+#include <charconv>
+
+namespace {
+
+// Georeferencing keeps 15 significant digits: six would move a UTM grid by metres.
+constexpr int kGeoDigits = 15;
+
+void Append(std::string& text, double value, int width)
+{
+    char digits[TNumberText::kMaxDoubleText];
+    const char* end = TNumberText::FormatDouble(digits, value, TNumberText::TStyle::General, kGeoDigits);
+    for (long pad = width - (end - digits); pad > 0; --pad) text += ' ';
+    text.append(digits, static_cast<size_t>(end - digits));
+}
+
+}  // namespace
+
+std::string TGridHeaderText::Geometry(long columns, long rows, double xllCorner, double yllCorner, double cellSize)
+{
+    std::string text = "ncols " + std::to_string(columns) + "\nnrows " + std::to_string(rows) + "\nxllcorner ";
+    Append(text, xllCorner, 8);
+    text += "\nyllcorner ";
+    Append(text, yllCorner, 8);
+    text += "\ncellsize ";
+    Append(text, cellSize, 0);
+    text += '\n';
+    return text;
+}
+
+std::string TGridHeaderText::ExactNumber(double value)
+{
+    char digits[64];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, result.ptr);
+}

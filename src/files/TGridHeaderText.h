@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// The text of an ESRI ASCII grid header as the writers write it: dimensions in decimal, the
+// corners (right-aligned in 8 characters) and the cell size with 15 significant digits, so that
+// a UTM corner keeps its centimetres.
+class TGridHeaderText {
+public:
+    TGridHeaderText() = delete;
+
+    // The ncols, nrows, xllcorner, yllcorner and cellsize lines, each ended by a line break.
+    static std::string Geometry(long columns, long rows, double xllCorner, double yllCorner, double cellSize);
+    // The shortest text that reads back as exactly this value (-9999 for -9999).
+    static std::string ExactNumber(double value);
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "stats/TStackStatistic.h"
+
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct TGridHeader;
+
+// How far a stack has come, for a progress display.
+struct TStackProgress {
+    uint64_t CellsDone = 0;   // cells read, over every input
+    uint64_t CellsTotal = 0;  // cells the inputs' headers announce
+    uint64_t BytesRead = 0;   // bytes read from the inputs
+};
+
+struct TGridStackOptions {
+    TStackRule Rule;
+    // Significant digits of the written cells, 1 to 17 (6 is the %g of a default output stream).
+    int Digits = 6;
+    // The result's no-data value, written (in the header and in missing cells) so that it reads
+    // back exactly; a computed value equal to it is still written as the value.
+    double NoData = -9999;
+    // Threads to use, counting the caller; 0 for every processor this process may run on.
+    unsigned Threads = 0;
+    // Cells per band and input; 0 to choose from the number of inputs.
+    size_t BandCells = 0;
+    // Called after every band, on the calling thread.
+    std::function<void(const TStackProgress&)> Progress;
+    // Called with each input's header as soon as it is read; what it throws counts as that
+    // input's failure to load.
+    std::function<void(size_t input, const TGridHeader& header)> CheckHeader;
+};
+
+// Which input a failure concerns, for a caller that names it.
+struct TStackBlame {
+    // The input whose failure was reported, or -1 when the failure concerns none (too few inputs,
+    // the output).
+    long Input = -1;
+    // For a difference in dimensions: 'X' (columns) or 'Y' (rows), the input's count and the
+    // first input's; otherwise 0.
+    char Dimension = 0;
+    long Count = 0;
+    long FirstCount = 0;
+};
+
+// Reduces a stack of grids cell by cell while reading them side by side, a band of cells at a
+// time, so that memory does not grow with the grids: each input's band is parsed (several inputs
+// at once on several processors), the band is reduced by the statistic's cell rule, and the
+// result rows are formatted and written while the next band is read.
+//
+// The result lies on the first grid's cell centres, as TMapTools::Average's result does, with the
+// first grid's dimensions and cell size. With the default options it is, byte for byte, what
+// loading every grid, TMapTools::Average and TARCGISFileTools::WriteARCGISFile give.
+//
+// Failures are reported as if the grids were loaded one after another: the earliest input that
+// fails to load (its reader's message, or "File format error: ncols and nrows must be greater
+// than 0" for a grid without cells) wins, even when a later input's failure was found first; then
+// "Must have more than 2 maps to sum in TMapTools::Sum" for fewer than two inputs; then
+// "X-dimension of maps are inconsistent in TMapTools::Sum" (or the Y form) for the first input
+// whose dimensions differ from the first's; then the output's messages. Nothing is written to the
+// output after a failure.
+class TGridStack {
+public:
+    TGridStack() = delete;
+
+    // Reads the named grids and writes the result to the named file, which is replaced only when
+    // whole. Throws "Unable to open file ", "Unable to read file " or "Unable to write file " and
+    // the name, the readers' messages, the statistic's messages and the messages above.
+    static void WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
+                           const TGridStackOptions& options, TStackBlame* blame = nullptr);
+    // The same from streams, each read from its current position and left just after its grid's
+    // last value (or where its failure was found), into a stream.
+    static void WriteStreams(const std::vector<std::istream*>& inputs, std::ostream& output,
+                             const TGridStackOptions& options, TStackBlame* blame = nullptr);
+};

@@ -1,0 +1,72 @@
+#include "stack/TTaskTeam.h"
+
+#include <sched.h>
+
+TTaskTeam::TTaskTeam(unsigned members)
+{
+    for (unsigned i = 1; i < members; ++i) MbrVecThreads.emplace_back([this] { Work(); });
+}
+
+TTaskTeam::~TTaskTeam()
+{
+    {
+        std::lock_guard<std::mutex> lock(MbrMtxLock);
+        MbrBlnStop = true;
+    }
+    MbrCndStart.notify_all();
+    for (std::thread& thread : MbrVecThreads) thread.join();
+}
+
+void TTaskTeam::TakeTasks(std::unique_lock<std::mutex>& lock)
+{
+    while (MbrSizNext < MbrSizCount) {
+        const size_t index = MbrSizNext++;
+        ++MbrSizRunning;
+        lock.unlock();
+        (*MbrPtrTask)(index);
+        lock.lock();
+        --MbrSizRunning;
+    }
+    if (MbrSizRunning == 0) MbrCndDone.notify_all();
+}
+
+void TTaskTeam::Run(size_t count, const std::function<void(size_t)>& task)
+{
+    if (MbrVecThreads.empty()) {
+        for (size_t i = 0; i < count; ++i) task(i);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(MbrMtxLock);
+    MbrPtrTask = &task;
+    MbrSizCount = count;
+    MbrSizNext = 0;
+    ++MbrLngBatch;
+    MbrCndStart.notify_all();
+    TakeTasks(lock);
+    MbrCndDone.wait(lock, [this] { return MbrSizNext == MbrSizCount && MbrSizRunning == 0; });
+    MbrPtrTask = nullptr;
+    MbrSizCount = 0;
+}
+
+void TTaskTeam::Work()
+{
+    std::unique_lock<std::mutex> lock(MbrMtxLock);
+    unsigned long seen = 0;
+    for (;;) {
+        MbrCndStart.wait(lock, [&] { return MbrBlnStop || (MbrLngBatch != seen && MbrPtrTask); });
+        if (MbrBlnStop) return;
+        seen = MbrLngBatch;
+        TakeTasks(lock);
+    }
+}
+
+unsigned TTaskTeam::AvailableProcessors()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) return static_cast<unsigned>(count);
+    }
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware > 0 ? hardware : 1;
+}

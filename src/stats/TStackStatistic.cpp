@@ -1,0 +1,215 @@
+#include "stats/TStackStatistic.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+inline bool Holds(double value, double noData) { return value == value && value != noData; }
+
+// The sum of the values in order, starting from the first (so that -0 stays -0).
+double SumInOrder(const double* values, size_t count)
+{
+    double sum = values[0];
+    for (size_t i = 1; i < count; ++i) sum += values[i];
+    return sum;
+}
+
+double MeanOfTwo(double a, double b)
+{
+    const double sum = a + b;
+    return std::isinf(sum) && std::isfinite(a) && std::isfinite(b) ? a / 2 + b / 2 : sum / 2;
+}
+
+// Linear interpolation between closest ranks, computed as numpy's default percentile computes it,
+// so that both give the same double.
+double Percentile(double* values, size_t count, double percent)
+{
+    const double position = static_cast<double>(count - 1) * (percent / 100);
+    if (position >= static_cast<double>(count - 1)) return *std::max_element(values, values + count);
+    const double below = std::floor(position);
+    const double t = position - below;
+    const size_t low = static_cast<size_t>(below);
+    std::nth_element(values, values + low, values + count);
+    const double a = values[low];
+    if (t == 0) return a;
+    const double b = *std::min_element(values + low + 1, values + count);
+    const double difference = b - a;
+    return t >= 0.5 ? b - difference * (1 - t) : a + difference * t;
+}
+
+double Median(double* values, size_t count)
+{
+    const size_t middle = count / 2;
+    std::nth_element(values, values + middle, values + count);
+    if (count % 2 == 1) return values[middle];
+    const double below = *std::max_element(values, values + middle);
+    return MeanOfTwo(below, values[middle]);
+}
+
+double Variance(const double* values, size_t count)
+{
+    const double n = static_cast<double>(count);
+    const double mean = SumInOrder(values, count) / n;
+    double squares = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double deviation = values[i] - mean;
+        squares += deviation * deviation;
+    }
+    return squares / n;
+}
+
+}  // namespace
+
+TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs) : MbrRule(rule), MbrSizInputs(inputs)
+{
+    if (!rule.Weights.empty()) {
+        if (rule.Weights.size() != inputs) throw "Number of weights does not match the number of maps in TStackStatistic";
+        for (double weight : rule.Weights)
+            if (!std::isfinite(weight) || weight < 0) throw "Weight is negative or not finite in TStackStatistic";
+        if (rule.Kind != TStatisticKind::Mean) throw "Weights apply to the mean only in TStackStatistic";
+    }
+    if (rule.MinCount < 0 || static_cast<size_t>(rule.MinCount) > inputs)
+        throw "Minimum count is out of range in TStackStatistic";
+    if (rule.Kind == TStatisticKind::Percentile && !(rule.Percentile >= 0 && rule.Percentile <= 100))
+        throw "Percentile is out of range in TStackStatistic";
+}
+
+double TStackStatistic::Compute(double* used, size_t count, const double* weights) const
+{
+    switch (MbrRule.Kind) {
+    case TStatisticKind::Mean: {
+        if (!weights) return SumInOrder(used, count) / static_cast<double>(count);
+        double weighted = used[0] * weights[0];
+        double total = weights[0];
+        for (size_t i = 1; i < count; ++i) {
+            weighted += used[i] * weights[i];
+            total += weights[i];
+        }
+        return total == 0 ? std::numeric_limits<double>::quiet_NaN() : weighted / total;
+    }
+    case TStatisticKind::Sum:
+        return SumInOrder(used, count);
+    case TStatisticKind::Count:
+        return static_cast<double>(count);
+    case TStatisticKind::Min:
+        return *std::min_element(used, used + count);
+    case TStatisticKind::Max:
+        return *std::max_element(used, used + count);
+    case TStatisticKind::Range: {
+        const auto extremes = std::minmax_element(used, used + count);
+        return *extremes.second - *extremes.first;
+    }
+    case TStatisticKind::Median:
+        return Median(used, count);
+    case TStatisticKind::StdDev:
+        return std::sqrt(Variance(used, count));
+    case TStatisticKind::Variance:
+        return Variance(used, count);
+    case TStatisticKind::Percentile:
+        return Percentile(used, count, MbrRule.Percentile);
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+void TStackStatistic::ReduceMeanOfAll(const double* const* values, const double* noData, size_t count, double* out,
+                                      unsigned char* missing) const
+{
+    // Input by input over the run, a missing cell marked NaN: a sum of finite values never becomes
+    // NaN (once infinite it stays so), so the mark is safe and the loops vectorize.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double* first = values[0];
+    for (size_t c = 0; c < count; ++c) out[c] = Holds(first[c], noData[0]) ? first[c] : nan;
+    for (size_t k = 1; k < MbrSizInputs; ++k) {
+        const double* row = values[k];
+        const double marker = noData[k];
+        for (size_t c = 0; c < count; ++c) out[c] = row[c] == marker ? nan : out[c] + row[c];
+    }
+    const bool sum = MbrRule.Kind == TStatisticKind::Sum;
+    const double all = static_cast<double>(MbrSizInputs);
+    for (size_t c = 0; c < count; ++c) {
+        missing[c] = out[c] != out[c];
+        if (!sum) out[c] /= all;
+    }
+}
+
+void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* out,
+                             unsigned char* missing, std::vector<double>& scratch) const
+{
+    const bool plain = MbrRule.Kind == TStatisticKind::Mean || MbrRule.Kind == TStatisticKind::Sum;
+    if (plain && !MbrRule.SkipNoData && MbrRule.Weights.empty() && MbrRule.MinCount == 0 && MbrSizInputs > 0) {
+        ReduceMeanOfAll(values, noData, count, out, missing);
+        return;
+    }
+    const size_t inputs = MbrSizInputs;
+    const bool weighted = !MbrRule.Weights.empty();
+    const bool counting = MbrRule.Kind == TStatisticKind::Count;
+    const size_t least = MbrRule.MinCount > 0 ? static_cast<size_t>(MbrRule.MinCount) : 0;
+    scratch.resize(2 * inputs);
+    double* used = scratch.data();
+    double* weights = used + inputs;
+    for (size_t c = 0; c < count; ++c) {
+        size_t held = 0;
+        for (size_t k = 0; k < inputs; ++k) {
+            const double value = values[k][c];
+            if (!Holds(value, noData[k])) continue;
+            if (weighted) weights[held] = MbrRule.Weights[k];
+            used[held++] = value;
+        }
+        const bool lacking = held < inputs && !MbrRule.SkipNoData && !counting;
+        if (lacking || held < least || (held == 0 && !counting)) {
+            missing[c] = 1;
+            continue;
+        }
+        const double result = counting ? static_cast<double>(held) : Compute(used, held, weighted ? weights : nullptr);
+        missing[c] = result != result;
+        out[c] = result;
+    }
+}
+
+const std::vector<std::string>& TStackStatistic::Names()
+{
+    static const std::vector<std::string> names = {"mean", "sum",   "count",  "min",      "max", "range",
+                                                   "median", "stddev", "variance", "pNN"};
+    return names;
+}
+
+bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
+{
+    static const struct {
+        const char* Name;
+        TStatisticKind Kind;
+    } kKinds[] = {{"mean", TStatisticKind::Mean},     {"sum", TStatisticKind::Sum},
+                  {"count", TStatisticKind::Count},   {"min", TStatisticKind::Min},
+                  {"max", TStatisticKind::Max},       {"range", TStatisticKind::Range},
+                  {"median", TStatisticKind::Median}, {"stddev", TStatisticKind::StdDev},
+                  {"variance", TStatisticKind::Variance}};
+    for (const auto& kind : kKinds) {
+        if (name == kind.Name) {
+            rule.Kind = kind.Kind;
+            return true;
+        }
+    }
+    // pNN: digits with at most one decimal point, 0 to 100.
+    if (name.size() < 2 || name[0] != 'p') return false;
+    bool point = false;
+    bool digit = false;
+    for (size_t i = 1; i < name.size(); ++i) {
+        if (name[i] == '.' && !point) {
+            point = true;
+        } else if (name[i] >= '0' && name[i] <= '9') {
+            digit = true;
+        } else {
+            return false;
+        }
+    }
+    if (!digit) return false;
+    double percent = -1;
+    std::from_chars(name.data() + 1, name.data() + name.size(), percent);
+    if (!(percent >= 0 && percent <= 100)) return false;
+    rule.Kind = TStatisticKind::Percentile;
+    rule.Percentile = percent;
+    return true;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// What a stack of grids gives per cell.
+enum class TStatisticKind { Mean, Sum, Count, Min, Max, Range, Median, StdDev, Variance, Percentile };
+
+// The cell rule of a stack: which inputs a cell uses and what it computes from them.
+// An input lacks data at a cell where its value equals its own no-data value or is NaN.
+// Without SkipNoData a cell is missing wherever any input lacks data (for every statistic but
+// Count, which is always the number of inputs holding data, 0 where none does). With SkipNoData
+// a cell uses the inputs that hold data there and is missing where none does. A MinCount above 0
+// makes a cell missing where fewer inputs hold data, whatever the statistic.
+struct TStackRule {
+    TStatisticKind Kind = TStatisticKind::Mean;
+    // For Percentile: 0 to 100, linear interpolation between the closest ranks.
+    double Percentile = 50;
+    bool SkipNoData = false;
+    long MinCount = 0;
+    // Empty, or one finite weight >= 0 per input, for Mean only: sum(w x) / sum(w) over the inputs
+    // used at the cell; a cell whose used weights sum to 0 is missing.
+    std::vector<double> Weights;
+};
+
+// Applies a rule to runs of cells of every input. Sums run in argument order, so the default
+// rule (the mean where every input holds data) gives exactly the sum of the inputs in order
+// divided by their number. The variance is taken about the mean in a second pass, so values with
+// a large common offset keep their precision.
+class TStackStatistic {
+public:
+    // Throws "Number of weights does not match the number of maps in TStackStatistic",
+    // "Weight is negative or not finite in TStackStatistic", "Weights apply to the mean only in
+    // TStackStatistic", "Minimum count is out of range in TStackStatistic" (negative or above the
+    // number of inputs) and "Percentile is out of range in TStackStatistic".
+    TStackStatistic(const TStackRule& rule, size_t inputs);
+
+    // Cells [0, count): input k's values are values[k][0..count), its no-data value noData[k].
+    // Writes each cell's result to out[c] and marks missing[c] (1: missing, out[c] undefined).
+    // `scratch` is working space the caller keeps between calls (one per thread).
+    void Reduce(const double* const* values, const double* noData, size_t count, double* out,
+                unsigned char* missing, std::vector<double>& scratch) const;
+
+    size_t Inputs() const { return MbrSizInputs; }
+    const TStackRule& Rule() const { return MbrRule; }
+
+    // Reads a statistic name: mean, sum, count, min, max, range, median, stddev, variance, or
+    // pNN for a percentile NN from 0 to 100 (p90, p2.5). False for anything else.
+    static bool ParseName(const std::string& name, TStackRule& rule);
+    // The names ParseName reads, percentiles shown as "pNN".
+    static const std::vector<std::string>& Names();
+
+private:
+    // One cell's result from the values that hold data, in argument order (`used` of them, at
+    // least one); `weights` parallel to them or null. May reorder the values.
+    double Compute(double* used, size_t count, const double* weights) const;
+    void ReduceMeanOfAll(const double* const* values, const double* noData, size_t count, double* out,
+                         unsigned char* missing) const;
+
+    TStackRule MbrRule;
+    size_t MbrSizInputs;
+};
