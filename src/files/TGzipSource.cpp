@@ -49,8 +49,9 @@ size_t TGzipSource::Read(char* destination, size_t max)
     stream.next_out = reinterpret_cast<Bytef*>(destination);
     stream.avail_out = static_cast<uInt>(max < UINT_MAX ? max : UINT_MAX);
     const uInt room = stream.avail_out;
-    // Members may decompress to nothing, so keep going until some bytes came out or the data ends.
-    while (!MbrBlnEnded && stream.avail_out == room) {
+    // The whole room is filled while data lasts: a member's checksum, after its last byte, is
+    // then checked in the same call that hands out that byte, before the reader is done.
+    while (!MbrBlnEnded && stream.avail_out > 0) {
         if (MbrBlnBetweenMembers) {
             if (!Fill(2) || stream.next_in[0] != 0x1f || stream.next_in[1] != 0x8b) {
                 MbrBlnEnded = true;

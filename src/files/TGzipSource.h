@@ -19,8 +19,10 @@ public:
     TGzipSource(const TGzipSource&) = delete;
     TGzipSource& operator=(const TGzipSource&) = delete;
 
-    // Throws kDamaged when the data is not valid gzip or ends inside a member, and passes on the
-    // compressed source's failures.
+    // Fills `destination` unless the data ends first. Throws kDamaged when the data is not valid
+    // gzip, fails its checksum or ends inside a member, and passes on the compressed source's
+    // failures. A checksum is known only at the end of its member, so damage that still
+    // decompresses may first show as a format error in a grid beyond the first megabyte or so.
     size_t Read(char* destination, size_t max) override;
     int Peek() override { return -1; }
     bool StopsAfterGrid() const override { return false; }
