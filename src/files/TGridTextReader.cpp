@@ -5,7 +5,6 @@
 #include "grid/TPoint.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -247,12 +246,13 @@ TGridHeader TGridTextReader::ReadLenientHeader()
     double values[kKeys] = {};
     TGridHeader header;
 
-    auto keyOf = [](const char* begin, const char* end) {
+    // ASCII case folding: the keywords are ASCII, and a locale's folding is not.
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto keyOf = [&fold](const char* begin, const char* end) {
         for (int key = 0; key < kKeys; ++key) {
             const char* name = kNames[key];
             const char* p = begin;
-            while (p != end && *name && std::tolower(static_cast<unsigned char>(*p)) ==
-                                            std::tolower(static_cast<unsigned char>(*name))) {
+            while (p != end && *name && fold(*p) == fold(*name)) {
                 ++p;
                 ++name;
             }
