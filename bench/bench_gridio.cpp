@@ -1,6 +1,8 @@
-// Read and write throughput of the grid file reader and writer on a 2000 x 2000 grid (~30 MB).
+// Read and write throughput of the grid file reader and writer on a 2000 x 2000 grid (~30 MB),
+// plain and gzip-compressed (bytes per second count the uncompressed text).
 
 #include "files/TARCGISFileTools.h"
+#include "files/TGzipSink.h"
 #include "grid/TMap.h"
 
 #include <benchmark/benchmark.h>
@@ -11,13 +13,27 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// Per process, so that runs side by side never share a file; the samples go at exit.
+std::string BenchPath(const std::string& suffix)
+{
+    return "/tmp/gridmean-bench-gridio-" + std::to_string(::getpid()) + suffix;
+}
+
+void RemoveSamples()
+{
+    std::remove(BenchPath(".asc").c_str());
+    std::remove(BenchPath(".asc.gz").c_str());
+}
 
 const std::string& SampleFile()
 {
     static const std::string path = [] {
-        std::string name = "/tmp/gridmean-bench-gridio.asc";
+        std::string name = BenchPath(".asc");
+        std::atexit(RemoveSamples);
         std::FILE* out = std::fopen(name.c_str(), "wb");
         std::fprintf(out, "ncols 2000\nnrows 2000\nxllcorner 440720\nyllcorner 3750120\ncellsize 30\nNODATA_value -9999\n");
         std::mt19937 random(1);
@@ -56,11 +72,52 @@ BENCHMARK(ReadGrid)->Unit(benchmark::kMillisecond);
 void WriteGrid(benchmark::State& state)
 {
     std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
-    const std::string out = "/tmp/gridmean-bench-gridio-out.asc";
+    const std::string out = BenchPath("-out.asc");
     for (auto _ : state) TARCGISFileTools::WriteARCGISFile(map.get(), out);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileBytes(out)));
     std::remove(out.c_str());
 }
 BENCHMARK(WriteGrid)->Unit(benchmark::kMillisecond);
+
+// The sample grid compressed as gzip's default level would.
+const std::string& SampleGzipFile()
+{
+    static const std::string path = [] {
+        const std::string name = BenchPath(".asc.gz");
+        std::FILE* in = std::fopen(SampleFile().c_str(), "rb");
+        TGzipSink sink(name);
+        char block[1 << 16];
+        while (const size_t got = std::fread(block, 1, sizeof block, in)) sink.Write(block, got);
+        std::fclose(in);
+        sink.Commit();
+        return name;
+    }();
+    return path;
+}
+
+void ReadGzipGrid(benchmark::State& state)
+{
+    const std::string& path = SampleGzipFile();
+    for (auto _ : state) {
+        std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(path));
+        benchmark::DoNotOptimize(map.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileBytes(SampleFile())));
+    state.counters["compressed_MB"] = FileBytes(path) / 1e6;
+}
+BENCHMARK(ReadGzipGrid)->Unit(benchmark::kMillisecond);
+
+void WriteGzipGrid(benchmark::State& state)
+{
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
+    const std::string plain = BenchPath("-out.asc");
+    TARCGISFileTools::WriteARCGISFile(map.get(), plain);
+    const std::string out = plain + ".gz";
+    for (auto _ : state) TARCGISFileTools::WriteARCGISFile(map.get(), out);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileBytes(plain)));
+    std::remove(plain.c_str());
+    std::remove(out.c_str());
+}
+BENCHMARK(WriteGzipGrid)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "files/TARCGISFileTools.h"
 
+#include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
+#include "files/TGzipSink.h"
 #include "files/TTextWriter.h"
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
@@ -32,13 +34,15 @@ void WriteGrid(TMap* map, TTextWriter& writer)
 
 }  // namespace
 
-TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream)
+TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream) { return LoadARCGISFile(stream, TGridReadOptions()); }
+
+TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream, const TGridReadOptions& options)
 {
     std::streambuf* buffer = stream.rdbuf();
     if (!buffer || !stream) throw "File format error: expected to find ncols tag";
     TStreamSource source(buffer);
     try {
-        TMap* map = TGridTextReader(source).ReadMap();
+        TMap* map = TGridTextReader(source, options).ReadMap();
         if (source.ReachedEnd()) stream.setstate(std::ios_base::eofbit);
         return map;
     } catch (...) {
@@ -47,10 +51,18 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream)
     }
 }
 
-TMap* TARCGISFileTools::LoadARCGISFile(std::string name)
+TMap* TARCGISFileTools::LoadARCGISFile(std::string name) { return LoadARCGISFile(std::move(name), TGridReadOptions()); }
+
+TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, const TGridReadOptions& options)
 {
-    TFileSource source(name);
-    return TGridTextReader(source).ReadMap();
+    std::unique_ptr<TByteSource> source = OpenGridSource(StgFileName);
+    return TGridTextReader(*source, options).ReadMap();
+}
+
+TGridHeader TARCGISFileTools::LoadARCGISHeader(std::string StgFileName, const TGridReadOptions& options)
+{
+    std::unique_ptr<TByteSource> source = OpenGridSource(StgFileName);
+    return TGridTextReader(*source, options).ReadHeader();
 }
 
 void TARCGISFileTools::WriteARCGISFile(TMap* map, std::ostream& stream)
@@ -63,6 +75,16 @@ void TARCGISFileTools::WriteARCGISFile(TMap* map, std::string name)
 {
     if (!map->GetXAxisInterval() || !map->GetYAxisInterval())
         throw "Map has no interval axes in TARCGISFileTools::WriteARCGISFile";
+    const std::string kGzip = ".gz";
+    if (name.size() >= kGzip.size() && name.compare(name.size() - kGzip.size(), kGzip.size(), kGzip) == 0) {
+        TGzipSink file(name);
+        {
+            TTextWriter writer(file);
+            WriteGrid(map, writer);
+        }
+        file.Commit();
+        return;
+    }
     TFileSink file(name);
     {
         TTextWriter writer(file);

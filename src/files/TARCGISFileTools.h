@@ -1,5 +1,8 @@
 #pragma once
 
+#include "files/TGridHeader.h"
+#include "files/TGridReadOptions.h"
+
 #include <istream>
 #include <ostream>
 #include <string>
@@ -19,15 +22,25 @@ public:
     // that is not a finite decimal number, and "Unexpected end of file found in
     // TARCGISFileTools::LoadARCGISFile".
     static TMap* LoadARCGISFile(std::istream& stream);
-    // The same from a named file; throws "Unable to open file " and the name when it cannot be read.
+    // The same from a named file; throws "Unable to open file " and the name when it cannot be read,
+    // and "Unable to read file " and the name when reading fails part-way. A file that starts with
+    // the gzip magic bytes is decompressed as it is read (concatenated members as one stream);
+    // damaged gzip data throws "File format error: corrupt or truncated gzip data".
     static TMap* LoadARCGISFile(std::string name);
+    // The same two, read as the options say (TGridReadOptions::Lenient: the header variants and
+    // lenient numbers of TGridTextReader, with the messages of TGridTextReader::ReadHeader).
+    static TMap* LoadARCGISFile(std::istream& stream, const TGridReadOptions& options);
+    static TMap* LoadARCGISFile(std::string StgFileName, const TGridReadOptions& options);
+    // Only the header of a named file (plain or gzip), with the messages of the file reader.
+    static TGridHeader LoadARCGISHeader(std::string StgFileName, const TGridReadOptions& options);
 
     // Writes the header and the value rows (north row first). Cell values and the no-data value
     // follow the stream's number formatting; the corners and cell size are written with 15
     // significant digits. Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile".
     static void WriteARCGISFile(TMap* map, std::ostream& stream);
-    // The same to a named file, which is replaced only once the whole grid is written. Throws
-    // "Unable to open file " or "Unable to write file " and the name.
+    // The same to a named file, which is replaced only once the whole grid is written; a name
+    // that ends in ".gz" gets the grid gzip-compressed. Throws "Unable to open file " or
+    // "Unable to write file " and the name.
     static void WriteARCGISFile(TMap* map, std::string name);
 
     // One new map per name, in order (caller owns them); on a failure the maps already read are

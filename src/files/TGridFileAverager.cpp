@@ -1,5 +1,6 @@
 #include "files/TGridFileAverager.h"
 
+#include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
 #include "files/TGridTextReader.h"
 #include "grid/TMap.h"
@@ -90,7 +91,7 @@ TMap* Fold(size_t count, TOpen open)
 
 TMap* TGridFileAverager::AverageFiles(const std::vector<std::string>& names)
 {
-    return Fold(names.size(), [&names](size_t k) { return std::make_unique<TFileSource>(names[k]); });
+    return Fold(names.size(), [&names](size_t k) { return OpenGridSource(names[k]); });
 }
 
 TMap* TGridFileAverager::AverageStreams(const std::vector<std::istream*>& streams)

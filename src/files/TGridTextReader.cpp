@@ -13,12 +13,28 @@ const char* const kUnexpectedEndOfFile = "Unexpected end of file found in TARCGI
 
 namespace {
 
-// A header never needs a longer token; longer ones are consumed and judged unparsable.
+// A header never needs a longer token. A longer one is judged unparsable as soon as its first
+// kHeaderTokenLimit + 1 bytes are seen, so that an endless token (a device of zeros, a sparse
+// file) is refused at once.
 constexpr size_t kHeaderTokenLimit = 256;
 // A grid without rows or without columns holds no values that would bound the other dimension,
 // so that dimension is limited here instead.
 constexpr long kMaxExtentWithoutCells = 1000000;
 constexpr long kHeaderTokens = 12;
+
+const char* const kNoNcolsTag = "File format error: expected to find ncols tag";
+const char* const kNoNrowsTag = "File format error: expectd to find nrows tag";
+const char* const kNegativeNcols = "File format error: ncols must not be negative";
+const char* const kNegativeNrows = "File format error: nrows must not be negative";
+const char* const kNoDataNotANumber = "File format error: NODATA_value is not a number";
+
+void CheckExtentWithoutCells(const TGridHeader& header)
+{
+    if (header.Columns == 0 && header.Rows > kMaxExtentWithoutCells)
+        throw "File format error: nrows is too large for a grid without columns";
+    if (header.Rows == 0 && header.Columns > kMaxExtentWithoutCells)
+        throw "File format error: ncols is too large for a grid without rows";
+}
 
 // Collects the values into rows of a map as they arrive.
 class TMapBuilder {
@@ -55,9 +71,10 @@ std::string Excerpt(const char* begin, const char* end)
 
 }  // namespace
 
-TGridTextReader::TGridTextReader(TByteSource& source, size_t bufferBytes)
+TGridTextReader::TGridTextReader(TByteSource& source, const TGridReadOptions& options, size_t bufferBytes)
     : MbrRefSource(source),
       MbrBlnExact(source.StopsAfterGrid()),
+      MbrBlnLenient(options.Lenient),
       MbrSizBlock(std::clamp(bufferBytes, kHeaderTokenLimit + 1, kMaxTokenBytes)),
       MbrSizCapacity(MbrSizBlock),
       MbrPtrBuffer(new char[MbrSizCapacity + 1])
@@ -131,35 +148,50 @@ bool TGridTextReader::ScanTokenRefilling(long tokensLeft, const char*& tokenEnd)
     return true;
 }
 
-bool TGridTextReader::NextHeaderToken(std::string& token, bool& overlong, long tokensLeft)
+bool TGridTextReader::ScanHeaderToken(long tokensLeft, const char*& tokenEnd, bool& overlong)
 {
     if (!SkipSpace(tokensLeft)) return false;
-    const char* tokenEnd;
-    overlong = !ScanToken(tokensLeft, tokenEnd);
-    if (!overlong) overlong = static_cast<size_t>(tokenEnd - MbrPtrCur) > kHeaderTokenLimit;
-    token.assign(MbrPtrCur, std::min(tokenEnd, MbrPtrCur + kHeaderTokenLimit));
-    MbrPtrCur = tokenEnd;
-    if (overlong) {
-        // Drop the rest of an over-long token so that the next token starts after it.
-        while (tokenEnd == MbrPtrEnd) {
-            MbrPtrCur = MbrPtrEnd;
-            if (!Refill(tokensLeft, true)) break;
-            ScanToken(tokensLeft, tokenEnd);
-            MbrPtrCur = tokenEnd;
+    for (;;) {
+        // The blank after the data stops the scan at MbrPtrEnd at the latest.
+        const char* limit = MbrPtrCur + kHeaderTokenLimit + 1;
+        const char* p = MbrPtrCur;
+        while (p < limit && !IsSpace(*p)) ++p;
+        overlong = p == limit;
+        if (overlong || p < MbrPtrEnd) {
+            tokenEnd = p;
+            return true;
+        }
+        const size_t scanned = static_cast<size_t>(p - MbrPtrCur);
+        if (!Refill(tokensLeft, true)) {
+            tokenEnd = MbrPtrCur + scanned;
+            return true;
         }
     }
+}
+
+bool TGridTextReader::NextHeaderToken(std::string& token, bool& overlong, long tokensLeft)
+{
+    const char* tokenEnd;
+    if (!ScanHeaderToken(tokensLeft, tokenEnd, overlong)) return false;
+    token.assign(MbrPtrCur, tokenEnd);
+    MbrPtrCur = tokenEnd;
     return true;
 }
 
 TGridHeader TGridTextReader::ReadHeader()
+{
+    return MbrBlnLenient ? ReadLenientHeader() : ReadStrictHeader();
+}
+
+TGridHeader TGridTextReader::ReadStrictHeader()
 {
     struct TEntry {
         const char* Tag;
         const char* Message;
     };
     static const TEntry kEntries[] = {
-        {"ncols", "File format error: expected to find ncols tag"},
-        {"nrows", "File format error: expectd to find nrows tag"},
+        {"ncols", kNoNcolsTag},
+        {"nrows", kNoNrowsTag},
         {"xllcorner", "File format error: expected to find xllcorner tag"},
         {"yllcorner", "File format error: expected to find yllcorner tag"},
         {"cellsize", "File format error: expected to find cellsize tag"},
@@ -182,6 +214,9 @@ TGridHeader TGridTextReader::ReadHeader()
         }
         --tokensLeft;
         into = std::move(token);
+        // The rest of an over-long token is never read: no later token is delivered, which
+        // judges the header exactly as if the whole token had been consumed.
+        if (overlong) failed = true;
         return true;
     };
 
@@ -199,8 +234,7 @@ TGridHeader TGridTextReader::ReadHeader()
         }
         if (tag != kEntries[entry].Tag) throw kEntries[entry].Message;
         if (entry < 2 && !failed && (entry == 0 ? header.Columns : header.Rows) < 0)
-            throw entry == 0 ? "File format error: ncols must not be negative"
-                             : "File format error: nrows must not be negative";
+            throw entry == 0 ? kNegativeNcols : kNegativeNrows;
     }
 
     readToken(tag);
@@ -208,12 +242,103 @@ TGridHeader TGridTextReader::ReadHeader()
     if (!readToken(text)) throw kUnexpectedEndOfFile;
     if (overlong || TNumberText::ParseDouble(text.data(), text.data() + text.size(), header.NoData) !=
                         TNumberText::TParse::Ok)
-        throw "File format error: NODATA_value is not a number";
+        throw kNoDataNotANumber;
+    CheckExtentWithoutCells(header);
+    return header;
+}
 
-    if (header.Columns == 0 && header.Rows > kMaxExtentWithoutCells)
-        throw "File format error: nrows is too large for a grid without columns";
-    if (header.Rows == 0 && header.Columns > kMaxExtentWithoutCells)
-        throw "File format error: ncols is too large for a grid without rows";
+TGridHeader TGridTextReader::ReadLenientHeader()
+{
+    enum TKey { kNcols, kNrows, kXllCorner, kXllCenter, kYllCorner, kYllCenter, kCellSize, kDx, kDy, kNoData, kKeys };
+    // As messages name them; matched in any case.
+    static const char* const kNames[kKeys] = {"ncols",     "nrows",    "xllcorner", "xllcenter", "yllcorner",
+                                              "yllcenter", "cellsize", "dx",        "dy",        "NODATA_value"};
+    bool seen[kKeys] = {};
+    double values[kKeys] = {};
+    TGridHeader header;
+
+    // ASCII case folding: the keywords are ASCII, and a locale's folding is not.
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto keyOf = [&fold](const char* begin, const char* end) {
+        for (int key = 0; key < kKeys; ++key) {
+            const char* name = kNames[key];
+            const char* p = begin;
+            while (p != end && *name && fold(*p) == fold(*name)) {
+                ++p;
+                ++name;
+            }
+            if (p == end && !*name) return static_cast<TKey>(key);
+        }
+        return kKeys;
+    };
+    auto haveSize = [&] { return seen[kCellSize] || (seen[kDx] && seen[kDy]); };
+    auto complete = [&] {
+        return seen[kNcols] && seen[kNrows] && (seen[kXllCorner] || seen[kXllCenter]) &&
+            (seen[kYllCorner] || seen[kYllCenter]) && haveSize() && seen[kNoData];
+    };
+    // A lower bound on the tokens still to come in a well-formed grid, from the next one on:
+    // two for each required entry not yet seen, and the cells once both dimensions are known.
+    auto tokensLeft = [&]() -> long {
+        long count = 0;
+        if (!seen[kNcols]) count += 2;
+        if (!seen[kNrows]) count += 2;
+        if (!seen[kXllCorner] && !seen[kXllCenter]) count += 2;
+        if (!seen[kYllCorner] && !seen[kYllCenter]) count += 2;
+        if (!haveSize()) count += 2;
+        const long cap = long(1) << 30;
+        if (seen[kNcols] && seen[kNrows] && header.Columns > 0 && header.Rows > 0)
+            count += header.Columns > cap / header.Rows ? cap : header.Columns * header.Rows;
+        return std::min(std::max(count, long(1)), cap);
+    };
+
+    while (!complete()) {
+        const char* tokenEnd;
+        bool overlong;
+        if (!ScanHeaderToken(tokensLeft(), tokenEnd, overlong)) break;
+        const TKey key = overlong ? kKeys : keyOf(MbrPtrCur, tokenEnd);
+        if (key == kKeys) break;  // the first value, left for the cells
+        MbrPtrCur = tokenEnd;
+        if (seen[key]) throw std::string("File format error: more than one ") + kNames[key] + " entry";
+        if ((key == kXllCorner && seen[kXllCenter]) || (key == kXllCenter && seen[kXllCorner]))
+            throw "File format error: both xllcorner and xllcenter given";
+        if ((key == kYllCorner && seen[kYllCenter]) || (key == kYllCenter && seen[kYllCorner]))
+            throw "File format error: both yllcorner and yllcenter given";
+        if ((key == kCellSize && (seen[kDx] || seen[kDy])) || ((key == kDx || key == kDy) && seen[kCellSize]))
+            throw "File format error: both cellsize and dx/dy given";
+        seen[key] = true;
+
+        if (!ScanHeaderToken(tokensLeft() + 1, tokenEnd, overlong)) throw kUnexpectedEndOfFile;
+        if (key == kNcols || key == kNrows) {
+            long& dimension = key == kNcols ? header.Columns : header.Rows;
+            if (overlong || TNumberText::ParseLong(MbrPtrCur, tokenEnd, dimension) != TNumberText::TParse::Ok)
+                throw std::string("File format error: ") + kNames[key] + " is not a whole number";
+            if (dimension < 0) throw key == kNcols ? kNegativeNcols : kNegativeNrows;
+        } else {
+            double& value = values[key];
+            // NaN marks missing data; as a position or a size it would mean nothing.
+            if (overlong || TNumberText::ParseDoubleLenient(MbrPtrCur, tokenEnd, value) != TNumberText::TParse::Ok ||
+                (key != kNoData && value != value))
+                throw key == kNoData ? std::string(kNoDataNotANumber)
+                                     : std::string("File format error: ") + kNames[key] + " is not a number";
+        }
+        MbrPtrCur = tokenEnd;
+    }
+
+    if (!seen[kNcols]) throw kNoNcolsTag;
+    if (!seen[kNrows]) throw kNoNrowsTag;
+    if (!seen[kXllCorner] && !seen[kXllCenter]) throw "File format error: expected to find xllcorner or xllcenter tag";
+    if (!seen[kYllCorner] && !seen[kYllCenter]) throw "File format error: expected to find yllcorner or yllcenter tag";
+    if (seen[kDx] && !seen[kDy]) throw "File format error: expected to find dy tag";
+    if (seen[kDy] && !seen[kDx]) throw "File format error: expected to find dx tag";
+    if (!haveSize()) throw "File format error: expected to find cellsize tag";
+    if (seen[kDx] && values[kDx] != values[kDy]) throw "File format error: dx and dy differ; cells must be square";
+
+    header.CellSize = seen[kCellSize] ? values[kCellSize] : values[kDx];
+    // A centre lies half a cell inside the corner.
+    header.XllCorner = seen[kXllCorner] ? values[kXllCorner] : values[kXllCenter] - header.CellSize / 2;
+    header.YllCorner = seen[kYllCorner] ? values[kYllCorner] : values[kYllCenter] - header.CellSize / 2;
+    if (seen[kNoData]) header.NoData = values[kNoData];
+    CheckExtentWithoutCells(header);
     return header;
 }
 
@@ -277,7 +402,8 @@ double TGridTextReader::ReadOtherValue(long tokensLeft, long row, long column)
     const char* tokenEnd;
     if (!ScanToken(tokensLeft, tokenEnd)) BadCell(MbrPtrCur, tokenEnd, row, column, TNumberText::TParse::Invalid);
     double value;
-    const TNumberText::TParse result = TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
+    const TNumberText::TParse result = MbrBlnLenient ? TNumberText::ParseDoubleLenient(MbrPtrCur, tokenEnd, value)
+                                                     : TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
     if (result != TNumberText::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
     MbrPtrCur = tokenEnd;
     return value;

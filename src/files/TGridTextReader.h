@@ -1,22 +1,14 @@
 #pragma once
 
 #include "files/TByteSource.h"
+#include "files/TGridHeader.h"
+#include "files/TGridReadOptions.h"
 #include "files/TNumberText.h"
 
 #include <memory>
 #include <string>
 
 class TMap;
-
-// The six header entries of an ESRI ASCII grid.
-struct TGridHeader {
-    long Columns = 0;
-    long Rows = 0;
-    double XllCorner = 0;
-    double YllCorner = 0;
-    double CellSize = 0;
-    double NoData = -9999;
-};
 
 // Blank, tab, line feed, vertical tab, form feed and carriage return, as the "C" locale has it.
 struct TGridSpaceTable {
@@ -39,17 +31,43 @@ struct TCellCursor {
 // Parses ESRI ASCII grid text from a byte source in large blocks: the header, then the values,
 // which are handed to a sink as they arrive, so that memory follows the data actually present
 // rather than the dimensions the header claims.
+//
+// Strict reading (the default) takes the six header entries in their fixed order with tags spelled
+// exactly. Lenient reading (TGridReadOptions::Lenient) takes the header as a set of keyword and
+// value pairs, keywords in any case and in any order, each at most once: ncols, nrows, xllcorner or
+// xllcenter, yllcorner or yllcenter, cellsize or both dx and dy, and optionally NODATA_value. The
+// header ends once all six entries were read, or at the first token that is not one of these
+// keywords, which is then the first cell value. A lenient number may be nan (any case, optional
+// sign; for the no-data value and the cells only) or carry a decimal comma in place of the point.
+// A NaN cell is delivered as NaN, whatever the no-data value: to every caller it is missing data,
+// since NaN equals nothing.
 class TGridTextReader {
 public:
     // The longest token the reader accepts, and the largest its buffer grows to.
     static constexpr size_t kMaxTokenBytes = size_t(1) << 20;
     // `bufferBytes` is the size of the blocks read from the source (at most kMaxTokenBytes); the
     // buffer grows beyond it only to hold a longer token.
-    explicit TGridTextReader(TByteSource& source, size_t bufferBytes = kMaxTokenBytes);
+    explicit TGridTextReader(TByteSource& source, const TGridReadOptions& options = TGridReadOptions(),
+                             size_t bufferBytes = kMaxTokenBytes);
     TGridTextReader(const TGridTextReader&) = delete;
     TGridTextReader& operator=(const TGridTextReader&) = delete;
 
-    // Reads and checks the six header entries; throws the reader's header messages.
+    // Reads and checks the header entries; throws the reader's header messages. A header token
+    // longer than 256 bytes ends the header at once (so an endless one is never read whole).
+    // Lenient reading throws, besides the strict messages for a missing ncols or nrows entry
+    // and for negative or oversized dimensions:
+    //   "File format error: expected to find xllcorner or xllcenter tag" (or the y form),
+    //   "File format error: expected to find cellsize tag" (neither cellsize nor dx and dy),
+    //   "File format error: expected to find dy tag" (dx without dy; or the reverse),
+    //   "File format error: more than one KEY entry" (KEY as the keyword is written in lower
+    //   case, e.g. "ncols"; or NODATA_value),
+    //   "File format error: both xllcorner and xllcenter given" (or the y form),
+    //   "File format error: both cellsize and dx/dy given",
+    //   "File format error: dx and dy differ; cells must be square",
+    //   "File format error: KEY is not a whole number" (ncols, nrows) or "... is not a number",
+    //   and "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile" for a keyword
+    //   without a value. A lenient header of a grid without cells and without NODATA_value
+    //   takes one token after it from a caller's stream, to see that the header has ended.
     TGridHeader ReadHeader();
 
     // Reads a whole grid into a new map (caller owns) with the edge axes of its header.
@@ -61,7 +79,7 @@ public:
     // the sink: sink.BeginRow(row), sink.Value(column, value) per value, sink.EndRow(row).
     // Throws "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile" when the values
     // run out, and a "File format error: " message naming the cell for a token that is not a
-    // finite decimal number.
+    // finite decimal number (leniently read: nor nan, nor a number with a decimal comma).
     template <class TSink>
     void ReadCells(const TGridHeader& header, TSink& sink);
     // Reads the next `count` values from the cursor on (west to east, then the next row) into
@@ -99,8 +117,14 @@ private:
     }
     bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
     // The next whitespace-separated token of the header; false at the end of the input.
-    // A token longer than the buffer is consumed whole and marked `overlong`.
+    // A token longer than the header token limit is marked `overlong` and is not read further.
     bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);
+    // Finds the token at the next non-blank byte without consuming it: MbrPtrCur is left at its
+    // start and `tokenEnd` after it; false at the end of the input. An over-long token ends at
+    // the limit and is marked `overlong`.
+    bool ScanHeaderToken(long tokensLeft, const char*& tokenEnd, bool& overlong);
+    TGridHeader ReadStrictHeader();
+    TGridHeader ReadLenientHeader();
     // The value at MbrPtrCur in any form, or the format error that names the cell.
     double ReadOtherValue(long tokensLeft, long row, long column);
     [[noreturn]] void BadCell(const char* begin, const char* end, long row, long column,
@@ -109,6 +133,7 @@ private:
 
     TByteSource& MbrRefSource;
     const bool MbrBlnExact;
+    const bool MbrBlnLenient;
     size_t MbrSizBlock;     // bytes asked of the source at a time
     size_t MbrSizCapacity;  // bytes the buffer holds, not counting the blank after the data
     std::unique_ptr<char[]> MbrPtrBuffer;

@@ -228,6 +228,30 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
     return TParse::Ok;
 }
 
+TNumberText::TParse TNumberText::ParseDoubleLenient(const char* begin, const char* end, double& value)
+{
+    const TParse strict = ParseDouble(begin, end, value);
+    if (strict != TParse::Invalid) return strict;
+
+    const char* p = begin;
+    if (p != end && (*p == '-' || *p == '+')) ++p;
+    if (end - p == 3 && (p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'n') {
+        value = std::numeric_limits<double>::quiet_NaN();
+        return TParse::Ok;
+    }
+    // A decimal comma: the same number with a point, in a copy. Longer tokens with a comma are
+    // refused rather than copied; no export writes a number of hundreds of digits with one.
+    constexpr ptrdiff_t kLongest = 400;
+    const char* comma = static_cast<const char*>(std::memchr(begin, ',', static_cast<size_t>(end - begin)));
+    if (!comma || end - begin > kLongest || std::memchr(begin, '.', static_cast<size_t>(end - begin)) ||
+        std::memchr(comma + 1, ',', static_cast<size_t>(end - comma - 1)))
+        return TParse::Invalid;
+    char copy[kLongest];
+    std::memcpy(copy, begin, static_cast<size_t>(end - begin));
+    copy[comma - begin] = '.';
+    return ParseDouble(copy, copy + (end - begin), value);
+}
+
 TNumberText::TParse TNumberText::ParseLong(const char* begin, const char* end, long& value)
 {
     const char* p = begin;

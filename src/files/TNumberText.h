@@ -42,6 +42,9 @@ public:
         value = negative ? -magnitude : magnitude;
         return text;
     }
+    // What ParseDouble accepts, and also nan in any case with an optional sign (a quiet NaN), and a
+    // number whose one decimal separator is a comma ("0,3") when it has no point.
+    static TParse ParseDoubleLenient(const char* begin, const char* end, double& value);
     // An optional sign and decimal digits; a value outside the range of long gives TooLarge.
     static TParse ParseLong(const char* begin, const char* end, long& value);
 

@@ -1,6 +1,7 @@
 #include "files/TTextWriter.h"
 
 #include "files/TFileSink.h"
+#include "files/TGzipSink.h"
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
 
@@ -36,6 +37,12 @@ TTextWriter::TTextWriter(TFileSink& file) : MbrPtrFile(&file), MbrPtrBuffer(new 
     MbrPtrLimit = MbrPtrCur + kBufferSize;
 }
 
+TTextWriter::TTextWriter(TGzipSink& file) : MbrPtrGzip(&file), MbrPtrBuffer(new char[kBufferSize])
+{
+    MbrPtrCur = MbrPtrBuffer.get();
+    MbrPtrLimit = MbrPtrCur + kBufferSize;
+}
+
 TTextWriter::~TTextWriter()
 {
     try {
@@ -52,6 +59,8 @@ void TTextWriter::Drain()
     if (size == 0) return;
     if (MbrPtrFile)
         MbrPtrFile->Write(MbrPtrBuffer.get(), size);
+    else if (MbrPtrGzip)
+        MbrPtrGzip->Write(MbrPtrBuffer.get(), size);
     else
         MbrPtrStream->write(MbrPtrBuffer.get(), static_cast<std::streamsize>(size));
 }

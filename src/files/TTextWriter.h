@@ -8,9 +8,11 @@
 #include <string>
 
 class TFileSink;
+class TGzipSink;
 class TMap;
 
-// Buffered text output for the grid, flat and CSV writers: a caller's stream or a named file.
+// Buffered text output for the grid, flat and CSV writers: a caller's stream or a named file,
+// plain or gzip-compressed.
 // Numbers written with PutValue follow the stream's formatting (precision, fixed or scientific
 // notation), formatted in the buffer when the stream's settings allow it and through the stream
 // itself when they do not (showpoint, showpos, uppercase, another locale). A file has the
@@ -19,6 +21,7 @@ class TTextWriter {
 public:
     explicit TTextWriter(std::ostream& stream);
     explicit TTextWriter(TFileSink& file);
+    explicit TTextWriter(TGzipSink& file);
     // Flushes what is buffered; failures are reported only by Flush.
     ~TTextWriter();
     TTextWriter(const TTextWriter&) = delete;
@@ -54,6 +57,7 @@ private:
 
     std::ostream* MbrPtrStream = nullptr;
     TFileSink* MbrPtrFile = nullptr;
+    TGzipSink* MbrPtrGzip = nullptr;
     bool MbrBlnFast = true;
     TNumberText::TStyle MbrEnmStyle = TNumberText::TStyle::General;
     int MbrIntPrecision = 6;

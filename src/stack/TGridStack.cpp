@@ -1,5 +1,6 @@
 #include "stack/TGridStack.h"
 
+#include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
 #include "files/TGridHeaderText.h"
@@ -238,7 +239,7 @@ void TStackRun::OpenInputs()
         TInput& input = MbrVecInputs[k];
         try {
             input.Source = std::make_unique<TCountingSource>(MbrFncOpen(k), MbrCntBytes);
-            input.Reader = std::make_unique<TGridTextReader>(*input.Source, readerBytes);
+            input.Reader = std::make_unique<TGridTextReader>(*input.Source, MbrRefOptions.Read, readerBytes);
             input.Header = input.Reader->ReadHeader();
             if (input.Header.Columns == 0 || input.Header.Rows == 0) throw kNoCells;
             if (MbrRefOptions.CheckHeader) MbrRefOptions.CheckHeader(k, input.Header);
@@ -536,7 +537,7 @@ void TGridStack::WriteFiles(const std::vector<std::string>& StgInputs, const std
                             const TGridStackOptions& options, TStackBlame* blame)
 {
     TStackRun run(
-        StgInputs.size(), [&StgInputs](size_t k) { return std::make_unique<TFileSource>(StgInputs[k]); },
+        StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); },
         [&StgOutput]() { return std::make_unique<TFileOutput>(StgOutput); }, options, blame);
     run.Execute();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/TGridReadOptions.h"
 #include "stats/TStackStatistic.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct TStackProgress {
 
 struct TGridStackOptions {
     TStackRule Rule;
+    TGridReadOptions Read;
     // Significant digits of the written cells, 1 to 17 (6 is the %g of a default output stream).
     int Digits = 6;
     // The result's no-data value, written (in the header and in missing cells) so that it reads

@@ -226,3 +226,36 @@ TEST(NumberParse, ShortDecimalsStopAtTheFirstOtherCharacter)
     const char* partial = "12,5 ";
     EXPECT_EQ(TNumberText::ParseShortDecimal(partial, value), partial + 2);
 }
+
+TEST(NumberParse, LenientFormsAddNanAndTheDecimalComma)
+{
+    auto lenient = [](const std::string& text, double& value) {
+        return TNumberText::ParseDoubleLenient(text.data(), text.data() + text.size(), value);
+    };
+    // A decimal comma reads as the point would, compared with strtod on the point form.
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 2000; ++i) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*g", 1 + static_cast<int>(random() % 17),
+                      std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60));
+        std::string comma = text;
+        const size_t point = comma.find('.');
+        if (point == std::string::npos) continue;
+        comma[point] = ',';
+        double value = 0;
+        ASSERT_EQ(lenient(comma, value), TNumberText::TParse::Ok) << comma;
+        EXPECT_EQ(value, std::strtod(text, nullptr)) << comma;
+    }
+    for (const char* nan : {"nan", "NaN", "-nan", "+NAN"}) {
+        double value = 0;
+        EXPECT_EQ(lenient(nan, value), TNumberText::TParse::Ok) << nan;
+        EXPECT_TRUE(std::isnan(value)) << nan;
+    }
+    double value = 0;
+    EXPECT_EQ(lenient("1,5e999", value), TNumberText::TParse::TooLarge);
+    for (const char* bad : {"1,2,3", "1.2,3", ",", "nan1", "nana", "-", "inf", "+-nan"})
+        EXPECT_EQ(lenient(bad, value), TNumberText::TParse::Invalid) << bad;
+    // "1," is "1." with a comma, which strict reading accepts.
+    EXPECT_EQ(lenient("1,", value), TNumberText::TParse::Ok);
+    EXPECT_EQ(value, 1);
+}
