@@ -20,10 +20,17 @@ std::string FileMessage(const char* what, const std::string& name)
     return what + TStringTools::EscapeControlCharacters(name);
 }
 
-std::string DirectoryOf(const std::string& path)
+// The path up to and with its last slash; empty for a name in the working directory.
+std::string PrefixOf(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::string prefix = PrefixOf(path);
+    return prefix.empty() ? std::string(".") : prefix;
 }
 
 std::string BaseOf(const std::string& path)
@@ -59,7 +66,7 @@ TTarget Resolve(std::string& path, struct stat& status)
         const ssize_t length = TSystemCalls::ReadLink(path.c_str(), text, sizeof text);
         if (length <= 0 || static_cast<size_t>(length) >= sizeof text) return TTarget::Failed;
         const std::string target(text, static_cast<size_t>(length));
-        path = target[0] == '/' ? target : DirectoryOf(path) + target;
+        path = target[0] == '/' ? target : PrefixOf(path) + target;
     }
 }
 
