@@ -269,9 +269,17 @@ TEST(FileSink, DataAndThenNameReachTheDiskInOrder)
 
 namespace {
 
+std::vector<mode_t> gCreatedModes;  // the mode a file is created with
 std::vector<mode_t> gWrittenModes;  // the file's mode at each write
 std::vector<mode_t> gNamedModes;    // its mode each time it is given a name
 
+int (*gOpenAt)(int, const char*, int, mode_t) = nullptr;
+
+int OpenAtNotingMode(int directory, const char* path, int flags, mode_t mode)
+{
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) gCreatedModes.push_back(mode);
+    return gOpenAt(directory, path, flags, mode);
+}
 ssize_t WriteNotingMode(int descriptor, const void* data, size_t size)
 {
     struct stat status;
@@ -312,17 +320,21 @@ TEST(FileSink, TemporaryFileIsPrivateUntilItHasTheFinalMode)
                 dir.Write("out.asc", kOld);
                 ::chmod(target.c_str(), test.Existing);
             }
+            gCreatedModes.clear();
             gWrittenModes.clear();
             gNamedModes.clear();
             {
                 TSystemCallFaults faults;
                 UseRoute(route);
+                gOpenAt = TSystemCalls::Table().OpenAt;
+                TSystemCalls::Table().OpenAt = OpenAtNotingMode;
                 TSystemCalls::Table().Write = WriteNotingMode;
                 TSystemCalls::Table().LinkAt = LinkNotingMode;
                 TSystemCalls::Table().RenameAt = RenameNotingMode;
                 TARCGISFileTools::WriteARCGISFile(map.get(), target);
             }
             const std::string context = std::string(RouteName(route)) + " " + std::to_string(test.Final);
+            EXPECT_EQ(gCreatedModes, std::vector<mode_t>(route == TRoute::Unnamed ? 1 : 2, 0600)) << context;
             ASSERT_GT(gWrittenModes.size(), 1u) << context;
             EXPECT_EQ(gWrittenModes, std::vector<mode_t>(gWrittenModes.size(), 0600)) << context;
             EXPECT_EQ(gNamedModes, std::vector<mode_t>(route == TRoute::Unnamed ? 2 : 1, test.Final)) << context;
