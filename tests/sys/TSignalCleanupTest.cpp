@@ -66,17 +66,3 @@ TEST(SignalCleanup, IgnoredHangupStaysIgnoredAndBrokenPipesAreErrors)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"registered"}));
 }
-
-TEST(SignalCleanup, SlotsAreReusedAndLimited)
-{
-    std::vector<int> slots;
-    for (int k = 0; k < 64; ++k) slots.push_back(TSignalCleanup::Register(-1, "name"));
-    const long taken = std::count_if(slots.begin(), slots.end(), [](int slot) { return slot >= 0; });
-    EXPECT_GT(taken, 0);
-    EXPECT_LT(taken, 64);
-    EXPECT_EQ(TSignalCleanup::Register(-1, std::string(300, 'n').c_str()), -1);
-    for (int slot : slots) TSignalCleanup::Unregister(slot);
-    const int again = TSignalCleanup::Register(-1, "name");
-    EXPECT_GE(again, 0);
-    TSignalCleanup::Unregister(again);
-}
