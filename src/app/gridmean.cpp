@@ -2,6 +2,7 @@
 // Prints nothing on success; any failure is one line on standard output and exit status 1.
 
 #include "stack/TGridStack.h"
+#include "sys/TSignalCleanup.h"
 
 #include <csignal>
 #include <exception>
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
 {
     // A file size limit then fails the write (and the output is cleaned up) instead of killing us.
     std::signal(SIGXFSZ, SIG_IGN);
+    TSignalCleanup::Install();
     try {
         if (argc < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
         const std::vector<std::string> inputs(argv + 1, argv + argc - 1);

@@ -1,9 +1,19 @@
 #include "files/TByteSource.h"
 
-#include <cerrno>
+#include "support/TStringTools.h"
+#include "sys/TSystemCalls.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+namespace {
+
+std::string FileMessage(const char* what, const std::string& name)
+{
+    return what + TStringTools::EscapeControlCharacters(name);
+}
+
+}  // namespace
 
 size_t TStreamSource::Read(char* destination, size_t max)
 {
@@ -27,13 +37,14 @@ int TStreamSource::Peek()
 
 TFileSource::TFileSource(const std::string& name) : MbrStgName(name)
 {
-    MbrIntDescriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    MbrIntDescriptor = TSystemCalls::Open(name.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status;
-    if (MbrIntDescriptor >= 0 && (::fstat(MbrIntDescriptor, &status) != 0 || S_ISDIR(status.st_mode))) {
-        ::close(MbrIntDescriptor);
+    if (MbrIntDescriptor >= 0 &&
+        (TSystemCalls::Fstat(MbrIntDescriptor, &status) != 0 || S_ISDIR(status.st_mode))) {
+        TSystemCalls::Close(MbrIntDescriptor);
         MbrIntDescriptor = -1;
     }
-    if (MbrIntDescriptor < 0) throw std::string("Unable to open file ") + name;
+    if (MbrIntDescriptor < 0) throw FileMessage("Unable to open file ", name);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(MbrIntDescriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -41,14 +52,12 @@ TFileSource::TFileSource(const std::string& name) : MbrStgName(name)
 
 TFileSource::~TFileSource()
 {
-    if (MbrIntDescriptor >= 0) ::close(MbrIntDescriptor);
+    if (MbrIntDescriptor >= 0) TSystemCalls::Close(MbrIntDescriptor);
 }
 
 size_t TFileSource::Read(char* destination, size_t max)
 {
-    for (;;) {
-        const ssize_t got = ::read(MbrIntDescriptor, destination, max);
-        if (got >= 0) return static_cast<size_t>(got);
-        if (errno != EINTR) throw std::string("Unable to read file ") + MbrStgName;
-    }
+    const ssize_t got = TSystemCalls::Read(MbrIntDescriptor, destination, max);
+    if (got < 0) throw FileMessage("Unable to read file ", MbrStgName);
+    return static_cast<size_t>(got);
 }

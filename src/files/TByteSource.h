@@ -32,7 +32,8 @@ private:
 };
 
 // A named file opened for reading. A name that cannot be opened, or names a directory, throws
-// "Unable to open file " and the name; a failed read throws "Unable to read file " and the name.
+// "Unable to open file " and the name; a failed read throws "Unable to read file " and the name
+// (the name with its control characters escaped, so that the message stays one line).
 class TFileSource : public TByteSource {
 public:
     explicit TFileSource(const std::string& name);

@@ -1,101 +1,216 @@
 #include "files/TFileSink.h"
 
+#include "support/TStringTools.h"
+#include "sys/TSignalCleanup.h"
+#include "sys/TSystemCalls.h"
+
 #include <cerrno>
-#include <cstdio>
-#include <ctime>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-std::string DirectoryOf(const std::string& name)
+// Link chains longer than this fail, as the kernel's own resolution does (ELOOP).
+constexpr int kMaxLinks = 40;
+constexpr int kNameAttempts = 100;
+
+std::string FileMessage(const char* what, const std::string& name)
 {
-    const size_t slash = name.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    return name.substr(0, slash + 1);
+    return what + TStringTools::EscapeControlCharacters(name);
 }
 
-std::string BaseOf(const std::string& name)
+// The path up to and with its last slash; empty for a name in the working directory.
+std::string PrefixOf(const std::string& path)
 {
-    // Short enough that the temporary name stays within the file system's limit.
-    const size_t slash = name.find_last_of('/');
-    return (slash == std::string::npos ? name : name.substr(slash + 1)).substr(0, 200);
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::string prefix = PrefixOf(path);
+    return prefix.empty() ? std::string(".") : prefix;
+}
+
+std::string BaseOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DescriptorPath(int descriptor) { return "/proc/self/fd/" + std::to_string(descriptor); }
+
+enum class TTarget { Missing, Regular, InPlace, Failed };
+
+// Follows symbolic links from `path` to the file that is to be replaced, leaving its path in
+// `path` and its status in `status`. A link on /proc (/dev/stdout, /dev/fd/N) names one of
+// this process's descriptors, which may be a pipe or a terminal: that is written in place.
+TTarget Resolve(std::string& path, struct stat& status)
+{
+    bool procKnown = false;
+    dev_t procDevice = 0;
+    for (int links = 0;; ++links) {
+        if (path.empty() || path.back() == '/') return TTarget::InPlace;  // the kernel's open decides
+        if (TSystemCalls::Lstat(path.c_str(), &status) != 0) return errno == ENOENT ? TTarget::Missing : TTarget::Failed;
+        if (S_ISREG(status.st_mode)) return TTarget::Regular;
+        if (!S_ISLNK(status.st_mode)) return TTarget::InPlace;
+        if (!procKnown) {
+            struct stat proc;
+            procKnown = TSystemCalls::Lstat("/proc/self", &proc) == 0;
+            if (procKnown) procDevice = proc.st_dev;
+        }
+        if (procKnown && status.st_dev == procDevice) return TTarget::InPlace;
+        if (links == kMaxLinks) return TTarget::Failed;
+        char text[PATH_MAX];
+        const ssize_t length = TSystemCalls::ReadLink(path.c_str(), text, sizeof text);
+        if (length <= 0 || static_cast<size_t>(length) >= sizeof text) return TTarget::Failed;
+        const std::string target(text, static_cast<size_t>(length));
+        path = target[0] == '/' ? target : PrefixOf(path) + target;
+    }
 }
 
 }  // namespace
 
 TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
 {
+    std::string path = name;
     struct stat status;
-    const bool exists = ::lstat(name.c_str(), &status) == 0;
-    const bool replaceable = !name.empty() && name.back() != '/';
-    if (replaceable && ((exists && S_ISREG(status.st_mode)) || (!exists && errno == ENOENT))) {
-        if (OpenTemporary(exists ? &status : nullptr)) return;
-        // In a directory we may not write in, an existing file we may write is still written, in place.
-        const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
-        if (!exists || !denied) throw std::string("Unable to open file ") + name;
+    const TTarget target = Resolve(path, status);
+    if (target == TTarget::Failed) FailOpen();
+    if (target == TTarget::InPlace) {
+        MbrBlnInPlace = true;
+        MbrIntDescriptor = TSystemCalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (MbrIntDescriptor < 0) FailOpen();
+        return;
     }
-    MbrIntDescriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (MbrIntDescriptor < 0) throw std::string("Unable to open file ") + name;
+    MbrBlnReplacing = target == TTarget::Regular;
+    if (MbrBlnReplacing) {
+        MbrModFinal = status.st_mode & 07777;
+        MbrUidOwner = status.st_uid;
+        MbrGidGroup = status.st_gid;
+    } else {
+        MbrModFinal = 0666 & ~TSystemCalls::CurrentUmask();
+    }
+    MbrStgTarget = BaseOf(path);
+    if (!OpenDirectory(DirectoryOf(path)) || !OpenTemporary()) FailOpen();
 }
 
-bool TFileSink::OpenTemporary(const struct stat* replaced)
+bool TFileSink::OpenDirectory(const std::string& directory)
 {
-    // A fresh name beside the target, created with 0666 less the umask like any new file.
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = DirectoryOf(MbrStgName) + "." + BaseOf(MbrStgName) + ".tmp" +
-            std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
-            std::to_string(static_cast<long>(std::time(nullptr)));
-        MbrIntDescriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Every later step names files relative to this descriptor, so a directory renamed meanwhile
+    // still receives the output, and the descriptor is what is forced to disk after the rename.
+    MbrIntDirectory = TSystemCalls::Open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (MbrIntDirectory < 0 && errno == EACCES) {
+        // A directory we may write in but not list still takes the file; it cannot be synced.
+        MbrIntDirectory = TSystemCalls::Open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        MbrBlnSyncDirectory = false;
+    }
+    return MbrIntDirectory >= 0;
+}
+
+bool TFileSink::OpenTemporary()
+{
+    // An unnamed file is invisible to others and vanishes even after kill -9; it is named later
+    // through /proc/self/fd, so that must be there.
+    const int unnamed = TSystemCalls::OpenAt(MbrIntDirectory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        struct stat status;
+        if (TSystemCalls::Lstat(DescriptorPath(unnamed).c_str(), &status) == 0) {
+            MbrIntDescriptor = unnamed;
+            MbrBlnUnnamed = true;
+            return true;
+        }
+        TSystemCalls::Close(unnamed);
+    }
+    // O_EXCL and O_NOFOLLOW: a name someone else made first, a link planted there included, is
+    // never opened; the random suffix keeps them from making it first on purpose.
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string temporary = TemporaryName();
+        if (temporary.empty()) return false;
+        // Registered before it exists, so that no moment passes in which a signal would leave it.
+        MbrIntCleanupSlot = TSignalCleanup::Register(MbrIntDirectory, temporary.c_str());
+        MbrIntDescriptor = TSystemCalls::OpenAt(MbrIntDirectory, temporary.c_str(),
+                                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (MbrIntDescriptor >= 0) {
             MbrStgTemporary = temporary;
-            break;
+            return true;
         }
-        if (errno != EEXIST) return false;
+        const int error = errno;
+        TSignalCleanup::Unregister(MbrIntCleanupSlot);
+        MbrIntCleanupSlot = -1;
+        errno = error;
+        if (error != EEXIST) return false;
     }
-    if (MbrIntDescriptor < 0) return false;
-    if (replaced) {
-        // The replacement keeps the replaced file's permissions and, where we may, its owner.
-        if (::fchown(MbrIntDescriptor, replaced->st_uid, replaced->st_gid) != 0) {
-            // Only a privileged process may give a file away; the permissions still follow.
+    return false;
+}
+
+bool TFileSink::NameTemporary()
+{
+    const std::string source = DescriptorPath(MbrIntDescriptor);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string temporary = TemporaryName();
+        if (temporary.empty()) return false;
+        MbrIntCleanupSlot = TSignalCleanup::Register(MbrIntDirectory, temporary.c_str());
+        if (TSystemCalls::LinkAt(AT_FDCWD, source.c_str(), MbrIntDirectory, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            MbrStgTemporary = temporary;
+            return true;
         }
-        if (::fchmod(MbrIntDescriptor, replaced->st_mode & 07777) != 0) {
-            const int error = errno;
-            Discard();
-            errno = error;
-            return false;
-        }
+        const int error = errno;
+        TSignalCleanup::Unregister(MbrIntCleanupSlot);
+        MbrIntCleanupSlot = -1;
+        if (error != EEXIST) return false;
     }
-    return true;
+    return false;
+}
+
+std::string TFileSink::TemporaryName() const
+{
+    // ".NAME.tmp" and 16 random hexadecimal digits; the name is cut so that this stays within
+    // the file system's 255 bytes.
+    unsigned char random[8];
+    if (!TSystemCalls::RandomBytes(random, sizeof random)) return "";
+    static const char kDigits[] = "0123456789abcdef";
+    std::string name = "." + MbrStgTarget.substr(0, 200) + ".tmp";
+    for (unsigned char byte : random) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
+    }
+    return name;
 }
 
 TFileSink::~TFileSink() { Discard(); }
 
 void TFileSink::Discard()
 {
-    if (MbrIntDescriptor >= 0) ::close(MbrIntDescriptor);
+    if (MbrIntDescriptor >= 0) TSystemCalls::Close(MbrIntDescriptor);
     MbrIntDescriptor = -1;
-    if (!MbrStgTemporary.empty()) ::unlink(MbrStgTemporary.c_str());
+    if (!MbrStgTemporary.empty()) TSystemCalls::UnlinkAt(MbrIntDirectory, MbrStgTemporary.c_str(), 0);
     MbrStgTemporary.clear();
+    TSignalCleanup::Unregister(MbrIntCleanupSlot);
+    MbrIntCleanupSlot = -1;
+    if (MbrIntDirectory >= 0) TSystemCalls::Close(MbrIntDirectory);
+    MbrIntDirectory = -1;
+}
+
+void TFileSink::FailOpen()
+{
+    Discard();
+    throw FileMessage("Unable to open file ", MbrStgName);
 }
 
 void TFileSink::FailWrite()
 {
     Discard();
-    throw std::string("Unable to write file ") + MbrStgName;
+    throw FileMessage("Unable to write file ", MbrStgName);
 }
 
 void TFileSink::Write(const char* data, size_t size)
 {
     if (MbrIntDescriptor < 0) FailWrite();
     while (size > 0) {
-        const ssize_t written = ::write(MbrIntDescriptor, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            FailWrite();
-        }
+        const ssize_t written = TSystemCalls::Write(MbrIntDescriptor, data, size);
+        if (written < 0) FailWrite();
         data += written;
         size -= static_cast<size_t>(written);
     }
@@ -104,11 +219,30 @@ void TFileSink::Write(const char* data, size_t size)
 void TFileSink::Commit()
 {
     if (MbrIntDescriptor < 0) FailWrite();
+    if (MbrBlnInPlace) {
+        const int descriptor = MbrIntDescriptor;
+        MbrIntDescriptor = -1;
+        if (TSystemCalls::Close(descriptor) != 0) FailWrite();
+        return;
+    }
+    // Owner first: giving a file away clears its set-user-ID and set-group-ID bits, which the
+    // mode then restores. Only a privileged process may give a file away; a refusal leaves the
+    // file ours, with the replaced file's permission bits.
+    if (MbrBlnReplacing) TSystemCalls::Fchown(MbrIntDescriptor, MbrUidOwner, MbrGidGroup);
+    if (TSystemCalls::Fchmod(MbrIntDescriptor, MbrModFinal) != 0) FailWrite();
+    // The data reaches the disk before the name does, so that a power loss after the rename
+    // cannot leave an empty file under it. EINVAL: a file system that cannot sync.
+    if (TSystemCalls::Fsync(MbrIntDescriptor) != 0 && errno != EINVAL) FailWrite();
+    if (MbrBlnUnnamed && !NameTemporary()) FailWrite();
     const int descriptor = MbrIntDescriptor;
     MbrIntDescriptor = -1;
-    if (::close(descriptor) != 0) FailWrite();
-    if (!MbrStgTemporary.empty()) {
-        if (::rename(MbrStgTemporary.c_str(), MbrStgName.c_str()) != 0) FailWrite();
-        MbrStgTemporary.clear();
-    }
+    if (TSystemCalls::Close(descriptor) != 0) FailWrite();
+    if (TSystemCalls::RenameAt(MbrIntDirectory, MbrStgTemporary.c_str(), MbrIntDirectory, MbrStgTarget.c_str()) != 0)
+        FailWrite();
+    MbrStgTemporary.clear();
+    TSignalCleanup::Unregister(MbrIntCleanupSlot);
+    MbrIntCleanupSlot = -1;
+    // The rename itself reaches the disk with the directory.
+    if (MbrBlnSyncDirectory && TSystemCalls::Fsync(MbrIntDirectory) != 0 && errno != EINVAL) FailWrite();
+    Discard();
 }

@@ -2,34 +2,58 @@
 
 #include <cstddef>
 #include <string>
-
-struct stat;
+#include <sys/types.h>
 
 // A named output file that is never left half written.
-// A path that names a regular file or nothing is written to a new temporary file in the same
-// directory, which replaces the target only on Commit (keeping a replaced file's permission
-// bits); a failure or a sink released without Commit removes the temporary file and leaves the
-// target as it was. Other paths (links, devices, FIFOs) are written in place.
+// A regular file, or a name that does not exist yet, is only ever replaced by a rename: the data
+// goes to a temporary file in the same directory (unnamed where the file system allows it, else
+// a hidden name with a random suffix), which stays private (mode 0600) while it is written. Commit
+// gives it the final mode (the replaced file's, or 0666 less the umask) and, where the process
+// may, the replaced file's owner, forces it to disk, and only then names it and renames it over
+// the target, forcing the directory to disk after. A failure, a signal (with TSignalCleanup
+// installed) or a sink released without Commit removes the temporary file; the old file stays.
+// A symbolic link is followed, through chains and relative targets, to its final target (which
+// may not exist yet), and that target is replaced in its own directory; the link itself stays.
+// Devices, FIFOs and the process's own descriptors (/dev/stdout, /dev/fd/N) are written in place.
 class TFileSink {
 public:
-    // Throws "Unable to open file " and the name when the output cannot be created.
+    // Throws "Unable to open file " and the name when the output, or a temporary file beside a
+    // regular one, cannot be created; nothing has been changed then.
     explicit TFileSink(const std::string& name);
+    // Discards an output that was not committed.
     ~TFileSink();
     TFileSink(const TFileSink&) = delete;
     TFileSink& operator=(const TFileSink&) = delete;
 
-    // Throws "Unable to write file " and the name.
+    // Throws "Unable to write file " and the name, after discarding the output.
     void Write(const char* data, size_t size);
-    // Closes the file and puts it in place. Throws "Unable to write file " and the name.
+    // Puts the file in place. Throws "Unable to write file " and the name, with the old file
+    // untouched, except when only forcing the directory to disk fails after the rename: the new
+    // file is then whole and in place. Messages show the name with control characters escaped.
     void Commit();
 
 private:
-    // Creates the temporary file beside the target; false (with errno set) when it cannot.
-    bool OpenTemporary(const struct stat* replaced);
+    bool OpenDirectory(const std::string& directory);
+    // Creates the temporary file; false (with errno set) when the directory refuses one.
+    bool OpenTemporary();
+    // Gives the unnamed temporary file a random name in the directory.
+    bool NameTemporary();
+    std::string TemporaryName() const;
+    [[noreturn]] void FailOpen();
     [[noreturn]] void FailWrite();
     void Discard();
 
-    std::string MbrStgName;
-    std::string MbrStgTemporary;  // empty when writing in place
+    std::string MbrStgName;       // as given, for messages
+    std::string MbrStgTarget;     // the replaced file's name within its directory
+    std::string MbrStgTemporary;  // the temporary file's name there, while it has one
     int MbrIntDescriptor = -1;
+    int MbrIntDirectory = -1;
+    int MbrIntCleanupSlot = -1;
+    bool MbrBlnInPlace = false;
+    bool MbrBlnUnnamed = false;
+    bool MbrBlnSyncDirectory = true;
+    bool MbrBlnReplacing = false;
+    mode_t MbrModFinal = 0;
+    uid_t MbrUidOwner = 0;
+    gid_t MbrGidGroup = 0;
 };

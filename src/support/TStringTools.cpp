@@ -62,3 +62,27 @@ void TStringTools::Tokenize(const std::string& text, std::vector<std::string>& t
         start = text.find_first_not_of(delimiters, end);
     }
 }
+
+std::string TStringTools::EscapeControlCharacters(const std::string& text)
+{
+    // A backslash is left alone: names that hold one (rare, but common in files from Windows)
+    // keep the messages they always had, and a one-line message is all that is promised.
+    static const char kDigits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            escaped += c;
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\t') {
+            escaped += "\\t";
+        } else {
+            escaped += "\\x";
+            escaped += kDigits[byte >> 4];
+            escaped += kDigits[byte & 15];
+        }
+    }
+    return escaped;
+}

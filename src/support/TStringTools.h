@@ -28,4 +28,8 @@ public:
     // Replaces the contents of `tokens` with the non-empty runs of `text` between delimiters;
     // each character of `delimiters` is a delimiter by itself.
     static void Tokenize(const std::string& text, std::vector<std::string>& tokens, const std::string& delimiters);
+    // A copy of the text that fits on one line: a line feed becomes the two characters \n, a tab
+    // \t, and every other byte below 0x20, and 0x7f, becomes \x and two lowercase hexadecimal
+    // digits (\x0d, \x7f). Every other byte, the backslash and UTF-8 characters included, stays.
+    static std::string EscapeControlCharacters(const std::string& text);
 };

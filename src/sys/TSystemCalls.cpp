@@ -1,0 +1,153 @@
+#include "sys/TSystemCalls.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// open and openat take their mode through a variable argument list; the table needs fixed ones.
+int DirectOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int DirectOpenAt(int directory, const char* path, int flags, mode_t mode)
+{
+    return ::openat(directory, path, flags, mode);
+}
+ssize_t DirectGetRandom(void* destination, size_t size, unsigned flags)
+{
+    return ::getrandom(destination, size, flags);
+}
+
+const TSystemCallTable kDirect = {
+    DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
+    ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom,
+};
+
+TSystemCallTable gTable = kDirect;
+
+// The one place where an interrupted call is repeated.
+template <class TCall>
+auto RetryOnInterrupt(TCall call) -> decltype(call())
+{
+    for (;;) {
+        const auto result = call();
+        if (result != -1 || errno != EINTR) return result;
+    }
+}
+
+}  // namespace
+
+TSystemCallTable& TSystemCalls::Table() { return gTable; }
+
+const TSystemCallTable& TSystemCalls::Direct() { return kDirect; }
+
+int TSystemCalls::Open(const char* path, int flags, mode_t mode)
+{
+    return RetryOnInterrupt([&] { return gTable.Open(path, flags, mode); });
+}
+
+int TSystemCalls::OpenAt(int directory, const char* path, int flags, mode_t mode)
+{
+    return RetryOnInterrupt([&] { return gTable.OpenAt(directory, path, flags, mode); });
+}
+
+ssize_t TSystemCalls::Read(int descriptor, void* destination, size_t size)
+{
+    return RetryOnInterrupt([&] { return gTable.Read(descriptor, destination, size); });
+}
+
+ssize_t TSystemCalls::Write(int descriptor, const void* source, size_t size)
+{
+    return RetryOnInterrupt([&] { return gTable.Write(descriptor, source, size); });
+}
+
+int TSystemCalls::Fchmod(int descriptor, mode_t mode)
+{
+    return RetryOnInterrupt([&] { return gTable.Fchmod(descriptor, mode); });
+}
+
+int TSystemCalls::Fchown(int descriptor, uid_t owner, gid_t group)
+{
+    return RetryOnInterrupt([&] { return gTable.Fchown(descriptor, owner, group); });
+}
+
+int TSystemCalls::Fsync(int descriptor)
+{
+    return RetryOnInterrupt([&] { return gTable.Fsync(descriptor); });
+}
+
+int TSystemCalls::Close(int descriptor) { return gTable.Close(descriptor); }
+
+int TSystemCalls::RenameAt(int fromDirectory, const char* from, int toDirectory, const char* to)
+{
+    return RetryOnInterrupt([&] { return gTable.RenameAt(fromDirectory, from, toDirectory, to); });
+}
+
+int TSystemCalls::LinkAt(int fromDirectory, const char* from, int toDirectory, const char* to, int flags)
+{
+    return RetryOnInterrupt([&] { return gTable.LinkAt(fromDirectory, from, toDirectory, to, flags); });
+}
+
+int TSystemCalls::UnlinkAt(int directory, const char* path, int flags)
+{
+    return RetryOnInterrupt([&] { return gTable.UnlinkAt(directory, path, flags); });
+}
+
+int TSystemCalls::Lstat(const char* path, struct stat* status)
+{
+    return RetryOnInterrupt([&] { return gTable.Lstat(path, status); });
+}
+
+int TSystemCalls::Fstat(int descriptor, struct stat* status)
+{
+    return RetryOnInterrupt([&] { return gTable.Fstat(descriptor, status); });
+}
+
+ssize_t TSystemCalls::ReadLink(const char* path, char* destination, size_t size)
+{
+    return RetryOnInterrupt([&] { return gTable.ReadLink(path, destination, size); });
+}
+
+bool TSystemCalls::RandomBytes(void* destination, size_t size)
+{
+    // A few bytes from getrandom never come back short once the pool is initialised; a kernel
+    // without the call (ENOSYS) or a filter that refuses it leaves /dev/urandom.
+    char* bytes = static_cast<char*>(destination);
+    size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = RetryOnInterrupt([&] { return gTable.GetRandom(bytes + filled, size - filled, 0); });
+        if (got <= 0) break;
+        filled += static_cast<size_t>(got);
+    }
+    if (filled == size) return true;
+    const int device = Open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (device < 0) return false;
+    while (filled < size) {
+        const ssize_t got = Read(device, bytes + filled, size - filled);
+        if (got <= 0) break;
+        filled += static_cast<size_t>(got);
+    }
+    Close(device);
+    return filled == size;
+}
+
+mode_t TSystemCalls::CurrentUmask()
+{
+    // Linux shows the mask in /proc/self/status ("Umask:\t0022"); setting it to learn it would
+    // briefly give another thread's new files the wrong mode.
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask & 0777);
+    }
+    const mode_t mask = ::umask(077);
+    ::umask(mask);
+    return mask;
+}

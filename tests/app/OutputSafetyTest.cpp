@@ -1,0 +1,270 @@
+// The real gridmean executable when its output is under attack: a directory that refuses new
+// files, a private output, links, a closed pipe, stop signals and file names with line breaks.
+// Every failure is one line, status 1 (or the signal's own status), and leaves the old output.
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kOld = "the previous mean\n";
+
+// Starts gridmean with standard output and error going to `captured`; `prepare` runs in the
+// child just before the program replaces it.
+pid_t Start(const std::vector<std::string>& arguments, const std::string& captured,
+            const std::function<void()>& prepare = {})
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::close(out);
+        if (prepare) prepare();
+        std::vector<char*> argv{const_cast<char*>(GRIDMEAN_EXECUTABLE)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(GRIDMEAN_EXECUTABLE, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+// The status as a shell reports it: the exit status, or 128 and the signal.
+int Finish(pid_t child)
+{
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+struct TRun {
+    int Status;
+    std::string Output;
+};
+
+TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments, const std::function<void()>& prepare = {})
+{
+    const std::string captured = dir.Root() + ".stdout";  // beside the directory, which must stay clean
+    const int status = Finish(Start(arguments, captured, prepare));
+    TRun run{status, ReadText(captured)};
+    std::remove(captured.c_str());
+    return run;
+}
+
+std::string Grid(long cols, long rows, const std::string& value = "1234.5",
+                 const std::string& corner = "xllcorner 500000\nyllcorner 4100000\ncellsize 250")
+{
+    std::string text = "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) + "\n" + corner +
+        "\nNODATA_value -9999\n";
+    std::string row;
+    for (long x = 0; x < cols; ++x) row += value + " ";
+    row += "\n";
+    text.reserve(text.size() + row.size() * rows);
+    for (long y = 0; y < rows; ++y) text += row;
+    return text;
+}
+
+void LimitFileSize(rlim_t bytes)
+{
+    struct rlimit limit = {bytes, bytes};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+}  // namespace
+
+TEST(OutputSafety, ADirectoryThatRefusesNewFilesKeepsTheOldOutput)
+{
+    // The writable output in a 0555 directory, as a user that is not root: with a file size
+    // limit that a write would hit, the old output must still be whole afterwards.
+    TScratchDir dir;
+    const bool root = ::geteuid() == 0;
+    ASSERT_EQ(::chmod(dir.Root().c_str(), 0755), 0);
+    const std::string input = dir.Write("big.asc", Grid(500, 40));
+    ASSERT_EQ(::mkdir(dir.Path("readonly").c_str(), 0755), 0);
+    const std::string out = dir.Write("readonly/out.asc", kOld);
+    if (root) {
+        ASSERT_EQ(::chown(dir.Path("readonly").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(out.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(dir.Path("readonly").c_str(), 0555), 0);
+    const TRun run = Gridmean(dir, {input, input, out}, [root] {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+        LimitFileSize(4096);
+    });
+    ::chmod(dir.Path("readonly").c_str(), 0755);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Output, "Unable to open file " + out + "\n");
+    EXPECT_EQ(ReadText(out), kOld);
+    EXPECT_EQ(DirectoryEntries(dir.Path("readonly")), (std::vector<std::string>{"out.asc"}));
+}
+
+TEST(OutputSafety, ALinkStaysAndItsTargetIsWholeOrUntouched)
+{
+    TScratchDir dir;
+    const std::string input = dir.Write("big.asc", Grid(500, 40));
+    ASSERT_EQ(::mkdir(dir.Path("real").c_str(), 0755), 0);
+    const std::string target = dir.Write("real/out.asc", kOld);
+    const std::string link = dir.Path("out.asc");
+    const std::string dangling = dir.Path("new.asc");
+    ASSERT_EQ(::symlink("real/out.asc", link.c_str()), 0);
+    ASSERT_EQ(::symlink("real/new.asc", dangling.c_str()), 0);
+    for (const std::string& name : {link, dangling}) {
+        const TRun failed = Gridmean(dir, {input, input, name}, [] { LimitFileSize(4096); });
+        EXPECT_EQ(failed.Status, 1);
+        EXPECT_EQ(failed.Output, "Unable to write file " + name + "\n");
+    }
+    EXPECT_EQ(ReadText(target), kOld);
+    EXPECT_EQ(DirectoryEntries(dir.Path("real")), (std::vector<std::string>{"out.asc"}));
+
+    for (const std::string& name : {link, dangling}) {
+        const TRun run = Gridmean(dir, {input, input, name});
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_EQ(run.Output, "");
+        struct stat status;
+        ASSERT_EQ(::lstat(name.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISLNK(status.st_mode));
+    }
+    EXPECT_EQ(ReadText(target).substr(0, 19), "ncols 500\nnrows 40\n");
+    EXPECT_EQ(ReadText(dir.Path("real/new.asc")), ReadText(target));
+}
+
+TEST(OutputSafety, AClosedPipeGivesStatusOneAndTheMessage)
+{
+    TScratchDir dir;
+    const std::string input = dir.Write("a.asc", Grid(200, 200));  // far more than a pipe holds
+    const std::string captured = dir.Root() + ".stdout";
+    // The grid to descriptor 3 and the message to standard output; then the grid to standard
+    // output itself, where the message is lost with the pipe but the status remains.
+    for (const std::string output : {"/dev/fd/3", "/dev/stdout"}) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        const pid_t child = Start({input, input, output}, captured, [&] {
+            ::close(ends[0]);  // the process must not hold the reading end itself
+            ::dup2(ends[1], output == "/dev/stdout" ? 1 : 3);
+        });
+        ::close(ends[1]);
+        char head[10];
+        size_t got = 0;
+        for (ssize_t n; got < sizeof head && (n = ::read(ends[0], head + got, sizeof head - got)) > 0;) got += n;
+        ::close(ends[0]);
+        EXPECT_EQ(std::string(head, got), "ncols 200\n");
+        EXPECT_EQ(Finish(child), 1) << output;
+        if (output == "/dev/fd/3") {
+            EXPECT_EQ(ReadText(captured), "Unable to write file /dev/fd/3\n");
+        }
+    }
+    std::remove(captured.c_str());
+}
+
+namespace {
+
+// The descriptor through which the process writes a file in `directory` that is not one of the
+// named inputs (its temporary output, named or not), or an empty string while there is none.
+std::string TemporaryDescriptor(pid_t process, const std::string& directory, const std::string& input)
+{
+    const std::string fds = "/proc/" + std::to_string(process) + "/fd";
+    for (const std::string& fd : DirectoryEntries(fds)) {
+        char target[4096];
+        const ssize_t length = ::readlink((fds + "/" + fd).c_str(), target, sizeof target);
+        if (length <= 0) continue;
+        const std::string path(target, length);
+        if (path.rfind(directory + "/", 0) == 0 && path != input) return fds + "/" + fd;
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(OutputSafety, StopSignalsDuringTheWriteLeaveNoTemporaryFile)
+{
+    TScratchDir dir;
+    const std::string input = dir.Write("big.asc", Grid(1500, 1500));
+    const std::string out = dir.Path("out.asc");
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        bool caught = false;
+        for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+            dir.Write("out.asc", kOld);
+            ::chmod(out.c_str(), 0600);
+            const std::string captured = dir.Root() + ".stdout";
+            const pid_t child = Start({input, input, out}, captured);
+            std::string temporary;
+            mode_t mode = 0;
+            for (int status = 0; temporary.empty() && ::waitpid(child, &status, WNOHANG) == 0;) {
+                temporary = TemporaryDescriptor(child, dir.Root(), input);
+                struct stat file;
+                if (!temporary.empty() && ::stat(temporary.c_str(), &file) == 0) mode = file.st_mode & 07777;
+            }
+            if (temporary.empty()) continue;  // it finished first; try again
+            ::kill(child, signalNumber);
+            const int status = Finish(child);
+            if (status == 0) continue;  // the signal came after the rename
+            caught = true;
+            EXPECT_EQ(status, 128 + signalNumber);
+            EXPECT_EQ(mode, 0600u) << "the temporary file of a private output was readable by others";
+            EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"big.asc", "out.asc"}));
+            EXPECT_EQ(ReadText(out), kOld);
+            std::remove(captured.c_str());
+        }
+        EXPECT_TRUE(caught) << "signal " << signalNumber << " never arrived during the write";
+    }
+}
+
+TEST(OutputSafety, FileNamesWithControlCharactersGiveOneLine)
+{
+    TScratchDir dir;
+    const std::string input = dir.Write("a.asc", Grid(2, 2));
+    const std::string missing = dir.Path("no\nsuch\t.asc");
+    const std::string nowhere = dir.Path("new\nline/out\x1b.asc");
+    EXPECT_EQ(Gridmean(dir, {input, missing, dir.Path("out.asc")}).Output,
+              "Unable to open file " + dir.Path("no\\nsuch\\t.asc") + "\n");
+    EXPECT_EQ(Gridmean(dir, {input, input, nowhere}).Output, "Unable to open file " + dir.Path("new\\nline/out\\x1b.asc") + "\n");
+}
+
+TEST(OutputSafety, LaterInputsWithFewerRowsOrColumns)
+{
+    TScratchDir dir;
+    const std::string first = dir.Write("first.asc", Grid(3, 2));
+    const std::string out = dir.Path("out.asc");
+    struct TCase {
+        std::string Text;
+        std::string Message;
+    };
+    const std::vector<TCase> cases = {
+        {Grid(3, 1), "Y-dimension of maps are inconsistent in TMapTools::Sum\n"},
+        {Grid(2, 2), "X-dimension of maps are inconsistent in TMapTools::Sum\n"},
+        // Enough values for the first grid's shape do not make up for the header.
+        {Grid(3, 1) + "1 2 3\n", "Y-dimension of maps are inconsistent in TMapTools::Sum\n"},
+        {Grid(2, 3), "X-dimension of maps are inconsistent in TMapTools::Sum\n"},
+    };
+    for (const TCase& test : cases) {
+        const std::string later = dir.Write("later.asc", test.Text);
+        const TRun run = Gridmean(dir, {first, later, out});
+        EXPECT_EQ(run.Status, 1) << test.Text;
+        EXPECT_EQ(run.Output, test.Message) << test.Text;
+        EXPECT_FALSE(FileExists(out));
+    }
+}
+
+TEST(OutputSafety, FifteenDigitGeoreferencingIsWrittenBackExactly)
+{
+    TScratchDir dir;
+    const std::string corner = "xllcorner 512345.123456789\nyllcorner 4072345.98765432\ncellsize 0.000277777777777778";
+    const std::string a = dir.Write("a.asc", Grid(3, 2, "1", corner));
+    const std::string b = dir.Write("b.asc", Grid(3, 2, "3", corner));
+    const TRun run = Gridmean(dir, {a, b, dir.Path("out.asc")});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(ReadText(dir.Path("out.asc")), Grid(3, 2, "2", corner));
+}
