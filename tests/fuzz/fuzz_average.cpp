@@ -1,11 +1,13 @@
-// Fuzz target: the averaging road on two inputs. The bytes are split at the first "@@" into two
-// grids. Averaging them while reading must give the same text, or the same message, as loading
+// Fuzz target: the averaging roads on two inputs. The bytes are split at the first "@@" into two
+// grids. Averaging them while reading (folded into one grid, and band by band in the stack
+// engine, in small bands on two threads) must give the same text, or the same message, as loading
 // both and averaging the maps; nothing may crash or leak.
 
 #include "files/TARCGISFileTools.h"
 #include "files/TGridFileAverager.h"
 #include "grid/TMap.h"
 #include "ops/TMapTools.h"
+#include "stack/TGridStack.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,10 +22,7 @@ template <class TCompute>
 std::string Outcome(TCompute compute)
 {
     try {
-        std::unique_ptr<TMap> mean(compute());
-        std::ostringstream out;
-        TARCGISFileTools::WriteARCGISFile(mean.get(), out);
-        return out.str();
+        return compute();
     } catch (const char* message) {
         return std::string("error: ") + message;
     } catch (const std::string& message) {
@@ -40,12 +39,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string first = bytes.substr(0, split);
     const std::string second = split == std::string::npos ? std::string() : bytes.substr(split + 2);
 
+    auto written = [](TMap* map) {
+        std::unique_ptr<TMap> mean(map);
+        std::ostringstream out;
+        TARCGISFileTools::WriteARCGISFile(mean.get(), out);
+        return out.str();
+    };
     const std::string streamed = Outcome([&] {
         std::istringstream a(first);
         std::istringstream b(second);
-        return TGridFileAverager::AverageStreams({&a, &b});
+        return written(TGridFileAverager::AverageStreams({&a, &b}));
     });
-    const std::string loaded = Outcome([&]() -> TMap* {
+    const std::string banded = Outcome([&] {
+        std::istringstream a(first);
+        std::istringstream b(second);
+        std::ostringstream out;
+        TGridStackOptions options;
+        options.Threads = 2;
+        options.BandCells = 3;
+        TGridStack::WriteStreams({&a, &b}, out, options);
+        return out.str();
+    });
+    const std::string loaded = Outcome([&]() -> std::string {
         std::istringstream a(first);
         std::istringstream b(second);
         // The command refuses a grid without cells as soon as it has read it.
@@ -57,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         };
         std::unique_ptr<TMap> mapA = load(a);
         std::unique_ptr<TMap> mapB = load(b);
-        return TMapTools::Average({mapA.get(), mapB.get()});
+        return written(TMapTools::Average({mapA.get(), mapB.get()}));
     });
-    if (streamed != loaded) std::abort();
+    if (streamed != loaded || banded != loaded) std::abort();
     return 0;
 }
