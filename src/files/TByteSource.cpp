@@ -3,10 +3,18 @@
 #include "support/TStringTools.h"
 #include "sys/TSystemCalls.h"
 
+#include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// Descriptors held by file sources, over every thread.
+std::atomic<long> gHeld{0};
+// Left for the output, the standard streams and whatever else the program opens.
+constexpr long kReservedDescriptors = 64;
 
 std::string FileMessage(const char* what, const std::string& name)
 {
@@ -45,19 +53,59 @@ TFileSource::TFileSource(const std::string& name) : MbrStgName(name)
         MbrIntDescriptor = -1;
     }
     if (MbrIntDescriptor < 0) throw FileMessage("Unable to open file ", name);
+    ++gHeld;
+    MbrBlnRegular = S_ISREG(status.st_mode);
+    MbrLngDevice = status.st_dev;
+    MbrLngInode = status.st_ino;
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(MbrIntDescriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+    if (MbrBlnRegular && gHeld.load(std::memory_order_relaxed) > DescriptorBudget()) Release();
 }
 
-TFileSource::~TFileSource()
+TFileSource::~TFileSource() { Release(); }
+
+void TFileSource::Release()
 {
-    if (MbrIntDescriptor >= 0) TSystemCalls::Close(MbrIntDescriptor);
+    if (MbrIntDescriptor < 0) return;
+    TSystemCalls::Close(MbrIntDescriptor);
+    MbrIntDescriptor = -1;
+    --gHeld;
+}
+
+void TFileSource::Reopen()
+{
+    const int descriptor = TSystemCalls::Open(MbrStgName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status;
+    const bool same = descriptor >= 0 && TSystemCalls::Fstat(descriptor, &status) == 0 &&
+        static_cast<unsigned long long>(status.st_dev) == MbrLngDevice &&
+        static_cast<unsigned long long>(status.st_ino) == MbrLngInode &&
+        TSystemCalls::Seek(descriptor, static_cast<off_t>(MbrLngOffset), SEEK_SET) == static_cast<off_t>(MbrLngOffset);
+    if (!same) {
+        if (descriptor >= 0) TSystemCalls::Close(descriptor);
+        throw FileMessage("Unable to read file ", MbrStgName);
+    }
+    MbrIntDescriptor = descriptor;
+    ++gHeld;
 }
 
 size_t TFileSource::Read(char* destination, size_t max)
 {
+    if (MbrIntDescriptor < 0) Reopen();
     const ssize_t got = TSystemCalls::Read(MbrIntDescriptor, destination, max);
     if (got < 0) throw FileMessage("Unable to read file ", MbrStgName);
+    MbrLngOffset += got;
+    if (MbrBlnRegular && gHeld.load(std::memory_order_relaxed) > DescriptorBudget()) Release();
     return static_cast<size_t>(got);
+}
+
+long TFileSource::DescriptorBudget()
+{
+    return std::max(TSystemCalls::DescriptorLimit() - kReservedDescriptors, 8L);
+}
+
+bool TFileSource::NamesRegularFile(const std::string& name)
+{
+    struct stat status;
+    return ::stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }

@@ -34,6 +34,11 @@ private:
 // A named file opened for reading. A name that cannot be opened, or names a directory, throws
 // "Unable to open file " and the name; a failed read throws "Unable to read file " and the name
 // (the name with its control characters escaped, so that the message stays one line).
+//
+// While file sources hold more descriptors than DescriptorBudget() allows, a source of a regular
+// file gives its descriptor back after each read and opens the file again at the same place for
+// the next one, so that thousands of inputs can be read side by side under a small limit on open
+// files. A file that was replaced in between fails with "Unable to read file " and the name.
 class TFileSource : public TByteSource {
 public:
     explicit TFileSource(const std::string& name);
@@ -45,7 +50,20 @@ public:
     int Peek() override { return -1; }
     bool StopsAfterGrid() const override { return false; }
 
+    // The descriptors file sources may hold at once: the process's limit less a reserve for the
+    // output and the rest of the program.
+    static long DescriptorBudget();
+    // Whether the name is a regular file (after links), whose source can give its descriptor back.
+    static bool NamesRegularFile(const std::string& name);
+
 private:
+    void Reopen();
+    void Release();
+
     std::string MbrStgName;
     int MbrIntDescriptor = -1;
+    bool MbrBlnRegular = false;
+    long long MbrLngOffset = 0;
+    unsigned long long MbrLngDevice = 0;
+    unsigned long long MbrLngInode = 0;
 };

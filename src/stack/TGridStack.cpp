@@ -5,6 +5,7 @@
 #include "files/TFileSink.h"
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
+#include "files/TGzipSink.h"
 #include "files/TNumberText.h"
 #include "stack/TStackGeometry.h"
 #include "stack/TTaskTeam.h"
@@ -35,6 +36,7 @@ public:
     virtual void Commit() = 0;
 };
 
+template <class TSink>
 class TFileOutput : public TOutput {
 public:
     explicit TFileOutput(const std::string& name) : MbrSink(name) {}
@@ -42,8 +44,17 @@ public:
     void Commit() override { MbrSink.Commit(); }
 
 private:
-    TFileSink MbrSink;
+    TSink MbrSink;
 };
+
+// A name ending in ".gz" is written gzip-compressed, as TARCGISFileTools writes it.
+std::unique_ptr<TOutput> OpenFileOutput(const std::string& name)
+{
+    const std::string gzip = ".gz";
+    if (name.size() > gzip.size() && name.compare(name.size() - gzip.size(), gzip.size(), gzip) == 0)
+        return std::make_unique<TFileOutput<TGzipSink>>(name);
+    return std::make_unique<TFileOutput<TFileSink>>(name);
+}
 
 class TStreamOutput : public TOutput {
 public:
@@ -536,9 +547,19 @@ void TStackRun::Execute()
 void TGridStack::WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
                             const TGridStackOptions& options, TStackBlame* blame)
 {
+    // Regular files give their descriptors back between reads when there are many; other inputs
+    // (FIFOs, devices) hold theirs, so no more of them can be read side by side than may be open.
+    const long fixed = static_cast<long>(
+        std::count_if(StgInputs.begin(), StgInputs.end(), [](const std::string& name) {
+            return !TFileSource::NamesRegularFile(name);
+        }));
+    const long budget = TFileSource::DescriptorBudget();
+    if (fixed > budget)
+        throw "Too many inputs that are not regular files: " + std::to_string(fixed) + ", at most " +
+            std::to_string(budget) + " can be open at once";
     TStackRun run(
         StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); },
-        [&StgOutput]() { return std::make_unique<TFileOutput>(StgOutput); }, options, blame);
+        [&StgOutput]() { return OpenFileOutput(StgOutput); }, options, blame);
     run.Execute();
 }
 

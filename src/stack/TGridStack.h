@@ -70,9 +70,13 @@ class TGridStack {
 public:
     TGridStack() = delete;
 
-    // Reads the named grids and writes the result to the named file, which is replaced only when
-    // whole. Throws "Unable to open file ", "Unable to read file " or "Unable to write file " and
-    // the name, the readers' messages, the statistic's messages and the messages above.
+    // Reads the named grids (gzip-compressed ones too) and writes the result to the named file,
+    // gzip-compressed when the name ends in ".gz", replaced only when whole. Throws "Unable to
+    // open file ", "Unable to read file " or "Unable to write file " and the name, the readers'
+    // messages, the statistic's messages and the messages above; and, before reading anything,
+    // "Too many inputs that are not regular files: N, at most M can be open at once" when more
+    // FIFOs and devices are named than descriptors may be open (regular files of any number are
+    // read, giving their descriptors back between reads).
     static void WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
                            const TGridStackOptions& options, TStackBlame* blame = nullptr);
     // The same from streams, each read from its current position and left just after its grid's

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +24,7 @@ ssize_t DirectGetRandom(void* destination, size_t size, unsigned flags)
 
 const TSystemCallTable kDirect = {
     DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
-    ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom,
+    ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom, ::lseek,
 };
 
 TSystemCallTable gTable = kDirect;
@@ -109,6 +110,27 @@ int TSystemCalls::Fstat(int descriptor, struct stat* status)
 ssize_t TSystemCalls::ReadLink(const char* path, char* destination, size_t size)
 {
     return RetryOnInterrupt([&] { return gTable.ReadLink(path, destination, size); });
+}
+
+off_t TSystemCalls::Seek(int descriptor, off_t offset, int whence)
+{
+    return gTable.Seek(descriptor, offset, whence);
+}
+
+void TSystemCalls::RaiseDescriptorLimit()
+{
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+long TSystemCalls::DescriptorLimit()
+{
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > (1L << 30))
+        return 1L << 30;
+    return static_cast<long>(limit.rlim_cur);
 }
 
 bool TSystemCalls::RandomBytes(void* destination, size_t size)

@@ -24,6 +24,7 @@ struct TSystemCallTable {
     int (*Fstat)(int descriptor, struct stat* status);
     ssize_t (*ReadLink)(const char* path, char* destination, size_t size);
     ssize_t (*GetRandom)(void* destination, size_t size, unsigned flags);
+    off_t (*Seek)(int descriptor, off_t offset, int whence);
 };
 
 // The one road from the file classes to the operating system. Every call returns what the system
@@ -52,6 +53,13 @@ public:
     static int Lstat(const char* path, struct stat* status);
     static int Fstat(int descriptor, struct stat* status);
     static ssize_t ReadLink(const char* path, char* destination, size_t size);
+    static off_t Seek(int descriptor, off_t offset, int whence);
+
+    // Raises the soft limit on open descriptors to the hard one, so that many inputs can be open
+    // at once; harmless where it cannot.
+    static void RaiseDescriptorLimit();
+    // The soft limit on open descriptors (a large number where there is none).
+    static long DescriptorLimit();
 
     // Fills `destination` with unpredictable bytes from the kernel (getrandom, else
     // /dev/urandom); false when neither gives them.

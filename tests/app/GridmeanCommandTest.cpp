@@ -1,6 +1,6 @@
 // Runs the real gridmean executable.
 
-#include "TestSupport.h"
+#include "CommandRun.h"
 
 #include <gtest/gtest.h>
 
@@ -11,21 +11,9 @@
 
 namespace {
 
-struct TRun {
-    int Status;
-    std::string Output;
-};
+using TRun = TCommandRun;
 
-TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments)
-{
-    std::string command = Quoted(GRIDMEAN_EXECUTABLE);
-    for (const auto& argument : arguments) command += " " + Quoted(argument);
-    const std::string captured = dir.Path("stdout.txt");
-    const int status = std::system((command + " > " + Quoted(captured) + " 2>&1").c_str());
-    TRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(captured)};
-    std::remove(captured.c_str());
-    return run;
-}
+TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments) { return RunCommand(dir, arguments); }
 
 std::string Grid(long cols, long rows, const std::string& values, const std::string& noData = "-9999")
 {

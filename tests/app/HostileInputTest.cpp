@@ -1,7 +1,7 @@
 // The real gridmean executable given broken and hostile input: every case ends with exactly one
 // line on standard output, status 1, bounded memory and time, and no output file created or changed.
 
-#include "TestSupport.h"
+#include "CommandRun.h"
 
 #include <gtest/gtest.h>
 
@@ -17,44 +17,17 @@
 
 namespace {
 
-struct TOutcome {
-    int Status = -1;
-    std::string Output;
-    long PeakKilobytes = 0;
-};
+using TOutcome = TCommandRun;
 
-// Runs gridmean with a CPU time limit (a hang fails the test) and an optional file size limit.
+// Runs gridmean, with a file size limit when one is given.
 TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arguments, long fileSizeLimit = -1)
 {
-    const std::string captured = dir.Root() + ".stdout";  // beside the directory, which must stay clean
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(out, 2);
-        struct rlimit cpu = {30, 30};
-        ::setrlimit(RLIMIT_CPU, &cpu);
-        if (fileSizeLimit >= 0) {
-            struct rlimit size = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &size);
-        }
-        std::vector<char*> argv{const_cast<char*>(GRIDMEAN_EXECUTABLE)};
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(GRIDMEAN_EXECUTABLE, argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    ::wait4(child, &status, 0, &usage);
-    TOutcome outcome;
-    outcome.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    outcome.Output = ReadText(captured);
-    outcome.PeakKilobytes = usage.ru_maxrss;
-    std::remove(captured.c_str());
-    return outcome;
+    return RunCommand(dir, arguments, [fileSizeLimit] {
+        if (fileSizeLimit < 0) return;
+        struct rlimit size = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+    });
 }
-
 
 std::string Header(const std::string& cols, const std::string& rows)
 {

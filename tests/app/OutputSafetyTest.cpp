@@ -2,7 +2,7 @@
 // files, a private output, links, a closed pipe, stop signals and file names with line breaks.
 // Every failure is one line, status 1 (or the signal's own status), and leaves the old output.
 
-#include "TestSupport.h"
+#include "CommandRun.h"
 
 #include <gtest/gtest.h>
 
@@ -21,47 +21,26 @@ namespace {
 
 const std::string kOld = "the previous mean\n";
 
-// Starts gridmean with standard output and error going to `captured`; `prepare` runs in the
-// child just before the program replaces it.
+// Starts gridmean with standard output going to `captured`; `prepare` runs in the child just
+// before the program replaces it.
 pid_t Start(const std::vector<std::string>& arguments, const std::string& captured,
             const std::function<void()>& prepare = {})
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        ::dup2(out, 1);
-        ::dup2(out, 2);
-        ::close(out);
-        if (prepare) prepare();
-        std::vector<char*> argv{const_cast<char*>(GRIDMEAN_EXECUTABLE)};
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(GRIDMEAN_EXECUTABLE, argv.data());
-        ::_exit(127);
-    }
-    return child;
+    return StartCommand(arguments, captured, "/dev/null", prepare);
 }
 
-// The status as a shell reports it: the exit status, or 128 and the signal.
 int Finish(pid_t child)
 {
     int status = 0;
     ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return ShellStatus(status);
 }
 
-struct TRun {
-    int Status;
-    std::string Output;
-};
+using TRun = TCommandRun;
 
 TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments, const std::function<void()>& prepare = {})
 {
-    const std::string captured = dir.Root() + ".stdout";  // beside the directory, which must stay clean
-    const int status = Finish(Start(arguments, captured, prepare));
-    TRun run{status, ReadText(captured)};
-    std::remove(captured.c_str());
-    return run;
+    return RunCommand(dir, arguments, prepare);
 }
 
 std::string Grid(long cols, long rows, const std::string& value = "1234.5",

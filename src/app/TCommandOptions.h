@@ -1,0 +1,27 @@
+#pragma once
+
+#include "stack/TGridStack.h"
+
+#include <string>
+#include <vector>
+
+// The command line of gridmean: options first (the first argument that does not start with "-",
+// or the one after "--", ends them), then two or more input grids and the output grid.
+struct TCommandOptions {
+    TGridStackOptions Stack;
+    bool Progress = false;
+    bool CheckGeometry = false;
+    bool Help = false;
+    bool Version = false;
+    std::vector<std::string> Inputs;
+    std::string Output;
+
+    // Reads the arguments after the program name. Throws the one-line message of the first option
+    // error (naming the option), or the usage line when fewer than two files follow the options.
+    // Help and Version end the reading as soon as they are seen.
+    static TCommandOptions Parse(const std::vector<std::string>& arguments);
+
+    static const char* const kUsage;
+    // The text of --help.
+    static const char* const kHelp;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+// Runs the real gridmean executable for the command tests, with standard output and standard
+// error captured apart (the one-line message goes to standard output; the line that names an
+// input goes to standard error).
+
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TCommandRun {
+    int Status = -1;  // the exit status, or 128 and the signal, as a shell reports it
+    std::string Output;
+    std::string Errors;
+    long PeakKilobytes = 0;
+};
+
+// Starts gridmean with standard output going to `output` and standard error to `errors`;
+// `prepare` runs in the child just before the program replaces it. A CPU time limit turns a hang
+// into a failed test.
+inline pid_t StartCommand(const std::vector<std::string>& arguments, const std::string& output, const std::string& errors,
+                          const std::function<void()>& prepare = {})
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::close(out);
+        ::close(err);
+        struct rlimit cpu = {60, 60};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        if (prepare) prepare();
+        std::vector<char*> argv{const_cast<char*>(GRIDMEAN_EXECUTABLE)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(GRIDMEAN_EXECUTABLE, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+inline int ShellStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+// Runs gridmean to its end. The captured text is kept beside the scratch directory, which the
+// tests expect to hold only their own files.
+inline TCommandRun RunCommand(const TScratchDir& dir, const std::vector<std::string>& arguments,
+                              const std::function<void()>& prepare = {})
+{
+    const std::string output = dir.Root() + ".stdout";
+    const std::string errors = dir.Root() + ".stderr";
+    const pid_t child = StartCommand(arguments, output, errors, prepare);
+    int status = 0;
+    struct rusage usage = {};
+    ::wait4(child, &status, 0, &usage);
+    TCommandRun run;
+    run.Status = ShellStatus(status);
+    run.Output = ReadText(output);
+    run.Errors = ReadText(errors);
+    run.PeakKilobytes = usage.ru_maxrss;
+    std::remove(output.c_str());
+    std::remove(errors.c_str());
+    return run;
+}
