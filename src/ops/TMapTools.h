@@ -4,6 +4,7 @@
 #include <ostream>
 #include <vector>
 
+struct TStackRule;
 class TMap;
 class TMapPoint;
 class TPoint;
@@ -39,6 +40,13 @@ public:
     static TMap* Divide(TMap* dividend, TMap* divisor);
     // Cell-wise means where every map holds data, -9999 elsewhere; the messages of Sum.
     static TMap* Average(std::vector<TMap*> maps);
+    // The statistic of the rule per cell over the maps (caller owns the result), on a frame copy of
+    // the first map; a cell the rule finds missing holds DblNoData, the result's no-data value.
+    // With the default rule a NaN cell lacks data (unlike Sum, DataCounts and Average, where only a
+    // map's no-data value marks missing data). Throws "No maps to reduce in
+    // TMapTools::CellStatistics", "X-dimension of maps are inconsistent in TMapTools::CellStatistics"
+    // or the Y form, and the rule's messages (TStackStatistic).
+    static TMap* CellStatistics(std::vector<TMap*> PtrMaps, const TStackRule& rule, double DblNoData = -9999);
     // Average of every run of `window` consecutive maps (caller owns each); empty when the window
     // is longer than the list. The messages of Average.
     static std::vector<TMap*> MovingAverage(std::vector<TMap*> maps, int window);

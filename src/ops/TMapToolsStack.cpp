@@ -4,6 +4,7 @@
 #include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
 #include "stats/TStackMessages.h"
+#include "stats/TStackStatistic.h"
 
 #include <memory>
 
@@ -19,33 +20,46 @@ void RequireEqualDimensions(const std::vector<TMap*>& maps, const char* xMessage
     }
 }
 
+// A new map on the first map's geometry whose every cell is the rule over the maps' cells, or
+// `noData` (also the result's no-data value) where the rule finds the cell missing.
+std::unique_ptr<TMap> ReduceMaps(const std::vector<TMap*>& maps, const TStackRule& rule, double noData)
+{
+    const TStackStatistic statistic(rule, maps.size());
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
+    result->SetNoDataValue(noData);
+    const size_t columns = static_cast<size_t>(result->GetXDim());
+    std::vector<const double*> rows(maps.size());
+    std::vector<double> markers;
+    for (TMap* map : maps) markers.push_back(map->GetNoDataValue());
+    std::vector<double> values(columns);
+    std::vector<unsigned char> missing(columns);
+    std::vector<double> scratch;
+    for (long y = 0; y < result->GetYDim(); ++y) {
+        for (size_t k = 0; k < maps.size(); ++k) rows[k] = maps[k]->GetRowRef(y).data();
+        statistic.Reduce(rows.data(), markers.data(), columns, values.data(), missing.data(), scratch);
+        std::vector<double>& cells = result->GetRowRef(y);
+        for (size_t x = 0; x < columns; ++x) cells[x] = missing[x] ? noData : values[x];
+    }
+    return result;
+}
+
+// The stacking of maps in memory: a cell holds data where it differs from its map's no-data value,
+// NaN included.
+TStackRule MapRule(TStatisticKind kind)
+{
+    TStackRule rule;
+    rule.Kind = kind;
+    rule.NaNHoldsData = true;
+    return rule;
+}
+
 }  // namespace
 
 TMap* TMapTools::Sum(std::vector<TMap*> maps)
 {
     if (maps.size() < 2) throw TStackMessages::kTooFewMaps;
     RequireEqualDimensions(maps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
-    const double noData = result->GetNoDataValue();
-    const size_t columns = static_cast<size_t>(result->GetXDim());
-    std::vector<char> lacking(columns);
-    for (long y = 0; y < result->GetYDim(); ++y) {
-        std::vector<double>& sums = result->GetRowRef(y);
-        lacking.assign(columns, 0);
-        // Added in list order; a cell where any map lacks data (by its own no-data value) is
-        // no-data in the sum, whatever that map's marker is.
-        for (size_t k = 0; k < maps.size(); ++k) {
-            const std::vector<double>& row = maps[k]->GetRowRef(y);
-            const double mapNoData = maps[k]->GetNoDataValue();
-            for (size_t x = 0; x < columns; ++x) {
-                if (row[x] == mapNoData) lacking[x] = 1;
-                sums[x] = k == 0 ? row[x] : sums[x] + row[x];
-            }
-        }
-        for (size_t x = 0; x < columns; ++x)
-            if (lacking[x]) sums[x] = noData;
-    }
-    return result.release();
+    return ReduceMaps(maps, MapRule(TStatisticKind::Sum), -9999).release();
 }
 
 TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
@@ -53,14 +67,15 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
     if (maps.empty()) throw "No maps to count in TMapTools::DataCounts";
     RequireEqualDimensions(maps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
                            "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
-    TMapFrames::FillCells(result.get(), [&maps](long x, long y) {
-        double count = 0;
-        for (TMap* map : maps)
-            if (TMapFrames::CellOf(map, x, y) != map->GetNoDataValue()) count += 1;
-        return count;
-    });
-    return result.release();
+    return ReduceMaps(maps, MapRule(TStatisticKind::Count), -9999).release();
+}
+
+TMap* TMapTools::CellStatistics(std::vector<TMap*> PtrMaps, const TStackRule& rule, double DblNoData)
+{
+    if (PtrMaps.empty()) throw "No maps to reduce in TMapTools::CellStatistics";
+    RequireEqualDimensions(PtrMaps, "X-dimension of maps are inconsistent in TMapTools::CellStatistics",
+                           "Y-dimension of maps are inconsistent in TMapTools::CellStatistics");
+    return ReduceMaps(PtrMaps, rule, DblNoData).release();
 }
 
 TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
@@ -82,18 +97,10 @@ TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
 
 TMap* TMapTools::Average(std::vector<TMap*> maps)
 {
-    std::unique_ptr<TMap> sums(Sum(maps));
-    std::unique_ptr<TMap> counts(DataCounts(maps));
-    // Sums and counts share the first map's cells, so they pair by index; a cell is averaged where
-    // every map holds data, which the count tells whatever value the sum happens to hold.
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(sums.get());
-    const double all = static_cast<double>(maps.size());
-    const double noData = result->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double count = TMapFrames::CellOf(counts.get(), x, y);
-        return count == all ? TMapFrames::CellOf(sums.get(), x, y) / count : noData;
-    });
-    return result.release();
+    // Sum's checks and messages; a cell is averaged where every map holds data.
+    if (maps.size() < 2) throw TStackMessages::kTooFewMaps;
+    RequireEqualDimensions(maps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
+    return ReduceMaps(maps, MapRule(TStatisticKind::Mean), -9999).release();
 }
 
 std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> maps, int window)

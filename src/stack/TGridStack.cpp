@@ -10,6 +10,7 @@
 #include "stack/TStackGeometry.h"
 #include "stack/TTaskTeam.h"
 #include "stats/TStackMessages.h"
+#include "grid/TMap.h"
 
 #include <algorithm>
 #include <atomic>
@@ -119,7 +120,9 @@ public:
     {
     }
 
-    void Execute();
+    // Runs the stack: writes the result to the output, or with no output opener, returns it as a
+    // new map (caller owns).
+    TMap* Execute();
 
 private:
     struct TInput {
@@ -137,7 +140,7 @@ private:
             Left = 0;
         }
     };
-    enum class TTaskKind { Parse, Format, Geometry, Write };
+    enum class TTaskKind { Parse, Format, Store, Geometry, Write };
     struct TTask {
         TTaskKind Kind;
         size_t Index;
@@ -154,6 +157,11 @@ private:
     void Perform(const TTask& task);
     void Parse(size_t input);
     void Format(size_t piece);
+    // Reduces `count` cells of the band from `offset` on into the piece's results.
+    void ReduceCells(size_t offset, size_t count, size_t piece);
+    void Store(size_t piece);
+    void PrepareRows();
+    TMap* FinishMap();
     void WriteTexts();
     // Formats `count` cells of the band from `offset` on, starting at `column`, into `out`.
     char* FormatCells(size_t offset, size_t count, uint64_t column, size_t piece, char* out);
@@ -181,6 +189,7 @@ private:
     std::unique_ptr<TStackStatistic> MbrPtrStatistic;
     std::unique_ptr<TStackGeometry> MbrPtrGeometry;
     std::unique_ptr<TOutput> MbrPtrOutput;
+    std::unique_ptr<TMap> MbrPtrMap;  // the result, when it is kept in memory
     std::unique_ptr<TTaskTeam> MbrPtrTeam;
     std::vector<double> MbrVecNoData;
     std::string MbrStgNoDataText;
@@ -226,6 +235,7 @@ void TStackRun::StopComputing()
 {
     MbrBlnComputing = false;
     MbrPtrOutput.reset();  // a file not committed leaves the target as it was
+    MbrPtrMap.reset();
     MbrVecPending.clear();
     MbrPtrFormatting.reset();
     MbrIntReadySlot = -1;
@@ -279,20 +289,25 @@ void TStackRun::StartComputing()
 {
     const TGridHeader& first = MbrVecInputs[0].Header;
     MbrPtrStatistic = std::make_unique<TStackStatistic>(MbrRefOptions.Rule, MbrSizCount);
-    MbrPtrGeometry = std::make_unique<TStackGeometry>(first);
     for (const TInput& input : MbrVecInputs) MbrVecNoData.push_back(input.Header.NoData);
-    MbrStgNoDataText = TGridHeaderText::ExactNumber(MbrRefOptions.NoData);
-    try {
-        MbrPtrOutput = MbrFncOpenOutput();
-    } catch (...) {
-        FailOutput(std::current_exception());
-        MbrBlnNewFailure = false;
-        return;
+    if (!MbrFncOpenOutput) {
+        // Rows are added as their cells arrive, so memory follows the values actually present.
+        MbrPtrMap = std::make_unique<TMap>(first.CellSize);
+    } else {
+        MbrPtrGeometry = std::make_unique<TStackGeometry>(first);
+        MbrStgNoDataText = TGridHeaderText::ExactNumber(MbrRefOptions.NoData);
+        try {
+            MbrPtrOutput = MbrFncOpenOutput();
+        } catch (...) {
+            FailOutput(std::current_exception());
+            MbrBlnNewFailure = false;
+            return;
+        }
+        // Rows written last row first need every row at hand; the reader's memory then follows
+        // the values that actually arrive.
+        MbrBlnWholeGrid = MbrPtrGeometry->MayReverse();
     }
     MbrBlnComputing = true;
-    // Rows written last row first need every row at hand; the reader's memory then follows the
-    // values that actually arrive.
-    MbrBlnWholeGrid = MbrPtrGeometry->MayReverse();
     const unsigned members = MbrPtrTeam->Members();
     MbrSizPieces = members == 1 ? 1 : 2 * members;
     MbrVecResults.resize(MbrSizPieces);
@@ -327,7 +342,7 @@ void TStackRun::Parse(size_t k)
     }
 }
 
-char* TStackRun::FormatCells(size_t offset, size_t count, uint64_t column, size_t piece, char* out)
+void TStackRun::ReduceCells(size_t offset, size_t count, size_t piece)
 {
     std::vector<const double*>& pointers = MbrVecPointers[piece];
     for (size_t k = 0; k < MbrSizCount; ++k) pointers[k] = MbrVecInputs[k].Band[MbrIntReadySlot].data() + offset;
@@ -339,6 +354,13 @@ char* TStackRun::FormatCells(size_t offset, size_t count, uint64_t column, size_
     }
     MbrPtrStatistic->Reduce(pointers.data(), MbrVecNoData.data(), count, results.data(), missing.data(),
                             MbrVecScratch[piece]);
+}
+
+char* TStackRun::FormatCells(size_t offset, size_t count, uint64_t column, size_t piece, char* out)
+{
+    ReduceCells(offset, count, piece);
+    const std::vector<double>& results = MbrVecResults[piece];
+    const std::vector<unsigned char>& missing = MbrVecMissing[piece];
     const uint64_t columns = static_cast<uint64_t>(MbrVecInputs[0].Header.Columns);
     const int digits = MbrRefOptions.Digits;
     const char* noData = MbrStgNoDataText.data();
@@ -387,6 +409,43 @@ void TStackRun::Format(size_t piece)
     MbrPtrFormatting->Sizes[piece] = static_cast<size_t>(out - text.data());
 }
 
+void TStackRun::PrepareRows()
+{
+    // Rows are added by the calling thread before the pieces fill them.
+    const uint64_t columns = static_cast<uint64_t>(MbrVecInputs[0].Header.Columns);
+    const uint64_t lastRow = (MbrLngReadyStart + MbrSizReadyCells - 1) / columns;
+    while (static_cast<uint64_t>(MbrPtrMap->GetYDim()) <= lastRow)
+        MbrPtrMap->AddRow(std::vector<double>(static_cast<size_t>(columns), MbrRefOptions.NoData));
+}
+
+void TStackRun::Store(size_t piece)
+{
+    const size_t cells = MbrSizReadyCells;
+    const size_t begin = cells * piece / MbrSizPieces;
+    const size_t end = cells * (piece + 1) / MbrSizPieces;
+    ReduceCells(begin, end - begin, piece);
+    const std::vector<double>& results = MbrVecResults[piece];
+    const std::vector<unsigned char>& missing = MbrVecMissing[piece];
+    const uint64_t columns = static_cast<uint64_t>(MbrVecInputs[0].Header.Columns);
+    for (size_t c = begin; c < end; ++c) {
+        const uint64_t cell = MbrLngReadyStart + c;
+        std::vector<double>& row = MbrPtrMap->GetRowRef(static_cast<long>(cell / columns));
+        row[static_cast<size_t>(cell % columns)] = missing[c - begin] ? MbrRefOptions.NoData : results[c - begin];
+    }
+}
+
+TMap* TStackRun::FinishMap()
+{
+    // The result lies on the first grid's cell centres, with edges derived from them, as a map
+    // built from those centres has them.
+    TMap* map = MbrPtrMap.get();
+    TGridTextReader::SetEdges(map, MbrVecInputs[0].Header);
+    map->SetXAxis(map->GetXAxis());
+    map->SetYAxis(map->GetYAxis());
+    map->SetNoDataValue(MbrRefOptions.NoData);
+    return MbrPtrMap.release();
+}
+
 void TStackRun::WriteTexts()
 {
     try {
@@ -410,6 +469,9 @@ void TStackRun::Perform(const TTask& task)
     case TTaskKind::Format:
         Format(task.Index);
         break;
+    case TTaskKind::Store:
+        Store(task.Index);
+        break;
     case TTaskKind::Geometry:
         MbrPtrGeometry->Advance(kGeometryStepsPerBand);
         break;
@@ -432,8 +494,13 @@ void TStackRun::Step()
         parsing = true;
         parsedCells = static_cast<size_t>(std::min<uint64_t>(MbrVecInputs[k].Left, MbrSizBand));
     }
-    // Format the band parsed in the last step.
-    const bool formatting = MbrBlnComputing && MbrIntReadySlot >= 0 &&
+    // Format (or store) the band parsed in the last step.
+    const bool storing = MbrBlnComputing && MbrIntReadySlot >= 0 && MbrPtrMap;
+    if (storing) {
+        PrepareRows();
+        for (size_t piece = 0; piece < MbrSizPieces; ++piece) MbrVecTasks.push_back({TTaskKind::Store, piece});
+    }
+    const bool formatting = MbrBlnComputing && MbrIntReadySlot >= 0 && MbrPtrOutput &&
         (!MbrBlnWholeGrid || MbrPtrGeometry->Done());
     if (formatting) {
         MbrBlnReversed = MbrBlnWholeGrid && MbrPtrGeometry->RowsReversed();
@@ -447,9 +514,11 @@ void TStackRun::Step()
         }
         for (size_t piece = 0; piece < MbrSizPieces; ++piece) MbrVecTasks.push_back({TTaskKind::Format, piece});
     }
-    if (MbrBlnComputing && !MbrPtrGeometry->Done()) MbrVecTasks.push_back({TTaskKind::Geometry, 0});
+    if (MbrBlnComputing && MbrPtrGeometry && !MbrPtrGeometry->Done())
+        MbrVecTasks.push_back({TTaskKind::Geometry, 0});
     // Write what earlier steps formatted, once the header is known.
-    const bool writing = MbrBlnComputing && MbrPtrGeometry->Done() && (!MbrVecPending.empty() || !MbrBlnHeaderWritten);
+    const bool writing = MbrBlnComputing && MbrPtrOutput && MbrPtrGeometry->Done() &&
+        (!MbrVecPending.empty() || !MbrBlnHeaderWritten);
     if (writing) {
         if (MbrStgHeader.empty()) {
             const TGridHeader& first = MbrVecInputs[0].Header;
@@ -475,6 +544,7 @@ void TStackRun::Step()
         MbrVecPending.push_back(std::move(MbrPtrFormatting));
         MbrIntReadySlot = -1;
     }
+    if (storing) MbrIntReadySlot = -1;
     if (parsing && MbrBlnComputing) {
         MbrIntReadySlot = parseSlot;
         MbrLngReadyStart = parseStart;
@@ -513,7 +583,7 @@ void TStackRun::ThrowOutcome()
     std::rethrow_exception(MbrPtrOutputFailure);
 }
 
-void TStackRun::Execute()
+TMap* TStackRun::Execute()
 {
     if (MbrSizCount == 0) throw TStackMessages::kTooFewMaps;
     MbrVecFailures.resize(MbrSizCount);
@@ -530,10 +600,11 @@ void TStackRun::Execute()
     do {
         Step();
     } while (!MbrVecTasks.empty());
+    if (MbrBlnComputing && MbrPtrMap) return FinishMap();
     if (MbrBlnComputing) {
         try {
             MbrPtrOutput->Commit();
-            return;
+            return nullptr;
         } catch (...) {
             FailOutput(std::current_exception());
             StopComputing();
@@ -542,21 +613,34 @@ void TStackRun::Execute()
     ThrowOutcome();
 }
 
+// Regular files give their descriptors back between reads when there are many; other inputs
+// (FIFOs, devices) hold theirs, so no more of them can be read side by side than may be open.
+void RequireDescriptors(const std::vector<std::string>& names)
+{
+    const long fixed = static_cast<long>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+        return !TFileSource::NamesRegularFile(name);
+    }));
+    const long budget = TFileSource::DescriptorBudget();
+    if (fixed > budget)
+        throw "Too many inputs that are not regular files: " + std::to_string(fixed) + ", at most " +
+            std::to_string(budget) + " can be open at once";
+}
+
+TOpenSource StreamOpener(const std::vector<std::istream*>& inputs)
+{
+    return [&inputs](size_t k) -> std::unique_ptr<TByteSource> {
+        std::istream& stream = *inputs[k];
+        if (!stream || !stream.rdbuf()) throw "File format error: expected to find ncols tag";
+        return std::make_unique<TStreamSource>(stream.rdbuf());
+    };
+}
+
 }  // namespace
 
 void TGridStack::WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
                             const TGridStackOptions& options, TStackBlame* blame)
 {
-    // Regular files give their descriptors back between reads when there are many; other inputs
-    // (FIFOs, devices) hold theirs, so no more of them can be read side by side than may be open.
-    const long fixed = static_cast<long>(
-        std::count_if(StgInputs.begin(), StgInputs.end(), [](const std::string& name) {
-            return !TFileSource::NamesRegularFile(name);
-        }));
-    const long budget = TFileSource::DescriptorBudget();
-    if (fixed > budget)
-        throw "Too many inputs that are not regular files: " + std::to_string(fixed) + ", at most " +
-            std::to_string(budget) + " can be open at once";
+    RequireDescriptors(StgInputs);
     TStackRun run(
         StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); },
         [&StgOutput]() { return OpenFileOutput(StgOutput); }, options, blame);
@@ -567,12 +651,23 @@ void TGridStack::WriteStreams(const std::vector<std::istream*>& inputs, std::ost
                               const TGridStackOptions& options, TStackBlame* blame)
 {
     TStackRun run(
-        inputs.size(),
-        [&inputs](size_t k) -> std::unique_ptr<TByteSource> {
-            std::istream& stream = *inputs[k];
-            if (!stream || !stream.rdbuf()) throw "File format error: expected to find ncols tag";
-            return std::make_unique<TStreamSource>(stream.rdbuf());
-        },
-        [&output]() { return std::make_unique<TStreamOutput>(output); }, options, blame);
+        inputs.size(), StreamOpener(inputs), [&output]() { return std::make_unique<TStreamOutput>(output); }, options,
+        blame);
     run.Execute();
+}
+
+TMap* TGridStack::ReduceFiles(const std::vector<std::string>& StgInputs, const TGridStackOptions& options,
+                              TStackBlame* blame)
+{
+    RequireDescriptors(StgInputs);
+    TStackRun run(StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); }, nullptr, options,
+                  blame);
+    return run.Execute();
+}
+
+TMap* TGridStack::ReduceStreams(const std::vector<std::istream*>& inputs, const TGridStackOptions& options,
+                                TStackBlame* blame)
+{
+    TStackRun run(inputs.size(), StreamOpener(inputs), nullptr, options, blame);
+    return run.Execute();
 }

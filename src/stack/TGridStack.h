@@ -11,6 +11,7 @@
 #include <vector>
 
 struct TGridHeader;
+class TMap;
 
 // How far a stack has come, for a progress display.
 struct TStackProgress {
@@ -83,4 +84,13 @@ public:
     // last value (or where its failure was found), into a stream.
     static void WriteStreams(const std::vector<std::istream*>& inputs, std::ostream& output,
                              const TGridStackOptions& options, TStackBlame* blame = nullptr);
+
+    // The result as a new map (caller owns) on the first grid's cell centres, with options.NoData
+    // as its no-data value, instead of a written file: memory for one grid of doubles. With the
+    // default options it is TMapTools::Average of the loaded grids. The messages of WriteFiles
+    // (of WriteStreams), but for the output's.
+    static TMap* ReduceFiles(const std::vector<std::string>& StgInputs, const TGridStackOptions& options,
+                             TStackBlame* blame = nullptr);
+    static TMap* ReduceStreams(const std::vector<std::istream*>& inputs, const TGridStackOptions& options,
+                               TStackBlame* blame = nullptr);
 };

@@ -7,7 +7,10 @@
 
 namespace {
 
-inline bool Holds(double value, double noData) { return value == value && value != noData; }
+inline bool Holds(double value, double noData, bool nanHoldsData)
+{
+    return value != noData && (nanHoldsData || value == value);
+}
 
 // The sum of the values in order, starting from the first (so that -0 stays -0).
 double SumInOrder(const double* values, size_t count)
@@ -77,62 +80,77 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs) : MbrRul
         throw "Percentile is out of range in TStackStatistic";
 }
 
-double TStackStatistic::Compute(double* used, size_t count, const double* weights) const
+bool TStackStatistic::Compute(double* used, size_t count, const double* weights, double& result) const
 {
     switch (MbrRule.Kind) {
     case TStatisticKind::Mean: {
-        if (!weights) return SumInOrder(used, count) / static_cast<double>(count);
+        if (!weights) {
+            result = SumInOrder(used, count) / static_cast<double>(count);
+            return true;
+        }
         double weighted = used[0] * weights[0];
         double total = weights[0];
         for (size_t i = 1; i < count; ++i) {
             weighted += used[i] * weights[i];
             total += weights[i];
         }
-        return total == 0 ? std::numeric_limits<double>::quiet_NaN() : weighted / total;
+        result = weighted / total;
+        return total != 0;
     }
     case TStatisticKind::Sum:
-        return SumInOrder(used, count);
+        result = SumInOrder(used, count);
+        break;
     case TStatisticKind::Count:
-        return static_cast<double>(count);
+        result = static_cast<double>(count);
+        break;
     case TStatisticKind::Min:
-        return *std::min_element(used, used + count);
+        result = *std::min_element(used, used + count);
+        break;
     case TStatisticKind::Max:
-        return *std::max_element(used, used + count);
+        result = *std::max_element(used, used + count);
+        break;
     case TStatisticKind::Range: {
         const auto extremes = std::minmax_element(used, used + count);
-        return *extremes.second - *extremes.first;
+        result = *extremes.second - *extremes.first;
+        break;
     }
     case TStatisticKind::Median:
-        return Median(used, count);
+        result = Median(used, count);
+        break;
     case TStatisticKind::StdDev:
-        return std::sqrt(Variance(used, count));
+        result = std::sqrt(Variance(used, count));
+        break;
     case TStatisticKind::Variance:
-        return Variance(used, count);
+        result = Variance(used, count);
+        break;
     case TStatisticKind::Percentile:
-        return Percentile(used, count, MbrRule.Percentile);
+        result = Percentile(used, count, MbrRule.Percentile);
+        break;
     }
-    return std::numeric_limits<double>::quiet_NaN();
+    return true;
 }
 
-void TStackStatistic::ReduceMeanOfAll(const double* const* values, const double* noData, size_t count, double* out,
-                                      unsigned char* missing) const
+void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
+                                     unsigned char* missing) const
 {
-    // Input by input over the run, a missing cell marked NaN: a sum of finite values never becomes
-    // NaN (once infinite it stays so), so the mark is safe and the loops vectorize.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Input by input over the run, so that the loops vectorize; the sums run in argument order.
+    const bool nanHoldsData = MbrRule.NaNHoldsData;
     const double* first = values[0];
-    for (size_t c = 0; c < count; ++c) out[c] = Holds(first[c], noData[0]) ? first[c] : nan;
+    for (size_t c = 0; c < count; ++c) {
+        out[c] = first[c];
+        missing[c] = !Holds(first[c], noData[0], nanHoldsData);
+    }
     for (size_t k = 1; k < MbrSizInputs; ++k) {
         const double* row = values[k];
         const double marker = noData[k];
-        for (size_t c = 0; c < count; ++c) out[c] = row[c] == marker ? nan : out[c] + row[c];
+        for (size_t c = 0; c < count; ++c) {
+            out[c] += row[c];
+            missing[c] |= !Holds(row[c], marker, nanHoldsData);
+        }
     }
-    const bool sum = MbrRule.Kind == TStatisticKind::Sum;
+    if (MbrRule.Kind == TStatisticKind::Sum) return;
     const double all = static_cast<double>(MbrSizInputs);
-    for (size_t c = 0; c < count; ++c) {
-        missing[c] = out[c] != out[c];
-        if (!sum) out[c] /= all;
-    }
+    for (size_t c = 0; c < count; ++c) out[c] /= all;
 }
 
 void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* out,
@@ -140,7 +158,7 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
 {
     const bool plain = MbrRule.Kind == TStatisticKind::Mean || MbrRule.Kind == TStatisticKind::Sum;
     if (plain && !MbrRule.SkipNoData && MbrRule.Weights.empty() && MbrRule.MinCount == 0 && MbrSizInputs > 0) {
-        ReduceMeanOfAll(values, noData, count, out, missing);
+        ReduceSumOfAll(values, noData, count, out, missing);
         return;
     }
     const size_t inputs = MbrSizInputs;
@@ -154,7 +172,7 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         size_t held = 0;
         for (size_t k = 0; k < inputs; ++k) {
             const double value = values[k][c];
-            if (!Holds(value, noData[k])) continue;
+            if (!Holds(value, noData[k], MbrRule.NaNHoldsData)) continue;
             if (weighted) weights[held] = MbrRule.Weights[k];
             used[held++] = value;
         }
@@ -163,9 +181,12 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
             missing[c] = 1;
             continue;
         }
-        const double result = counting ? static_cast<double>(held) : Compute(used, held, weighted ? weights : nullptr);
-        missing[c] = result != result;
-        out[c] = result;
+        if (counting) {
+            missing[c] = 0;
+            out[c] = static_cast<double>(held);
+        } else {
+            missing[c] = !Compute(used, held, weighted ? weights : nullptr, out[c]);
+        }
     }
 }
 

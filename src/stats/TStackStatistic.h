@@ -8,7 +8,8 @@
 enum class TStatisticKind { Mean, Sum, Count, Min, Max, Range, Median, StdDev, Variance, Percentile };
 
 // The cell rule of a stack: which inputs a cell uses and what it computes from them.
-// An input lacks data at a cell where its value equals its own no-data value or is NaN.
+// An input lacks data at a cell where its value equals its own no-data value or is NaN (unless
+// NaNHoldsData, the rule of maps in memory, where only the no-data value marks missing data).
 // Without SkipNoData a cell is missing wherever any input lacks data (for every statistic but
 // Count, which is always the number of inputs holding data, 0 where none does). With SkipNoData
 // a cell uses the inputs that hold data there and is missing where none does. A MinCount above 0
@@ -22,6 +23,9 @@ struct TStackRule {
     // Empty, or one finite weight >= 0 per input, for Mean only: sum(w x) / sum(w) over the inputs
     // used at the cell; a cell whose used weights sum to 0 is missing.
     std::vector<double> Weights;
+    // NaN is a value like any other (it equals no no-data value), as TMapTools' stacking has it;
+    // by default a NaN cell lacks data, as in files where NaN marks missing data.
+    bool NaNHoldsData = false;
 };
 
 // Applies a rule to runs of cells of every input. Sums run in argument order, so the default
@@ -53,10 +57,12 @@ public:
 
 private:
     // One cell's result from the values that hold data, in argument order (`used` of them, at
-    // least one); `weights` parallel to them or null. May reorder the values.
-    double Compute(double* used, size_t count, const double* weights) const;
-    void ReduceMeanOfAll(const double* const* values, const double* noData, size_t count, double* out,
-                         unsigned char* missing) const;
+    // least one); `weights` parallel to them or null. May reorder the values. False where the
+    // cell is missing all the same (weights that sum to 0).
+    bool Compute(double* used, size_t count, const double* weights, double& result) const;
+    // The sum (or mean) where every input holds data, input by input over the run.
+    void ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
+                        unsigned char* missing) const;
 
     TStackRule MbrRule;
     size_t MbrSizInputs;

@@ -4,7 +4,7 @@
 // both and averaging the maps; nothing may crash or leak.
 
 #include "files/TARCGISFileTools.h"
-#include "files/TGridFileAverager.h"
+#include "stack/TGridFileAverager.h"
 #include "grid/TMap.h"
 #include "ops/TMapTools.h"
 #include "stack/TGridStack.h"

@@ -1,5 +1,5 @@
 #include "files/TARCGISFileTools.h"
-#include "files/TGridFileAverager.h"
+#include "stack/TGridFileAverager.h"
 #include "grid/TMap.h"
 #include "ops/TMapTools.h"
 

@@ -6,11 +6,10 @@
 
 class TMap;
 
-// Averages grid files cell by cell while reading them: each file is folded into a running sum as
-// its values arrive, so memory stays near one grid of doubles however many files there are.
-// The result equals TMapTools::Average of the loaded maps, and failures come with the same
-// messages in the same order: every file is read (the first that fails to load ends the run)
-// before a difference in dimensions is reported.
+// Averages grid files cell by cell while reading them side by side (TGridStack), so memory stays
+// near one grid of doubles however many files there are. The result equals TMapTools::Average of
+// the loaded maps, and failures come with the same messages in the same order: the earliest file
+// that fails to load wins, and a difference in dimensions is reported only once every file loaded.
 class TGridFileAverager {
 public:
     TGridFileAverager() = delete;
