@@ -2,7 +2,6 @@
 
 #include "files/TNumberText.h"
 
-#include <charconv>
 
 namespace {
 
@@ -33,7 +32,12 @@ std::string TGridHeaderText::Geometry(long columns, long rows, double xllCorner,
 
 std::string TGridHeaderText::ExactNumber(double value)
 {
-    char digits[64];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    return std::string(digits, result.ptr);
+    // Six digits as cells are written by default, more only where the value needs them.
+    char digits[TNumberText::kMaxDoubleText];
+    for (int precision = 6;; ++precision) {
+        const char* end = TNumberText::FormatDouble(digits, value, TNumberText::TStyle::General, precision);
+        double back = 0;
+        if (precision == 17 || TNumberText::ParseDouble(digits, end, back) != TNumberText::TParse::Ok || back == value)
+            return std::string(digits, static_cast<size_t>(end - digits));
+    }
 }

@@ -1,0 +1,264 @@
+// The command's options, the line on standard error that names an input, the progress display,
+// compressed and projected grids through the command, and many inputs under a small limit on
+// open files.
+
+#include "CommandRun.h"
+
+#include "stack/TGridFileAverager.h"
+#include "files/TARCGISFileTools.h"
+#include "grid/TMap.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+namespace {
+
+std::string Grid(long cols, long rows, const std::string& values, const std::string& noData = "-9999",
+                 const std::string& corner = "xllcorner 500000\nyllcorner 4100000")
+{
+    return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) + "\n" + corner +
+        "\ncellsize 250\nNODATA_value " + noData + "\n" + values;
+}
+
+const std::string kHeader = "ncols 3\nnrows 1\nxllcorner   500000\nyllcorner  4100000\ncellsize 250\n";
+
+}  // namespace
+
+TEST(CommandOptions, EachOptionChangesTheResultAsDocumented)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 -9999\n"));
+    const std::string b = dir.Write("b.asc", Grid(3, 1, "4 -1 6\n", "-1"));
+    const std::string c = dir.Write("c.asc", Grid(3, 1, "7 8 9\n"));
+    const std::string dash = dir.Write("-c.asc", Grid(3, 1, "7 8 9\n"));
+    const std::string out = dir.Path("out.asc");
+    struct TCase {
+        std::vector<std::string> Options;
+        std::string Body;  // NODATA line and rows
+        std::vector<std::string> Files = {};
+    };
+    const std::vector<TCase> cases = {
+        {{}, "NODATA_value -9999\n4 -9999 -9999 \n"},
+        {{"--stat", "sum"}, "NODATA_value -9999\n12 -9999 -9999 \n"},
+        {{"--skip-nodata"}, "NODATA_value -9999\n4 5 7.5 \n"},
+        {{"--min-count", "3"}, "NODATA_value -9999\n4 -9999 -9999 \n"},
+        {{"--min-count=2"}, "NODATA_value -9999\n4 5 7.5 \n"},
+        {{"--stat", "count"}, "NODATA_value -9999\n3 2 2 \n"},
+        {{"--stat", "median", "--skip-nodata"}, "NODATA_value -9999\n4 5 7.5 \n"},
+        {{"--stat", "range", "--skip-nodata", "--nodata", "-1.5"}, "NODATA_value -1.5\n6 6 3 \n"},
+        {{"--stat", "p50", "--skip-nodata"}, "NODATA_value -9999\n4 5 7.5 \n"},
+        {{"--weights", "1,0,2", "--skip-nodata"}, "NODATA_value -9999\n5 6 9 \n"},
+        {{"--stat", "stddev", "--skip-nodata", "--digits", "3"}, "NODATA_value -9999\n2.45 3 1.5 \n"},
+        {{"--nodata", "0.1"}, "NODATA_value 0.1\n4 0.1 0.1 \n"},
+        {{"--stat=max", "--"}, "NODATA_value -9999\n7 -9999 -9999 \n", {a, b, dash}},
+    };
+    for (const TCase& test : cases) {
+        std::vector<std::string> arguments = test.Options;
+        const std::vector<std::string> files = test.Files.empty() ? std::vector<std::string>{a, b, c} : test.Files;
+        arguments.insert(arguments.end(), files.begin(), files.end());
+        arguments.push_back(out);
+        const TCommandRun run = RunCommand(dir, arguments);
+        EXPECT_EQ(run.Status, 0) << run.Output;
+        EXPECT_EQ(ReadText(out), kHeader + test.Body) << (test.Options.empty() ? "" : test.Options.front());
+    }
+}
+
+TEST(CommandOptions, OptionErrorsAreOneLineNamingTheOption)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string out = dir.Path("out.asc");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--frobnicate"}, "Unknown option \"--frobnicate\" (gridmean --help lists the options)"},
+        {{"-x"}, "Unknown option \"-x\" (gridmean --help lists the options)"},
+        {{"--stat", "avg"},
+         "Option --stat: unknown statistic \"avg\" (mean, sum, count, min, max, range, median, stddev, variance, or pNN "
+         "from p0 to p100)"},
+        {{"--stat", "p120"},
+         "Option --stat: unknown statistic \"p120\" (mean, sum, count, min, max, range, median, stddev, variance, or pNN "
+         "from p0 to p100)"},
+        {{"--min-count", "0"}, "Option --min-count: \"0\" is not a whole number of at least 1"},
+        {{"--min-count", "2.5"}, "Option --min-count: \"2.5\" is not a whole number of at least 1"},
+        {{"--min-count", "3"}, "Option --min-count: 3 is more than the 2 inputs"},
+        {{"--weights", "1,x"}, "Option --weights: \"x\" is not a finite number of at least 0"},
+        {{"--weights", "1,-2"}, "Option --weights: \"-2\" is not a finite number of at least 0"},
+        {{"--weights", "1,2,3"}, "Option --weights: 3 weights for 2 inputs"},
+        {{"--weights", "1,1", "--stat", "max"}, "Option --weights applies to --stat mean only, not to --stat max"},
+        {{"--nodata", "nan"}, "Option --nodata: \"nan\" is not a finite decimal number"},
+        {{"--nodata", "1e999"}, "Option --nodata: \"1e999\" is not a finite decimal number"},
+        {{"--digits", "18"}, "Option --digits: \"18\" is not a whole number from 1 to 17"},
+        {{"--skip-nodata=yes"}, "Option --skip-nodata takes no value"},
+    };
+    for (const auto& [options, message] : cases) {
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {a, a, out});
+        const TCommandRun run = RunCommand(dir, arguments);
+        EXPECT_EQ(run.Status, 1) << message;
+        EXPECT_EQ(run.Output, message + "\n");
+        EXPECT_FALSE(FileExists(out)) << message;
+    }
+    // A value that is missing at the end of the arguments.
+    const TCommandRun missing = RunCommand(dir, {"--stat"});
+    EXPECT_EQ(missing.Output, "Option --stat needs a value\n");
+    EXPECT_EQ(missing.Status, 1);
+    // Too few files after the options: the usage line of the plain command.
+    EXPECT_EQ(RunCommand(dir, {"--skip-nodata", a}).Output, "Usage: gridmean file_1 file_2 file_n output_file\n");
+}
+
+TEST(CommandOptions, HelpAndVersionOnStandardOutput)
+{
+    TScratchDir dir;
+    const TCommandRun help = RunCommand(dir, {"--help"});
+    EXPECT_EQ(help.Status, 0);
+    for (const std::string option : {"--stat", "--skip-nodata", "--min-count", "--weights", "--nodata", "--digits",
+                                     "--progress", "--lenient", "--check-geometry", "--help", "--version"})
+        EXPECT_NE(help.Output.find(option), std::string::npos) << option;
+    const TCommandRun version = RunCommand(dir, {"--version"});
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Output, std::string("gridmean ") + GRIDMEAN_VERSION_TEXT + "\n");
+}
+
+TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("day_001.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string wide = dir.Write("day_017.asc", Grid(4, 1, "1 2 3 4\n"));
+    const std::string bad = dir.Write("day_094.asc", Grid(3, 1, "1 0,3 3\n"));
+    const std::string out = dir.Path("out.asc");
+    struct TCase {
+        std::vector<std::string> Arguments;
+        std::string Output;
+        std::string Errors;
+    };
+    const std::vector<TCase> cases = {
+        {{a, wide, out}, "X-dimension of maps are inconsistent in TMapTools::Sum\n",
+         "gridmean: " + wide + " has 4 columns, " + a + " has 3\n"},
+        {{a, bad, out}, "File format error: value \"0,3\" at row 1, column 2 is not a number\n", "gridmean: in " + bad + "\n"},
+        {{a, a, dir.Path("none/out.asc")}, "Unable to open file " + dir.Path("none/out.asc") + "\n", ""},
+        {{a, out}, "Must have more than 2 maps to sum in TMapTools::Sum\n", ""},
+    };
+    for (const TCase& test : cases) {
+        const TCommandRun run = RunCommand(dir, test.Arguments);
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Output, test.Output);
+        EXPECT_EQ(run.Errors, test.Errors);
+    }
+    // With --lenient the decimal comma reads; a shifted corner then passes unless the geometry is checked.
+    const std::string shifted =
+        dir.Write("shifted.asc", Grid(3, 1, "4 5 6\n", "-9999", "xllcorner 500000.01\nyllcorner 4100000"));
+    EXPECT_EQ(RunCommand(dir, {"--lenient", a, bad, out}).Status, 0);
+    EXPECT_EQ(RunCommand(dir, {a, shifted, out}).Status, 0);
+    const TCommandRun checked = RunCommand(dir, {"--check-geometry", a, shifted, out});
+    EXPECT_EQ(checked.Status, 1);
+    EXPECT_EQ(checked.Output, "Geometry differs: " + shifted + " has xllcorner 500000.01, " + a + " has 500000\n");
+}
+
+TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjection)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string near = dir.Write(  // within 250 * 1e-6 = 0.00025
+        "near.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000.0002\nyllcorner 4099999.9998"));
+    const std::string beyond = dir.Write(
+        "beyond.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000\nyllcorner 4100000.0003"));
+    const std::string out = dir.Path("out.asc");
+    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, near, out}).Status, 0);
+    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, beyond, out}).Output,
+              "Geometry differs: " + beyond + " has yllcorner 4100000.0003, " + a + " has 4100000\n");
+
+    // The projection files are compared after collapsing whitespace; one without a .prj passes.
+    dir.Write("a.prj", "PROJCS[\"UTM 33N\",\n  GEOGCS[\"WGS 84\"]]\n");
+    const std::string b = dir.Write("b.asc", Grid(3, 1, "1 2 3\n"));
+    dir.Write("b.prj", "PROJCS[\"UTM 33N\", GEOGCS[\"WGS 84\"]]");
+    const std::string c = dir.Write("c.asc", Grid(3, 1, "1 2 3\n"));
+    dir.Write("c.prj", "PROJCS[\"UTM 32N\", GEOGCS[\"WGS 84\"]]");
+    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, b, near, out}).Status, 0);
+    const TCommandRun differs = RunCommand(dir, {"--check-geometry", a, b, c, out});
+    EXPECT_EQ(differs.Status, 1);
+    EXPECT_EQ(differs.Output,
+              "Geometry differs: " + c + " has another coordinate system (" + dir.Path("c.prj") + ") than " + a + "\n");
+}
+
+TEST(CommandOptions, UnusableGeoreferencingIsRefusedNamingTheValue)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string out = dir.Path("out.asc");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"xllcorner 0\nyllcorner 0\ncellsize -30", "File format error: cellsize -30 is not a positive finite number"},
+        {"xllcorner 0\nyllcorner 0\ncellsize 0", "File format error: cellsize 0 is not a positive finite number"},
+        {"xllcorner 1e308\nyllcorner 0\ncellsize 1e308",
+         "File format error: xllcorner 1e+308 with ncols 3 and cellsize 1e+308 puts an edge beyond the range of numbers"},
+    };
+    for (const auto& [geometry, message] : cases) {
+        const std::string grid = dir.Write("g.asc", "ncols 3\nnrows 1\n" + geometry + "\nNODATA_value -9999\n1 2 3\n");
+        const TCommandRun run = RunCommand(dir, {a, grid, out});
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Output, message + "\n");
+        EXPECT_EQ(run.Errors, "gridmean: in " + grid + "\n");
+    }
+}
+
+TEST(CommandOptions, ProgressIsOneLineOnStandardErrorClearedAtTheEnd)
+{
+    TScratchDir dir;
+    std::string values;
+    for (int i = 0; i < 300 * 300; ++i) values += std::to_string(i % 97) + (i % 300 == 299 ? "\n" : " ");
+    const std::string a = dir.Write("a.asc", Grid(300, 300, values));
+    const std::string out = dir.Path("out.asc");
+    const TCommandRun run = RunCommand(dir, {"--progress", a, a, out});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Output, "");
+    ASSERT_FALSE(run.Errors.empty());
+    EXPECT_EQ(run.Errors.find('\n'), std::string::npos);
+    EXPECT_NE(run.Errors.find("% of rows, "), std::string::npos);
+    // The last redraw blanks the line and returns to its start.
+    const size_t last = run.Errors.rfind('\r', run.Errors.size() - 2);
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(run.Errors.back(), '\r');
+    EXPECT_EQ(run.Errors.find_first_not_of(' ', last + 1), run.Errors.size() - 1);
+    EXPECT_EQ(RunCommand(dir, {a, a, out}).Errors, "");
+}
+
+TEST(CommandOptions, CompressedGridsAndTheProjectionFileGoThrough)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string b = dir.Write("b.asc", Grid(3, 1, "3 4 5\n"));
+    ASSERT_EQ(std::system(("gzip -k " + Quoted(b)).c_str()), 0);
+    dir.Write("a.prj", "PROJCS[\"UTM 33N\"]\n");
+    const std::string plain = dir.Path("mean.asc");
+    ASSERT_EQ(RunCommand(dir, {a, b, plain}).Status, 0);
+    const std::string compressed = dir.Path("mean2.asc.gz");
+    ASSERT_EQ(RunCommand(dir, {a, b + ".gz", compressed}).Status, 0);
+    ASSERT_EQ(std::system(("gzip -dk " + Quoted(compressed)).c_str()), 0);
+    EXPECT_EQ(ReadText(dir.Path("mean2.asc")), ReadText(plain));
+    EXPECT_EQ(ReadText(dir.Path("mean.prj")), "PROJCS[\"UTM 33N\"]\n");
+    EXPECT_EQ(ReadText(dir.Path("mean2.prj")), "PROJCS[\"UTM 33N\"]\n");
+    // Without a projection file beside the first input, an existing one at the output is left alone.
+    dir.Write("other.prj", "kept");
+    ASSERT_EQ(RunCommand(dir, {b, a, dir.Path("other.asc")}).Status, 0);
+    EXPECT_EQ(ReadText(dir.Path("other.prj")), "kept");
+}
+
+TEST(CommandOptions, ThousandsOfInputsUnderASmallLimitOnOpenFiles)
+{
+    TScratchDir dir;
+    std::vector<std::string> arguments;
+    for (int k = 0; k < 5000; ++k)
+        arguments.push_back(dir.Write("g" + std::to_string(k) + ".asc", Grid(3, 2, std::to_string(k % 7) + " 1 2\n3 " +
+                                                                                     std::to_string(k % 11) + " 5\n")));
+    std::unique_ptr<TMap> mean(TGridFileAverager::AverageFiles(arguments));
+    std::ostringstream expected;
+    TARCGISFileTools::WriteARCGISFile(mean.get(), expected);
+    const std::string out = dir.Path("out.asc");
+    arguments.push_back(out);
+    const TCommandRun run = RunCommand(dir, arguments, [] {
+        struct rlimit limit = {256, 256};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_EQ(ReadText(out), expected.str());
+}
