@@ -91,7 +91,7 @@ public:
     }
 
 private:
-    static std::string Number(double value) { return TGridHeaderText::ExactNumber(value); }
+    static std::string Number(double value) { return TGridHeaderText::GeoNumber(value); }
 
     const TCommandOptions& MbrRefOptions;
     TGridHeader MbrFirst;

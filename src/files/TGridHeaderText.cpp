@@ -30,6 +30,13 @@ std::string TGridHeaderText::Geometry(long columns, long rows, double xllCorner,
     return text;
 }
 
+std::string TGridHeaderText::GeoNumber(double value)
+{
+    std::string text;
+    Append(text, value, 0);
+    return text;
+}
+
 std::string TGridHeaderText::ExactNumber(double value)
 {
     // Six digits as cells are written by default, more only where the value needs them.

@@ -11,6 +11,8 @@ public:
 
     // The ncols, nrows, xllcorner, yllcorner and cellsize lines, each ended by a line break.
     static std::string Geometry(long columns, long rows, double xllCorner, double yllCorner, double cellSize);
+    // A corner or cell size as the header shows it: 15 significant digits, no padding.
+    static std::string GeoNumber(double value);
     // The value in general notation (%g) with six significant digits, or as many more as it needs
     // to read back exactly (-9999 for -9999, 500000.01 for 500000.01).
     static std::string ExactNumber(double value);
