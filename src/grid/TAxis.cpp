@@ -1,18 +1,15 @@
 #include "grid/TAxis.h"
 
+#include "grid/TGridMessages.h"
 #include "grid/TPoint.h"
 
 #include <algorithm>
 
 namespace {
 
-const char* const kGetPointRange = "Index is out of range in TAxis::GetPoint";
-const char* const kOrdinateRange = "Ordinate is out of range in TAxis::GetIndex";
-const char* const kPointNotSet = "Point is not set in TAxis";
-
 double Ordinate(const TPoint* point, char mode)
 {
-    if (point == nullptr) throw kPointNotSet;
+    if (point == nullptr) throw TGridMessages::kAxisPointNotSet;
     return mode == 'X' ? point->GetX() : point->GetY();
 }
 
@@ -22,7 +19,7 @@ TAxis::TAxis(double resolution) : MbrDblResolution(resolution) {}
 
 TAxis::TAxis(double resolution, long size) : MbrDblResolution(resolution)
 {
-    if (size < 0) throw "Size is out of range in TAxis::TAxis";
+    if (size < 0) throw TGridMessages::kAxisSize;
     MbrVecPoints.resize(static_cast<size_t>(size));
 }
 
@@ -32,13 +29,13 @@ void TAxis::AddPoint(TPoint* point) { MbrVecPoints.emplace_back(point); }
 
 TPoint* TAxis::GetPoint(long index)
 {
-    if (index < 0 || index >= GetSize()) throw kGetPointRange;
+    if (index < 0 || index >= GetSize()) throw TGridMessages::kAxisGetPointIndex;
     return MbrVecPoints[static_cast<size_t>(index)].get();
 }
 
 void TAxis::SetPoint(long index, TPoint* point)
 {
-    if (index < 0 || index >= GetSize()) throw "Index is out of range in TAxis::SetPoint";
+    if (index < 0 || index >= GetSize()) throw TGridMessages::kAxisSetPointIndex;
     std::unique_ptr<TPoint>& slot = MbrVecPoints[static_cast<size_t>(index)];
     // Storing the point a slot already holds must not release it first.
     if (slot.get() != point) slot.reset(point);
@@ -46,7 +43,7 @@ void TAxis::SetPoint(long index, TPoint* point)
 
 double TAxis::GetOrdinate(long index, char mode) const
 {
-    if (index < 0 || index >= GetSize()) throw kGetPointRange;
+    if (index < 0 || index >= GetSize()) throw TGridMessages::kAxisGetPointIndex;
     return Ordinate(MbrVecPoints[static_cast<size_t>(index)].get(), mode);
 }
 
@@ -77,15 +74,15 @@ long TAxis::FindSegment(double ordinate, char mode) const
 long TAxis::GetIndex(double ordinate, char mode)
 {
     const long index = FindSegment(ordinate, mode);
-    if (index < 0) throw kOrdinateRange;
+    if (index < 0) throw TGridMessages::kOrdinateRange;
     return index;
 }
 
 TAxis* TAxis::GetSegment(long start, long end)
 {
-    if (start < 0 || start >= GetSize()) throw "Start index is out of range in TAxis::GetSegment";
-    if (end < 0 || end >= GetSize()) throw "End index is out of range in TAxis::GetSegment";
-    if (start > end) throw "Start index is greater than end index in TAxis::GetSegment";
+    if (start < 0 || start >= GetSize()) throw TGridMessages::kSegmentStart;
+    if (end < 0 || end >= GetSize()) throw TGridMessages::kSegmentEnd;
+    if (start > end) throw TGridMessages::kSegmentOrder;
     auto segment = std::make_unique<TAxis>(MbrDblResolution);
     segment->MbrVecPoints.reserve(static_cast<size_t>(end - start + 1));
     for (long i = start; i <= end; ++i) {

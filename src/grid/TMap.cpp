@@ -2,13 +2,12 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisTools.h"
+#include "grid/TGridMessages.h"
 #include "grid/TPoint.h"
 
 #include <cassert>
 
-namespace {
-const char* const kRowBounds = "Index is out of bounds in TMap::GetRow";
-}
+using namespace TGridMessages;
 
 TMap::TMap(double resolution) : MbrDblResolution(resolution) {}
 
@@ -19,8 +18,8 @@ TMap::TMap(double resolution, long xDim, long yDim) : MbrDblResolution(resolutio
 
 TMap::TMap(TAxis* xAxis, TAxis* yAxis) : MbrDblResolution(0)
 {
-    if (!xAxis || !yAxis) throw "Map axes are not set in TMap";
-    if (xAxis->GetResolution() != yAxis->GetResolution()) throw "Axes resolutions do not match in TMap::TMap";
+    if (!xAxis || !yAxis) throw kAxesNotSet;
+    if (xAxis->GetResolution() != yAxis->GetResolution()) throw kAxesResolutions;
     Init(xAxis->GetResolution(), xAxis->GetSize(), yAxis->GetSize(), -9999);
     SetXAxis(xAxis);
     SetYAxis(yAxis);
@@ -30,7 +29,7 @@ TMap::~TMap() = default;
 
 void TMap::Init(double resolution, long xDim, long yDim, double noData)
 {
-    if (xDim < 0 || yDim < 0) throw "Dimension is out of range in TMap::Init";
+    if (xDim < 0 || yDim < 0) throw kInitDimension;
     // Row by row: a map without rows allocates nothing, whatever its X dimension.
     std::vector<std::vector<double>> rows;
     rows.reserve(static_cast<size_t>(yDim));
@@ -48,36 +47,36 @@ void TMap::Init(double resolution, long xDim, long yDim, double noData)
 
 double TMap::GetPointVal(long x, long y) const
 {
-    if (x < 0 || x >= MbrLngXDim) throw "X-ordinate is out of range in TMap::GetPointVal";
-    if (y < 0 || y >= MbrLngYDim) throw "Y-ordinate is out of range in TMap::GetPointVal";
+    if (x < 0 || x >= MbrLngXDim) throw kGetPointValX;
+    if (y < 0 || y >= MbrLngYDim) throw kGetPointValY;
     return MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)];
 }
 
 void TMap::SetPoint(long x, long y, double value)
 {
-    if (x < 0 || x >= MbrLngXDim) throw "LngX is out of range in TMap::SetPoint (long,long)";
-    if (y < 0 || y >= MbrLngYDim) throw "LngY is out of range in TMap::SetPoint (long,long)";
+    if (x < 0 || x >= MbrLngXDim) throw kSetPointX;
+    if (y < 0 || y >= MbrLngYDim) throw kSetPointY;
     MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)] = value;
 }
 
 void TMap::RequireAxes() const
 {
     if (!MbrPtrXAxis || !MbrPtrYAxis || !MbrPtrXAxisInterval || !MbrPtrYAxisInterval)
-        throw "Map axes are not set in TMap";
+        throw kAxesNotSet;
 }
 
 TPoint* TMap::GetCoordinates(long x, long y)
 {
     RequireAxes();
-    if (x < 0 || x >= MbrPtrXAxis->GetSize()) throw "LngX is out of range for the X-axis in TMap::GetCoordinates";
-    if (y < 0 || y >= MbrPtrYAxis->GetSize()) throw "LngY is out of range for the Y-axis in TMap::GetCoordinates";
+    if (x < 0 || x >= MbrPtrXAxis->GetSize()) throw kGetCoordinatesX;
+    if (y < 0 || y >= MbrPtrYAxis->GetSize()) throw kGetCoordinatesY;
     return new TPoint(MbrPtrXAxis->GetOrdinate(x, 'X'), MbrPtrYAxis->GetOrdinate(y, 'Y'));
 }
 
 TMapPoint* TMap::GetPoint(long x, long y)
 {
-    if (x < 0 || x >= MbrLngXDim) throw "LngX is out of range in TMap::GetPoint (long,long)";
-    if (y < 0 || y >= MbrLngYDim) throw "LngY is out of range in TMap::GetPoint (long,long)";
+    if (x < 0 || x >= MbrLngXDim) throw kGetPointX;
+    if (y < 0 || y >= MbrLngYDim) throw kGetPointY;
     std::unique_ptr<TPoint> centre(GetCoordinates(x, y));
     return new TMapPoint(centre->GetX(), centre->GetY(), GetPointVal(x, y));
 }
@@ -86,13 +85,13 @@ std::vector<double> TMap::GetRow(long y) const { return GetRowRef(y); }
 
 const std::vector<double>& TMap::GetRowRef(long y) const
 {
-    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowBounds;
+    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowIndex;
     return MbrVecRows[static_cast<size_t>(y)];
 }
 
 std::vector<double>& TMap::GetRowRef(long y)
 {
-    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowBounds;
+    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowIndex;
     return MbrVecRows[static_cast<size_t>(y)];
 }
 
@@ -102,7 +101,7 @@ void TMap::AddRow(std::vector<double> row)
     if (MbrVecRows.empty()) {
         MbrLngXDim = length;
     } else if (length != MbrLngXDim) {
-        throw "Row length does not match the X dimension of the map in TMap::AddRow";
+        throw kRowLength;
     }
     MbrVecRows.push_back(std::move(row));
     ++MbrLngYDim;
@@ -120,35 +119,49 @@ long TMap::GetIndex(double ordinate, char mode)
     return MbrPtrYAxisInterval->GetIndex(ordinate, mode);
 }
 
-void TMap::LocateCell(TPoint* point, const char* xMessage, const char* yMessage, long& x, long& y)
+const char* TMap::CellFailure(long x, long y, TCellAccess access) const
+{
+    if (x < 0 || y < 0) return kOrdinateRange;
+    if (x >= MbrLngXDim) {
+        if (access == TCellAccess::GetPointVal) return kPointValAtX;
+        return access == TCellAccess::GetPoint ? kPointAtX : kSetPointAtX;
+    }
+    if (y >= MbrLngYDim) {
+        if (access == TCellAccess::GetPointVal) return kPointValAtY;
+        return access == TCellAccess::GetPoint ? kPointAtY : kSetPointAtY;
+    }
+    return nullptr;
+}
+
+void TMap::LocateCell(TPoint* point, TCellAccess access, long& x, long& y)
 {
     RequireAxes();
-    x = MbrPtrXAxisInterval->GetIndex(point->GetX(), 'X');
-    y = MbrPtrYAxisInterval->GetIndex(point->GetY(), 'Y');
-    if (x < 0 || x >= MbrLngXDim) throw xMessage;
-    if (y < 0 || y >= MbrLngYDim) throw yMessage;
+    // Both lookups come before the range checks, and either may throw first.
+    const long column = MbrPtrXAxisInterval->GetIndex(point->GetX(), 'X');
+    const long row = MbrPtrYAxisInterval->GetIndex(point->GetY(), 'Y');
+    if (const char* failure = CellFailure(column, row, access)) throw failure;
+    x = column;
+    y = row;
 }
 
 double TMap::GetPointVal(TPoint* point)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::GetPointVal", "LngY is out of range in TMap::GetPointVal", x, y);
+    LocateCell(point, TCellAccess::GetPointVal, x, y);
     return MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)];
 }
 
 TMapPoint* TMap::GetPoint(TPoint* point)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::GetPoint (TPoint*)", "LngY is out of range in TMap::GetPoint (TPoint*)",
-               x, y);
+    LocateCell(point, TCellAccess::GetPoint, x, y);
     return new TMapPoint(point->GetX(), point->GetY(), MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)]);
 }
 
 void TMap::SetPoint(TPoint* point, double value)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::SetPoint (TPoint*)", "LngY is out of range in TMap::SetPoint (TPoint*)",
-               x, y);
+    LocateCell(point, TCellAccess::SetPoint, x, y);
     MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)] = value;
 }
 
@@ -172,14 +185,14 @@ void TMap::ReplaceAxes(std::unique_ptr<TAxis>& points, std::unique_ptr<TAxis>& i
 
 void TMap::SetXAxis(TAxis* axis)
 {
-    if (axis->GetSize() != MbrLngXDim) throw "Length of new X axis does not match the X dimension of the map";
+    if (axis->GetSize() != MbrLngXDim) throw kXAxisLength;
     ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
                 std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'X')), MbrLngXDim);
 }
 
 void TMap::SetYAxis(TAxis* axis)
 {
-    if (axis->GetSize() != MbrLngYDim) throw "Length of new Y axis does not match the Y dimension of the map";
+    if (axis->GetSize() != MbrLngYDim) throw kYAxisLength;
     ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
                 std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'Y')), MbrLngYDim);
 }
@@ -187,7 +200,7 @@ void TMap::SetYAxis(TAxis* axis)
 void TMap::SetXAxisInterval(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngXDim + 1)
-        throw "Length of new X interval axis does not fit the X dimension of the map";
+        throw kXIntervalLength;
     ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'X')),
                 std::unique_ptr<TAxis>(axis->Clone()), MbrLngXDim);
 }
@@ -195,7 +208,7 @@ void TMap::SetXAxisInterval(TAxis* axis)
 void TMap::SetYAxisInterval(TAxis* axis)
 {
     if (axis->GetSize() != MbrLngYDim + 1)
-        throw "Length of new Y interval axis does not fit the Y dimension of the map";
+        throw kYIntervalLength;
     ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'Y')),
                 std::unique_ptr<TAxis>(axis->Clone()), MbrLngYDim);
 }

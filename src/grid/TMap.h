@@ -77,6 +77,19 @@ public:
     std::vector<double> GetPointValues(std::vector<TPoint*> points);
     // The operations by coordinate throw "Map axes are not set in TMap" on a map without axes.
 
+    // The lookup by coordinate behind those operations, for callers that find many cells and
+    // must fail exactly as the operation they stand for. Each access names its operation's
+    // messages: GetPointVal(TPoint*), GetPoint(TPoint*) or SetPoint(TPoint*, double).
+    enum class TCellAccess { GetPointVal, GetPoint, SetPoint };
+    // Sets x and y to the column and row of the cell holding the point. Throws "Map axes are not
+    // set in TMap", the messages of TAxis::GetIndex, then the access's "LngX is out of range in
+    // TMap::..." and its LngY form; x and y are unchanged then.
+    void LocateCell(TPoint* point, TCellAccess access, long& x, long& y);
+    // What LocateCell throws once its axes gave column x and row y (-1 for an ordinate outside
+    // its axis): "Ordinate is out of range in TAxis::GetIndex", then the access's LngX message,
+    // then its LngY message; null when (x, y) is a cell of the map. Never throws.
+    const char* CellFailure(long x, long y, TCellAccess access) const;
+
     // Axis setters: each stores a copy of the given axis (the caller keeps it) and derives the
     // partner axis of the same direction; on failure the map is left as it was.
     // Throw "Length of new X axis does not match the X dimension of the map" (and the Y form).
@@ -90,8 +103,6 @@ private:
     void RequireAxes() const;
     static void ReplaceAxes(std::unique_ptr<TAxis>& points, std::unique_ptr<TAxis>& intervals,
                             std::unique_ptr<TAxis> newPoints, std::unique_ptr<TAxis> newIntervals, long cells);
-    // The column and row holding the point, checked against the map; the messages are the caller's.
-    void LocateCell(TPoint* point, const char* xMessage, const char* yMessage, long& x, long& y);
 
     double MbrDblResolution;
     long MbrLngXDim = 0;

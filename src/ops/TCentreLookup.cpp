@@ -1,12 +1,13 @@
 #include "ops/TCentreLookup.h"
 
 #include "grid/TAxis.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 
 TCentreLookup::TCentreLookup(TMap* base, TMap* other) : MbrPtrOther(other)
 {
     if (!base->GetXAxis() || !base->GetYAxis() || !other->GetXAxisInterval() || !other->GetYAxisInterval())
-        throw "Map axes are not set in TMap";
+        throw TGridMessages::kAxesNotSet;
     const TAxisLookup columns(other->GetXAxisInterval(), 'X');
     const TAxisLookup rows(other->GetYAxisInterval(), 'Y');
     TAxis* centresX = base->GetXAxis();
@@ -18,14 +19,12 @@ TCentreLookup::TCentreLookup(TMap* base, TMap* other) : MbrPtrOther(other)
 void TCentreLookup::CellAt(long x, long y, long& column, long& row) const
 {
     if (x < 0 || x >= static_cast<long>(MbrVecColumns.size()))
-        throw "LngX is out of range for the X-axis in TMap::GetCoordinates";
+        throw TGridMessages::kGetCoordinatesX;
     if (y < 0 || y >= static_cast<long>(MbrVecRows.size()))
-        throw "LngY is out of range for the Y-axis in TMap::GetCoordinates";
+        throw TGridMessages::kGetCoordinatesY;
     column = MbrVecColumns[static_cast<size_t>(x)];
     row = MbrVecRows[static_cast<size_t>(y)];
-    if (column < 0 || row < 0) throw "Ordinate is out of range in TAxis::GetIndex";
-    if (column >= MbrPtrOther->GetXDim()) throw "LngX is out of range in TMap::GetPointVal";
-    if (row >= MbrPtrOther->GetYDim()) throw "LngY is out of range in TMap::GetPointVal";
+    if (const char* failure = MbrPtrOther->CellFailure(column, row, TMap::TCellAccess::GetPointVal)) throw failure;
 }
 
 double TCentreLookup::ValueAt(long x, long y) const

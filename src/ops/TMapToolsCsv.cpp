@@ -2,6 +2,7 @@
 
 #include "files/TTextWriter.h"
 #include "grid/TAxis.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 
 #include <sstream>
@@ -48,7 +49,7 @@ void TMapTools::WriteCSVFile(TMap* map, std::ostream& stream)
     // Checked before the first line, so that a map without centres writes nothing at all.
     TAxis* xCentres = map->GetXAxis();
     TAxis* yCentres = map->GetYAxis();
-    if (!xCentres || !yCentres) throw "Map axes are not set in TMap";
+    if (!xCentres || !yCentres) throw TGridMessages::kAxesNotSet;
 
     const long columns = map->GetXDim();
     const long rows = map->GetYDim();

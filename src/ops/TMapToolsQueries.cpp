@@ -4,6 +4,7 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
@@ -110,18 +111,15 @@ std::map<double, double> TMapTools::FetchMapValues(TMap* map, std::map<double, T
     std::map<double, double> values;
     if (points.empty()) return values;
     if (!map->GetXAxis() || !map->GetYAxis() || !map->GetXAxisInterval() || !map->GetYAxisInterval())
-        throw "Map axes are not set in TMap";
+        throw TGridMessages::kAxesNotSet;
     // Each point is read as TMap::GetPointVal(TPoint*) reads it, with its messages, but through
     // one snapshot per axis instead of a scan of the axis per point.
     const TAxisLookup columns(map->GetXAxisInterval(), 'X');
     const TAxisLookup rows(map->GetYAxisInterval(), 'Y');
     for (const auto& entry : points) {
         const long x = columns.Find(entry.second->GetX());
-        if (x < 0) throw "Ordinate is out of range in TAxis::GetIndex";
         const long y = rows.Find(entry.second->GetY());
-        if (y < 0) throw "Ordinate is out of range in TAxis::GetIndex";
-        if (x >= map->GetXDim()) throw "LngX is out of range in TMap::GetPointVal";
-        if (y >= map->GetYDim()) throw "LngY is out of range in TMap::GetPointVal";
+        if (const char* failure = map->CellFailure(x, y, TMap::TCellAccess::GetPointVal)) throw failure;
         values.emplace_hint(values.end(), entry.first, TMapFrames::CellOf(map, x, y));
     }
     return values;

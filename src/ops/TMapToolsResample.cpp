@@ -2,6 +2,7 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char* const kAxesNotSet = "Map axes are not set in TMap";
 const char* const kTooFine = "New resolution is too fine for the coordinates of the map in TMapTools::BilinearInterpolate";
 
 // Cell counts are used as indices of at least 32 bits; a count at or beyond this, or a NaN one,
@@ -38,7 +38,7 @@ TEdges EdgesOf(TMap* map)
 {
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
-    if (!xEdges || !yEdges) throw kAxesNotSet;
+    if (!xEdges || !yEdges) throw TGridMessages::kAxesNotSet;
     return {xEdges->GetOrdinate(0, 'X'), xEdges->GetOrdinate(xEdges->GetSize() - 1, 'X'), yEdges->GetOrdinate(0, 'Y'),
             yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y')};
 }
@@ -76,16 +76,16 @@ enum TCheck {
 };
 
 const char* const kCheckMessages[] = {
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
     "LngGetX1 is out of range in TMapTools::BilinearInterpolate",
     "LngGetX2 is out of range in TMapTools::BilinearInterpolate",
     "LngGetY1 is out of range in TMapTools::BilinearInterpolate",
     "LngGetY2 is out of range in TMapTools::BilinearInterpolate",
     // A map whose rows were added after its axes has rows without a centre.
-    "LngY is out of range for the Y-axis in TMap::GetCoordinates",
+    TGridMessages::kGetCoordinatesY,
 };
 
 // One column (or row) of positions: where its ordinate falls and the two source cells whose

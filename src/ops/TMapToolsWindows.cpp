@@ -2,6 +2,7 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char* const kAxesNotSet = "Map axes are not set in TMap";
-const char* const kOrdinateRange = "Ordinate is out of range in TAxis::GetIndex";
 
 // A map's outline as its interval axes give it. The first corner is the first X edge and the
 // first Y edge, the last corner the last ones; with Y edges descending they are the north-west
@@ -33,7 +31,7 @@ TFrame FrameOf(TMap* map)
 {
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
-    if (!xEdges || !yEdges || !map->GetXAxis() || !map->GetYAxis()) throw kAxesNotSet;
+    if (!xEdges || !yEdges || !map->GetXAxis() || !map->GetYAxis()) throw TGridMessages::kAxesNotSet;
     TFrame frame;
     frame.FirstX = xEdges->GetOrdinate(0, 'X');
     frame.LastX = xEdges->GetOrdinate(xEdges->GetSize() - 1, 'X');
@@ -55,16 +53,6 @@ void AlignDirections(TFrame& first, TFrame& second, const char* oppositeMessage)
     const TFrame& guide = second.SingleRow ? first : second;
     std::swap(turned.FirstY, turned.LastY);
     turned.Descending = guide.Descending;
-}
-
-// What TMap::SetPoint(TPoint*, double) throws for a point whose lookups gave this column and row
-// (-1 where the lookup failed), or null when it writes.
-const char* PlacementFailure(long column, long row, TMap* destination)
-{
-    if (column < 0 || row < 0) return kOrdinateRange;
-    if (column >= destination->GetXDim()) return "LngX is out of range in TMap::SetPoint (TPoint*)";
-    if (row >= destination->GetYDim()) return "LngY is out of range in TMap::SetPoint (TPoint*)";
-    return nullptr;
 }
 
 // a + b, held at the limits of long instead of overflowing.
@@ -182,13 +170,15 @@ void TMapTools::Insert(TMap* destination, TMap* inserted)
 
     // Cell by cell, the first centre that cannot be placed is in row 0 if any column or row 0
     // fails, else in column 0 of the first failing row: checking those cells in that order finds
-    // it with its own message, and a failure leaves the destination unchanged.
+    // it with its own message (that of TMap::SetPoint(TPoint*, double)), and a failure leaves the
+    // destination unchanged.
+    const TMap::TCellAccess kWrite = TMap::TCellAccess::SetPoint;
     if (columns > 0 && rows > 0) {
         for (long x = 0; x < columns; ++x)
-            if (const char* failure = PlacementFailure(targetColumns[static_cast<size_t>(x)], targetRows[0], destination))
+            if (const char* failure = destination->CellFailure(targetColumns[static_cast<size_t>(x)], targetRows[0], kWrite))
                 throw failure;
         for (long y = 1; y < rows; ++y)
-            if (const char* failure = PlacementFailure(targetColumns[0], targetRows[static_cast<size_t>(y)], destination))
+            if (const char* failure = destination->CellFailure(targetColumns[0], targetRows[static_cast<size_t>(y)], kWrite))
                 throw failure;
     }
 
