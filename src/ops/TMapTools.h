@@ -29,13 +29,14 @@ public:
     // holds -9999. Throws "Must have more than 2 maps to sum in TMapTools::Sum" for fewer than two
     // maps, then "X-dimension of maps are inconsistent in TMapTools::Sum" or the Y form.
     static TMap* Sum(std::vector<TMap*> maps);
-    // The number of maps holding data in each cell. Throws "X-dimension of maps are inconsistent in
-    // TMapTools::DataCounts" or the Y form, and "No maps to count in TMapTools::DataCounts".
+    // The number of maps holding data in each cell. Throws "No maps to count in
+    // TMapTools::DataCounts", then "X-dimension of maps are inconsistent in TMapTools::DataCounts"
+    // or the Y form.
     static TMap* DataCounts(std::vector<TMap*> maps);
     // Dividend cell / the divisor's value at the cell centre, on the dividend's geometry and
     // no-data value; no-data in either gives the dividend's no-data value. Throws "Divisor must be
-    // of equal of coarser resolution than the dividend in TMapTools::Divide" and the lookup's
-    // messages for a centre outside the divisor.
+    // of equal of coarser resolution than the dividend in TMapTools::Divide", "Map axes are not set
+    // in TMap", and the lookup's messages for a centre outside the divisor.
     static TMap* Divide(TMap* dividend, TMap* divisor);
     // Cell-wise means where every map holds data, -9999 elsewhere; the messages of Sum.
     static TMap* Average(std::vector<TMap*> maps);
@@ -48,8 +49,10 @@ public:
     // own no-data value) holds the result's no-data value, except where a rule below says otherwise.
 
     // Base cell + (or x) the other map's value at the base cell's centre, on a base copy of the
-    // finer map (the first on equal resolutions). Throw the lookup's messages for a base centre
-    // outside the other map ("Ordinate is out of range in TAxis::GetIndex").
+    // finer map: the first on equal resolutions, the second when either resolution is NaN. Every
+    // base centre is looked up, also where the base holds no data. Throw "Map axes are not set in
+    // TMap", and the lookup's messages for a base centre outside the other map ("Ordinate is out
+    // of range in TAxis::GetIndex").
     static TMap* Add(TMap* first, TMap* second);
     static TMap* Multiply(TMap* first, TMap* second);
     // First - second, paired by index, on a frame copy of the first map with its no-data value.
@@ -58,41 +61,54 @@ public:
     // Each cell times the factor, or divided by the divisor (unchecked), on a frame copy (-9999).
     static TMap* Multiply(TMap* map, double factor);
     static TMap* Divide(TMap* map, double divisor);
-    // Each cell truncated toward zero, plus 1 where the fraction is at least 0.5.
+    // Each cell truncated toward zero, plus 1 where the fraction is at least 0.5 (so -2.5 gives
+    // -2), on a frame copy (-9999).
     static TMap* RoundContents(TMap* map);
-    // Cells at or above the threshold keep their value, others become 0; the list form gives one
-    // new map per map, in order.
+    // Cells at or above the threshold keep their value, others become 0, on a frame copy (-9999);
+    // the list form gives one new map per map (caller owns each), in order.
     static TMap* Threshold(TMap* map, double threshold);
     static std::vector<TMap*> Threshold(std::vector<TMap*> maps, double threshold);
-    // Cells at or above the threshold become the replacement, others keep their value.
+    // Cells at or above the threshold become the replacement, others keep their value, on a frame
+    // copy (-9999).
     static TMap* ThresholdReplace(TMap* map, double threshold, double replacement);
-    // The table's value for each cell's value, the default where it has none; no-data cells are
-    // looked up like any value, so the table may map the no-data value on purpose.
+    // The table's value for each cell's value, the default where it has none, on a frame copy
+    // (-9999); no-data cells are looked up like any value, so the table may map the no-data value
+    // on purpose.
     static TMap* ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue);
     // The second map's cells on a frame copy of the first: the replacement where a cell equals the
-    // match, else -9999 where it holds no data, else its value. Throws "X dimensions do not match
-    // in TMapTools::Mask", then the Y form.
+    // match, else -9999 where it holds no data, else its value; the first map's cells are not
+    // read. Throws "X dimensions do not match in TMapTools::Mask", then the Y form.
     static TMap* Mask(TMap* first, TMap* second, double match, double replacement);
     // The number of cells of each value (NaN cells left out), and of one value.
     static std::map<double, long> CountValues(TMap* map);
     static long CountValues(TMap* map, double value);
 
     // ---- Resampling and interpolation ----------------------------------------------------------
-    // An empty grid (-9999) of the new cell size over the map's extent, from its first corner.
-    // Throws "New resolution must be a positive number in TMapTools::Downscale" and "Number of
-    // cells at the new resolution is out of range in TMapTools::Downscale".
+    // An empty grid (-9999) of the new cell size r over the map's extent, from its first corner
+    // in its directions: trunc(R x columns / r) by trunc(R x rows / r) cells. Throws "New
+    // resolution must be a positive number in TMapTools::Downscale", "Map axes are not set in
+    // TMap", "Number of cells at the new resolution is out of range in TMapTools::Downscale", and
+    // "Index is out of range in TAxis::GetPoint" when no column or no row remains.
     static TMap* Downscale(TMap* map, double resolution);
-    // Downscale's grid filled by bilinear interpolation between source cell centres; cells that
-    // receive no position, and positions beside a no-data cell, hold -9999. Throws "New resolution
-    // cannot be <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is not a number in ...",
-    // "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2), and "New
-    // resolution is too fine for the coordinates of the map in TMapTools::BilinearInterpolate".
+    // Downscale's grid filled by bilinear interpolation between the centres of the four source
+    // cells around each position; cells that receive no position (a border about one source cell
+    // wide), and positions beside a no-data cell, hold -9999. Throws "New resolution cannot be
+    // <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is not a number in ...",
+    // Downscale's messages, "Ordinate is out of range in TAxis::GetIndex", "LngGetX1 is out of
+    // range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2) for neighbours outside the source,
+    // and "New resolution is too fine for the coordinates of the map in
+    // TMapTools::BilinearInterpolate" where a step no longer moves a position.
     static TMap* BilinearInterpolate(TMap* map, double resolution);
-    // k x k cells per source cell holding its value (-9999 for no-data), over the same extent.
-    // Throws "Factor must be a positive number in TMapTools::Subdivide" and the cell-count message.
+    // k x k cells of size R / k per source cell holding its value (-9999 for no-data), over the
+    // same extent in the same directions. Throws "Factor must be a positive number in
+    // TMapTools::Subdivide", "Map axes are not set in TMap" and "Number of cells at the new
+    // resolution is out of range in TMapTools::Subdivide".
     static TMap* Subdivide(TMap* map, int factor);
     // The bilinear formula for values Q11 at (x1, y1), Q21 at (x2, y1), Q12 at (x1, y2), Q22 at
-    // (x2, y2), at (x, y); the point form stores the result as the target's value.
+    // (x2, y2), at (x, y): (Q11/D)(x2-x)(y2-y) + (Q21/D)(x-x1)(y2-y) + (Q12/D)(x2-x)(y-y1) +
+    // (Q22/D)(x-x1)(y-y1), summed in that order, with D = (x2-x1)(y2-y1) unchecked; outside the
+    // corners it extrapolates. The point form stores the result as the target's value, with x1
+    // and y1 from the first corner, x2 from the second and y2 from the third; nothing else changes.
     static double BilinearInterpolate(double q11, double q21, double q12, double q22, double x, double x1, double x2,
                                       double y, double y1, double y2);
     static void BilinearInterpolate(TMapPoint* q11, TMapPoint* q21, TMapPoint* q12, TMapPoint* q22, TMapPoint* target);
@@ -129,28 +145,36 @@ public:
     // map number", and the map's own range messages.
     static std::vector<double> GetValuesVector(std::vector<TMap*> maps, long column, long row, int first, int last);
     // One new map per window of window + 1 maps (caller owns each): each cell's least-squares
-    // slope against the map number. Throws "Window size must be < number of maps in
-    // TMapTools::ValueGradients", "Window size must not be negative in ..." and "Map dimensions do
-    // not match in TMapTools::ValueGradients".
+    // slope against the map number. Throws "Window size must not be negative in
+    // TMapTools::ValueGradients", then "Window size must be < number of maps in ...", then "Map
+    // dimensions do not match in TMapTools::ValueGradients"; a window of 0 throws GetValuesVector's
+    // "Stat map number must be less than end map number" at the first cell that is not zero.
     static std::vector<TMap*> ValueGradients(std::vector<TMap*> maps, int window);
 
     // ---- Cut, paste and intersect --------------------------------------------------------------
     // The block of cells from the cell holding one corner to the cell holding the other, as a new
-    // map (caller owns, no-data -9999). Throws "Ordinate is out of range in TAxis::GetIndex".
+    // map on the source's centres (caller owns, no-data -9999, which the source's no-data cells
+    // take). Throws "Map axes are not set in TMap" and "Ordinate is out of range in
+    // TAxis::GetIndex" for a corner outside the map.
     static TMap* Extract(TMap* map, TPoint* corner, TPoint* oppositeCorner);
-    // Each map's part of the common window, as new maps (caller owns both); on failure neither
-    // reference is set. Throws "Maps do not intersect in TMapTools::Intersection" and "Maps have
-    // opposite Y directions in TMapTools::Intersection".
+    // Each map's part of the common window, which starts one cell inside each map's first corner,
+    // as new maps (caller owns both); on failure neither reference is set. Throws "Map axes are
+    // not set in TMap", "Maps have opposite Y directions in TMapTools::Intersection", then "Maps do
+    // not intersect in TMapTools::Intersection", or Extract's messages.
     static void Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*& secondPart);
     // Writes each inserted cell into the destination cell holding its centre (no-data as the
-    // destination's no-data value). Throws "Insert map's NW corner is outside of the destination
-    // map in TMapTools::Insert", the SE form, and the opposite-directions message; writes nothing then.
+    // destination's no-data value). Throws "Map axes are not set in TMap", "Maps have opposite Y
+    // directions in TMapTools::Insert", "Insert map's NW corner is outside of the destination map
+    // in TMapTools::Insert", the SE form, or what TMap::SetPoint(TPoint*, double) throws for a
+    // centre; writes nothing then.
     static void Insert(TMap* destination, TMap* inserted);
-    // Sets the block's cells to the value. Throws the edge-order messages and "Northern",
-    // "Southern", "Western" or "Eastern ordinate is out of range in TMapTools::FillBlock"; writes
-    // nothing then.
+    // Sets the block's cells, bounds included, to the value. Throws the edge-order messages
+    // ("Northern edge must be less than southern edge in TMapTools::FillBlock", then the western
+    // form), then "Northern", "Southern", "Western" or "Eastern ordinate is out of range in
+    // TMapTools::FillBlock" for a bound outside the map; writes nothing then.
     static void FillBlock(TMap* map, double value, long firstRow, long lastRow, long firstColumn, long lastColumn);
-    // Widens the block by the margin, clipped to the map.
+    // Moves each bound of the block outward by the margin (inward when negative), clipped to the
+    // map. Never throws.
     static void BufferIndices(TMap* map, long margin, long& firstRow, long& lastRow, long& firstColumn,
                               long& lastColumn);
 };

@@ -71,22 +71,16 @@ double RoundHalfUp(double v)
 
 }  // namespace
 
-// Base + other at the base cell's centre on a base copy of the finer map (the first on a tie or
-// a NaN resolution is decided for the second); caller owns. Throws "Map axes are not set in TMap"
-// and, for a base centre outside the other map, "Ordinate is out of range in TAxis::GetIndex".
 TMap* TMapTools::Add(TMap* first, TMap* second)
 {
     return CombineOnFinerMap(first, second, [](double b, double o) { return b + o; });
 }
 
-// As Add, with base × other.
 TMap* TMapTools::Multiply(TMap* first, TMap* second)
 {
     return CombineOnFinerMap(first, second, [](double b, double o) { return b * o; });
 }
 
-// First − second, paired by index, on a frame copy of the first map with its no-data value; caller
-// owns. Throws "X dimensions do not match in TMapTools::Subtract", then the Y form.
 TMap* TMapTools::Subtract(TMap* first, TMap* second)
 {
     RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Subtract",
@@ -103,31 +97,23 @@ TMap* TMapTools::Subtract(TMap* first, TMap* second)
     return result.release();
 }
 
-// Each cell × factor on a frame copy (no-data -9999, which no-data cells hold); caller owns.
 TMap* TMapTools::Multiply(TMap* map, double factor)
 {
     return TransformData(map, [factor](double v) { return v * factor; });
 }
 
-// Each cell ÷ divisor, unchecked, on a frame copy (no-data -9999, which no-data cells hold);
-// caller owns.
 TMap* TMapTools::Divide(TMap* map, double divisor)
 {
     return TransformData(map, [divisor](double v) { return v / divisor; });
 }
 
-// Each cell rounded half up toward +infinity after truncation toward zero (so -2.5 gives -2), on
-// a frame copy (no-data -9999, which no-data cells hold); caller owns.
 TMap* TMapTools::RoundContents(TMap* map) { return TransformData(map, RoundHalfUp); }
 
-// Cells at or above the threshold keep their value, others become 0, no-data cells -9999, on a
-// frame copy; caller owns.
 TMap* TMapTools::Threshold(TMap* map, double threshold)
 {
     return TransformData(map, [threshold](double v) { return v >= threshold ? v : 0.0; });
 }
 
-// Threshold of each map, in list order; the caller owns every map of the list.
 std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> maps, double threshold)
 {
     std::vector<std::unique_ptr<TMap>> made;
@@ -139,15 +125,11 @@ std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> maps, double threshol
     return result;
 }
 
-// Cells at or above the threshold become the replacement, others keep their value, no-data cells
-// -9999, on a frame copy; caller owns.
 TMap* TMapTools::ThresholdReplace(TMap* map, double threshold, double replacement)
 {
     return TransformData(map, [threshold, replacement](double v) { return v >= threshold ? replacement : v; });
 }
 
-// The table's value for each cell's value, the default where it has none (also for no-data
-// cells, unless the table names the no-data value), on a frame copy (no-data -9999); caller owns.
 TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue)
 {
     // An ordered map cannot look up NaN (it compares equivalent to every key), and a NaN key
@@ -168,9 +150,6 @@ TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double 
     return result.release();
 }
 
-// The second map's cells on a frame copy of the first (no-data -9999): a cell equal to the match
-// becomes the replacement, a no-data cell -9999. The first map's cells are not read. Caller owns.
-// Throws "X dimensions do not match in TMapTools::Mask", then the Y form.
 TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacement)
 {
     RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Mask",
@@ -186,14 +165,13 @@ TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacemen
     return result.release();
 }
 
-// The number of cells of each value, no-data included, in ascending order of value. NaN cells
-// are left out: NaN equals no value, not even itself, and no ordered table can hold it.
 std::map<double, long> TMapTools::CountValues(TMap* map)
 {
     std::map<double, long> counts;
     auto current = counts.end();
     for (long y = 0; y < map->GetYDim(); ++y) {
         for (double v : map->GetRowRef(y)) {
+            // NaN equals no value, not even itself, and no ordered table can hold it.
             if (std::isnan(v)) continue;
             // Neighbouring cells mostly share a value, so the last entry is tried first.
             if (current == counts.end() || current->first != v) current = counts.try_emplace(v, 0).first;
@@ -203,7 +181,6 @@ std::map<double, long> TMapTools::CountValues(TMap* map)
     return counts;
 }
 
-// The number of cells exactly equal to the value (none for NaN).
 long TMapTools::CountValues(TMap* map, double value)
 {
     long count = 0;

@@ -172,11 +172,6 @@ void ThrowFirstFailure(const std::vector<TSample>& columns, const std::vector<TS
 
 }  // namespace
 
-// A new map (caller owns) of the given cell size from the source's first corner in the source's
-// directions, trunc(R × columns ÷ r) by trunc(R × rows ÷ r) cells, all -9999, no-data -9999.
-// Throws "New resolution must be a positive number in TMapTools::Downscale", "Map axes are not set
-// in TMap", "Number of cells at the new resolution is out of range in TMapTools::Downscale", and
-// "Index is out of range in TAxis::GetPoint" when no column or no row remains.
 TMap* TMapTools::Downscale(TMap* map, double resolution)
 {
     if (!(resolution > 0)) throw "New resolution must be a positive number in TMapTools::Downscale";
@@ -196,14 +191,6 @@ TMap* TMapTools::Downscale(TMap* map, double resolution)
     return result.release();
 }
 
-// Downscale's frame (caller owns; no-data -9999) in which each cell that receives a position holds
-// the bilinear value between the centres of the four source cells around it, or -9999 where one of
-// them holds no data; cells without a position (a border about one source cell wide) hold -9999.
-// Throws "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is
-// not a number in TMapTools::BilinearInterpolate", Downscale's messages, "Ordinate is out of range
-// in TAxis::GetIndex", "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2)
-// for neighbours outside the source, and "New resolution is too fine for the coordinates of the map
-// in TMapTools::BilinearInterpolate" where a step no longer moves a position.
 TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 {
     if (resolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";
@@ -288,10 +275,6 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
     return result.release();
 }
 
-// A new map (caller owns) of k × k cells of size R ÷ k per source cell, holding its value (-9999
-// where the source holds no data), over the source's extent and in its directions. Throws "Factor
-// must be a positive number in TMapTools::Subdivide", "Map axes are not set in TMap" and "Number of
-// cells at the new resolution is out of range in TMapTools::Subdivide".
 TMap* TMapTools::Subdivide(TMap* map, int factor)
 {
     if (factor <= 0) throw "Factor must be a positive number in TMapTools::Subdivide";
@@ -324,8 +307,6 @@ TMap* TMapTools::Subdivide(TMap* map, int factor)
     return result.release();
 }
 
-// (Q11/D)(x2−x)(y2−y) + (Q21/D)(x−x1)(y2−y) + (Q12/D)(x2−x)(y−y1) + (Q22/D)(x−x1)(y−y1), summed in
-// that order, with D = (x2−x1)(y2−y1) unchecked; outside the corners it extrapolates.
 double TMapTools::BilinearInterpolate(double q11, double q21, double q12, double q22, double x, double x1, double x2,
                                       double y, double y1, double y2)
 {
@@ -334,8 +315,6 @@ double TMapTools::BilinearInterpolate(double q11, double q21, double q12, double
            q22 / d * (x - x1) * (y - y1);
 }
 
-// Stores in the target's value the formula at the target's x and y, with x1 and y1 from the first
-// corner, x2 from the second, y2 from the third, and the four corners' values; nothing else changes.
 void TMapTools::BilinearInterpolate(TMapPoint* q11, TMapPoint* q21, TMapPoint* q12, TMapPoint* q22, TMapPoint* target)
 {
     target->SetValue(BilinearInterpolate(q11->GetValue(), q21->GetValue(), q12->GetValue(), q22->GetValue(),

@@ -73,9 +73,6 @@ long SaturatedSubtract(long a, long b)
 
 }  // namespace
 
-// A new map (caller owns) of the source cells from the cell holding one corner to the cell holding
-// the other, on the source's centres; no-data value -9999, which the source's no-data cells take.
-// Throws "Ordinate is out of range in TAxis::GetIndex" for a corner outside the map.
 TMap* TMapTools::Extract(TMap* map, TPoint* corner, TPoint* oppositeCorner)
 {
     const long column1 = map->GetIndex(corner->GetX(), 'X');
@@ -102,10 +99,6 @@ TMap* TMapTools::Extract(TMap* map, TPoint* corner, TPoint* oppositeCorner)
     return part.release();
 }
 
-// Sets the references to new maps (caller owns both) cut from each map over their common window,
-// which starts one cell inside each map's first corner. Throws "Maps have opposite Y directions in
-// TMapTools::Intersection", "Maps do not intersect in TMapTools::Intersection" or a cut's message,
-// and then sets neither reference.
 void TMapTools::Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*& secondPart)
 {
     TFrame a = FrameOf(first);
@@ -139,10 +132,6 @@ void TMapTools::Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*&
     secondPart = partB.release();
 }
 
-// Writes each inserted cell into the destination cell holding its centre (no-data cells as the
-// destination's no-data value). Throws "Maps have opposite Y directions in TMapTools::Insert", the
-// NW and SE corner messages, or what TMap::SetPoint(TPoint*, double) throws for a centre, and then
-// writes nothing.
 void TMapTools::Insert(TMap* destination, TMap* inserted)
 {
     TFrame target = FrameOf(destination);
@@ -197,9 +186,6 @@ void TMapTools::Insert(TMap* destination, TMap* inserted)
     }
 }
 
-// Sets the block's cells, bounds included, to the value. Throws the edge-order messages, then
-// "Northern", "Southern", "Western" or "Eastern ordinate is out of range in TMapTools::FillBlock"
-// for a bound outside the map, and then writes nothing.
 void TMapTools::FillBlock(TMap* map, double value, long firstRow, long lastRow, long firstColumn, long lastColumn)
 {
     if (lastRow < firstRow) throw "Northern edge must be less than southern edge in TMapTools::FillBlock";
@@ -217,7 +203,6 @@ void TMapTools::FillBlock(TMap* map, double value, long firstRow, long lastRow, 
     }
 }
 
-// Moves each bound outward by the margin (inward when negative), clipped to the map. No throw.
 void TMapTools::BufferIndices(TMap* map, long margin, long& firstRow, long& lastRow, long& firstColumn,
                               long& lastColumn)
 {
