@@ -71,106 +71,107 @@ double RoundHalfUp(double v)
 
 }  // namespace
 
-TMap* TMapTools::Add(TMap* first, TMap* second)
+TMap* TMapTools::Add(TMap* PtrFirst, TMap* PtrSecond)
 {
-    return CombineOnFinerMap(first, second, [](double b, double o) { return b + o; });
+    return CombineOnFinerMap(PtrFirst, PtrSecond, [](double b, double o) { return b + o; });
 }
 
-TMap* TMapTools::Multiply(TMap* first, TMap* second)
+TMap* TMapTools::Multiply(TMap* PtrFirst, TMap* PtrSecond)
 {
-    return CombineOnFinerMap(first, second, [](double b, double o) { return b * o; });
+    return CombineOnFinerMap(PtrFirst, PtrSecond, [](double b, double o) { return b * o; });
 }
 
-TMap* TMapTools::Subtract(TMap* first, TMap* second)
+TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
 {
-    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Subtract",
+    RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Subtract",
                            "Y dimensions do not match in TMapTools::Subtract");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
-    const double firstNoData = first->GetNoDataValue();
-    const double secondNoData = second->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
+    const double firstNoData = PtrFirst->GetNoDataValue();
+    const double secondNoData = PtrSecond->GetNoDataValue();
     result->SetNoDataValue(firstNoData);
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double a = TMapFrames::CellOf(first, x, y);
-        const double b = TMapFrames::CellOf(second, x, y);
+        const double a = TMapFrames::CellOf(PtrFirst, x, y);
+        const double b = TMapFrames::CellOf(PtrSecond, x, y);
         return a == firstNoData || b == secondNoData ? firstNoData : a - b;
     });
     return result.release();
 }
 
-TMap* TMapTools::Multiply(TMap* map, double factor)
+TMap* TMapTools::Multiply(TMap* PtrMap, double DblFactor)
 {
-    return TransformData(map, [factor](double v) { return v * factor; });
+    return TransformData(PtrMap, [DblFactor](double v) { return v * DblFactor; });
 }
 
-TMap* TMapTools::Divide(TMap* map, double divisor)
+TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor)
 {
-    return TransformData(map, [divisor](double v) { return v / divisor; });
+    return TransformData(PtrMap, [DblDivisor](double v) { return v / DblDivisor; });
 }
 
-TMap* TMapTools::RoundContents(TMap* map) { return TransformData(map, RoundHalfUp); }
+TMap* TMapTools::RoundContents(TMap* PtrMap) { return TransformData(PtrMap, RoundHalfUp); }
 
-TMap* TMapTools::Threshold(TMap* map, double threshold)
+TMap* TMapTools::Threshold(TMap* PtrMap, double DblThreshold)
 {
-    return TransformData(map, [threshold](double v) { return v >= threshold ? v : 0.0; });
+    return TransformData(PtrMap, [DblThreshold](double v) { return v >= DblThreshold ? v : 0.0; });
 }
 
-std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> maps, double threshold)
+std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblThreshold)
 {
     std::vector<std::unique_ptr<TMap>> made;
-    made.reserve(maps.size());
-    for (TMap* map : maps) made.emplace_back(Threshold(map, threshold));
+    made.reserve(VecMaps.size());
+    for (TMap* map : VecMaps) made.emplace_back(Threshold(map, DblThreshold));
     std::vector<TMap*> result;
     result.reserve(made.size());
     for (auto& map : made) result.push_back(map.release());
     return result;
 }
 
-TMap* TMapTools::ThresholdReplace(TMap* map, double threshold, double replacement)
+TMap* TMapTools::ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement)
 {
-    return TransformData(map, [threshold, replacement](double v) { return v >= threshold ? replacement : v; });
+    return TransformData(PtrMap,
+                         [DblThreshold, DblReplacement](double v) { return v >= DblThreshold ? DblReplacement : v; });
 }
 
-TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue)
+TMap* TMapTools::ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault)
 {
     // An ordered map cannot look up NaN (it compares equivalent to every key), and a NaN key
     // disturbs every other lookup, so the search runs on the keys that can equal a cell value.
     std::vector<std::pair<double, double>> entries;
-    for (const auto& entry : table)
+    for (const auto& entry : MapTable)
         if (!std::isnan(entry.first)) entries.push_back(entry);
     std::sort(entries.begin(), entries.end(),
               [](const std::pair<double, double>& a, const std::pair<double, double>& b) { return a.first < b.first; });
 
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrMap);
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = TMapFrames::CellOf(map, x, y);
+        const double v = TMapFrames::CellOf(PtrMap, x, y);
         auto hit = std::lower_bound(entries.begin(), entries.end(), v,
                                     [](const std::pair<double, double>& entry, double key) { return entry.first < key; });
-        return hit != entries.end() && hit->first == v ? hit->second : defaultValue;
+        return hit != entries.end() && hit->first == v ? hit->second : DblDefault;
     });
     return result.release();
 }
 
-TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacement)
+TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double DblReplacement)
 {
-    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Mask",
+    RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Mask",
                            "Y dimensions do not match in TMapTools::Mask");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
-    const double secondNoData = second->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
+    const double secondNoData = PtrSecond->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double w = TMapFrames::CellOf(second, x, y);
-        if (w == match) return replacement;
+        const double w = TMapFrames::CellOf(PtrSecond, x, y);
+        if (w == DblMatch) return DblReplacement;
         return w == secondNoData ? resultNoData : w;
     });
     return result.release();
 }
 
-std::map<double, long> TMapTools::CountValues(TMap* map)
+std::map<double, long> TMapTools::CountValues(TMap* PtrMap)
 {
     std::map<double, long> counts;
     auto current = counts.end();
-    for (long y = 0; y < map->GetYDim(); ++y) {
-        for (double v : map->GetRowRef(y)) {
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        for (double v : PtrMap->GetRowRef(y)) {
             // NaN equals no value, not even itself, and no ordered table can hold it.
             if (std::isnan(v)) continue;
             // Neighbouring cells mostly share a value, so the last entry is tried first.
@@ -181,12 +182,12 @@ std::map<double, long> TMapTools::CountValues(TMap* map)
     return counts;
 }
 
-long TMapTools::CountValues(TMap* map, double value)
+long TMapTools::CountValues(TMap* PtrMap, double DblValue)
 {
     long count = 0;
-    for (long y = 0; y < map->GetYDim(); ++y) {
-        const std::vector<double>& row = map->GetRowRef(y);
-        count += static_cast<long>(std::count(row.begin(), row.end(), value));
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        const std::vector<double>& row = PtrMap->GetRowRef(y);
+        count += static_cast<long>(std::count(row.begin(), row.end(), DblValue));
     }
     return count;
 }

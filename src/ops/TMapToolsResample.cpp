@@ -172,43 +172,45 @@ void ThrowFirstFailure(const std::vector<TSample>& columns, const std::vector<TS
 
 }  // namespace
 
-TMap* TMapTools::Downscale(TMap* map, double resolution)
+TMap* TMapTools::Downscale(TMap* PtrMap, double DblResolution)
 {
-    if (!(resolution > 0)) throw "New resolution must be a positive number in TMapTools::Downscale";
-    const TEdges edges = EdgesOf(map);
+    if (!(DblResolution > 0)) throw "New resolution must be a positive number in TMapTools::Downscale";
+    const TEdges edges = EdgesOf(PtrMap);
     const char* const countMessage = "Number of cells at the new resolution is out of range in TMapTools::Downscale";
-    const long columns = CellCount(map->GetResolution() * static_cast<double>(map->GetXDim()) / resolution, countMessage);
-    const long rows = CellCount(map->GetResolution() * static_cast<double>(map->GetYDim()) / resolution, countMessage);
-    auto result = std::make_unique<TMap>(resolution, columns, rows);
+    const long columns =
+        CellCount(PtrMap->GetResolution() * static_cast<double>(PtrMap->GetXDim()) / DblResolution, countMessage);
+    const long rows =
+        CellCount(PtrMap->GetResolution() * static_cast<double>(PtrMap->GetYDim()) / DblResolution, countMessage);
+    auto result = std::make_unique<TMap>(DblResolution, columns, rows);
 
     const double ySign = edges.LastY > edges.FirstY ? 1 : -1;
-    TAxis xCentres(resolution, columns);
-    FillAxis(xCentres, columns, edges.FirstX + resolution * 0.5, resolution, edges.FirstY, 'X');
-    TAxis yCentres(resolution, rows);
-    FillAxis(yCentres, rows, edges.FirstY + ySign * resolution * 0.5, ySign * resolution, edges.FirstX, 'Y');
+    TAxis xCentres(DblResolution, columns);
+    FillAxis(xCentres, columns, edges.FirstX + DblResolution * 0.5, DblResolution, edges.FirstY, 'X');
+    TAxis yCentres(DblResolution, rows);
+    FillAxis(yCentres, rows, edges.FirstY + ySign * DblResolution * 0.5, ySign * DblResolution, edges.FirstX, 'Y');
     result->SetXAxis(&xCentres);
     result->SetYAxis(&yCentres);
     return result.release();
 }
 
-TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
+TMap* TMapTools::BilinearInterpolate(TMap* PtrMap, double DblResolution)
 {
-    if (resolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";
-    if (std::isnan(resolution)) throw "New resolution is not a number in TMapTools::BilinearInterpolate";
-    std::unique_ptr<TMap> result(Downscale(map, resolution));
+    if (DblResolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";
+    if (std::isnan(DblResolution)) throw "New resolution is not a number in TMapTools::BilinearInterpolate";
+    std::unique_ptr<TMap> result(Downscale(PtrMap, DblResolution));
 
     const TEdges grid = EdgesOf(result.get());
-    const TEdges source = EdgesOf(map);
-    const double cellSize = map->GetResolution();
+    const TEdges source = EdgesOf(PtrMap);
+    const double cellSize = PtrMap->GetResolution();
 
     // A column of positions is taken while x stays within the bound; within each, y always takes
     // its first position and then goes on while it stays within its bound. Every column runs the
     // same y's, so they are found once.
     std::vector<double> xs;
-    const double xBound = grid.LastX - cellSize - resolution;
+    const double xBound = grid.LastX - cellSize - DblResolution;
     for (double x = grid.FirstX + cellSize; x <= xBound;) {
         xs.push_back(x);
-        const double next = x + resolution;
+        const double next = x + DblResolution;
         if (next == x) throw kTooFine;
         x = next;
     }
@@ -216,9 +218,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 
     std::vector<double> ys;
     const bool gridDescends = grid.FirstY > grid.LastY;
-    const double yStep = gridDescends ? -resolution : resolution;
+    const double yStep = gridDescends ? -DblResolution : DblResolution;
     const double yBound = gridDescends ? grid.LastY + cellSize : grid.LastY - cellSize;
-    for (double y = gridDescends ? grid.FirstY - cellSize - resolution : grid.FirstY + cellSize;;) {
+    for (double y = gridDescends ? grid.FirstY - cellSize - DblResolution : grid.FirstY + cellSize;;) {
         ys.push_back(y);
         const double next = y + yStep;
         if (!(gridDescends ? next >= yBound : next <= yBound)) break;
@@ -229,9 +231,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
     // X centres always ascend with the column index; Y centres descend with the row index when
     // the source's Y edges do.
     const TDirection across{TAxisLookup(result->GetXAxisInterval(), 'X'),
-                            TAxisLookup(map->GetXAxisInterval(), 'X'),
-                            OrdinatesOf(map->GetXAxis(), 'X'),
-                            map->GetXDim(),
+                            TAxisLookup(PtrMap->GetXAxisInterval(), 'X'),
+                            OrdinatesOf(PtrMap->GetXAxis(), 'X'),
+                            PtrMap->GetXDim(),
                             1,
                             kResultColumn,
                             kSourceColumn,
@@ -239,9 +241,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
                             kHighColumn,
                             kPasses};
     const TDirection down{TAxisLookup(result->GetYAxisInterval(), 'Y'),
-                          TAxisLookup(map->GetYAxisInterval(), 'Y'),
-                          OrdinatesOf(map->GetYAxis(), 'Y'),
-                          map->GetYDim(),
+                          TAxisLookup(PtrMap->GetYAxisInterval(), 'Y'),
+                          OrdinatesOf(PtrMap->GetYAxis(), 'Y'),
+                          PtrMap->GetYDim(),
                           source.FirstY > source.LastY ? -1 : 1,
                           kResultRow,
                           kSourceRow,
@@ -254,12 +256,12 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 
     // Every position passed, so the order of filling no longer matters: a cell that several
     // positions fall in ends with the last of them in either order. Row by row keeps to memory order.
-    const double noData = map->GetNoDataValue();
+    const double noData = PtrMap->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     for (const TSample& row : rows) {
         std::vector<double>& target = result->GetRowRef(row.ResultCell);
-        const std::vector<double>& low = map->GetRowRef(row.Low);
-        const std::vector<double>& high = map->GetRowRef(row.High);
+        const std::vector<double>& low = PtrMap->GetRowRef(row.Low);
+        const std::vector<double>& high = PtrMap->GetRowRef(row.High);
         for (const TSample& column : columns) {
             const double q11 = low[static_cast<size_t>(column.Low)];
             const double q21 = low[static_cast<size_t>(column.High)];
@@ -275,24 +277,24 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
     return result.release();
 }
 
-TMap* TMapTools::Subdivide(TMap* map, int factor)
+TMap* TMapTools::Subdivide(TMap* PtrMap, int IntFactor)
 {
-    if (factor <= 0) throw "Factor must be a positive number in TMapTools::Subdivide";
-    const TEdges edges = EdgesOf(map);
+    if (IntFactor <= 0) throw "Factor must be a positive number in TMapTools::Subdivide";
+    const TEdges edges = EdgesOf(PtrMap);
     const char* const countMessage = "Number of cells at the new resolution is out of range in TMapTools::Subdivide";
-    const long k = factor;
-    const long columns = CellCount(static_cast<double>(k) * static_cast<double>(map->GetXDim()), countMessage);
-    const long rows = CellCount(static_cast<double>(k) * static_cast<double>(map->GetYDim()), countMessage);
-    const double resolution = map->GetResolution() / factor;
+    const long k = IntFactor;
+    const long columns = CellCount(static_cast<double>(k) * static_cast<double>(PtrMap->GetXDim()), countMessage);
+    const long rows = CellCount(static_cast<double>(k) * static_cast<double>(PtrMap->GetYDim()), countMessage);
+    const double resolution = PtrMap->GetResolution() / IntFactor;
     auto result = std::make_unique<TMap>(resolution, columns, rows);
 
-    const double noData = map->GetNoDataValue();
+    const double noData = PtrMap->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     std::vector<size_t> sourceColumn(static_cast<size_t>(columns));
     for (long x = 0; x < columns; ++x) sourceColumn[static_cast<size_t>(x)] = static_cast<size_t>(x / k);
     const std::vector<double>* sourceRow = nullptr;
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        if (x == 0) sourceRow = &map->GetRowRef(y / k);  // each row is visited from column 0
+        if (x == 0) sourceRow = &PtrMap->GetRowRef(y / k);  // each row is visited from column 0
         const double v = (*sourceRow)[sourceColumn[static_cast<size_t>(x)]];
         return v == noData ? resultNoData : v;
     });
@@ -307,17 +309,18 @@ TMap* TMapTools::Subdivide(TMap* map, int factor)
     return result.release();
 }
 
-double TMapTools::BilinearInterpolate(double q11, double q21, double q12, double q22, double x, double x1, double x2,
-                                      double y, double y1, double y2)
+double TMapTools::BilinearInterpolate(double DblQ11, double DblQ21, double DblQ12, double DblQ22, double DblX,
+                                      double DblX1, double DblX2, double DblY, double DblY1, double DblY2)
 {
-    const double d = (x2 - x1) * (y2 - y1);
-    return q11 / d * (x2 - x) * (y2 - y) + q21 / d * (x - x1) * (y2 - y) + q12 / d * (x2 - x) * (y - y1) +
-           q22 / d * (x - x1) * (y - y1);
+    const double d = (DblX2 - DblX1) * (DblY2 - DblY1);
+    return DblQ11 / d * (DblX2 - DblX) * (DblY2 - DblY) + DblQ21 / d * (DblX - DblX1) * (DblY2 - DblY) +
+           DblQ12 / d * (DblX2 - DblX) * (DblY - DblY1) + DblQ22 / d * (DblX - DblX1) * (DblY - DblY1);
 }
 
-void TMapTools::BilinearInterpolate(TMapPoint* q11, TMapPoint* q21, TMapPoint* q12, TMapPoint* q22, TMapPoint* target)
+void TMapTools::BilinearInterpolate(TMapPoint* PtrQ11, TMapPoint* PtrQ21, TMapPoint* PtrQ12, TMapPoint* PtrQ22,
+                                    TMapPoint* PtrTarget)
 {
-    target->SetValue(BilinearInterpolate(q11->GetValue(), q21->GetValue(), q12->GetValue(), q22->GetValue(),
-                                         target->GetX(), q11->GetX(), q21->GetX(), target->GetY(), q11->GetY(),
-                                         q12->GetY()));
+    PtrTarget->SetValue(BilinearInterpolate(PtrQ11->GetValue(), PtrQ21->GetValue(), PtrQ12->GetValue(),
+                                            PtrQ22->GetValue(), PtrTarget->GetX(), PtrQ11->GetX(), PtrQ21->GetX(),
+                                            PtrTarget->GetY(), PtrQ11->GetY(), PtrQ12->GetY()));
 }

@@ -63,16 +63,16 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
     return result.release();
 }
 
-TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
+TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
 {
-    if (dividend->GetResolution() > divisor->GetResolution())
+    if (PtrDividend->GetResolution() > PtrDivisor->GetResolution())
         throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(dividend);
-    const TCentreLookup divisorAt(dividend, divisor);
-    const double dividendNoData = dividend->GetNoDataValue();
-    const double divisorNoData = divisor->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(PtrDividend);
+    const TCentreLookup divisorAt(PtrDividend, PtrDivisor);
+    const double dividendNoData = PtrDividend->GetNoDataValue();
+    const double divisorNoData = PtrDivisor->GetNoDataValue();
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double numerator = TMapFrames::CellOf(dividend, x, y);
+        const double numerator = TMapFrames::CellOf(PtrDividend, x, y);
         const double denominator = divisorAt.ValueAt(x, y);
         if (numerator == dividendNoData || denominator == divisorNoData) return dividendNoData;
         return numerator / denominator;
@@ -96,13 +96,13 @@ TMap* TMapTools::Average(std::vector<TMap*> maps)
     return result.release();
 }
 
-std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> maps, int window)
+std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntWindow)
 {
-    const long count = static_cast<long>(maps.size());
+    const long count = static_cast<long>(VecMaps.size());
     std::vector<std::unique_ptr<TMap>> averages;
-    for (long start = 0; start <= count - window; ++start) {
+    for (long start = 0; start <= count - IntWindow; ++start) {
         std::vector<TMap*> run;
-        for (long k = start; k < start + window; ++k) run.push_back(maps[static_cast<size_t>(k)]);
+        for (long k = start; k < start + IntWindow; ++k) run.push_back(VecMaps[static_cast<size_t>(k)]);
         averages.emplace_back(Average(run));
     }
     std::vector<TMap*> result;
