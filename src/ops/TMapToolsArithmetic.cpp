@@ -3,6 +3,7 @@
 #include "grid/TMap.h"
 #include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
+#include "support/TOwnership.h"
 
 #include <algorithm>
 #include <cmath>
@@ -119,10 +120,7 @@ std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblTh
     std::vector<std::unique_ptr<TMap>> made;
     made.reserve(VecMaps.size());
     for (TMap* map : VecMaps) made.emplace_back(Threshold(map, DblThreshold));
-    std::vector<TMap*> result;
-    result.reserve(made.size());
-    for (auto& map : made) result.push_back(map.release());
-    return result;
+    return TOwnership::ReleaseAll(made);
 }
 
 TMap* TMapTools::ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement)

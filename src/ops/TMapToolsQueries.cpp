@@ -8,6 +8,7 @@
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
+#include "support/TOwnership.h"
 #include "support/TVectorTools.h"
 
 #include <algorithm>
@@ -62,15 +63,6 @@ TOwnedPoints FirstValues(TMap* map, const std::vector<double>& excluded)
         found.emplace(value, std::unique_ptr<TMapPoint>(map->GetPoint(x, y)));
     });
     return found;
-}
-
-// The points, handed to the caller only once nothing more can fail.
-std::map<double, TMapPoint*> Release(TOwnedPoints& owned)
-{
-    std::map<double, TMapPoint*> points;
-    for (auto& entry : owned) points.emplace_hint(points.end(), entry.first, entry.second.get());
-    for (auto& entry : owned) entry.second.release();
-    return points;
 }
 
 }  // namespace
@@ -139,7 +131,7 @@ std::vector<std::map<double, double>> TMapTools::FetchMapValues(std::vector<TMap
 std::map<double, TMapPoint*> TMapTools::GetFirstValues(TMap* PtrMap, std::vector<double> VecExcluded)
 {
     TOwnedPoints found = FirstValues(PtrMap, VecExcluded);
-    return Release(found);
+    return TOwnership::ReleaseAll(found);
 }
 
 std::vector<std::map<double, TMapPoint*>> TMapTools::GetFirstValues(std::vector<TMap*> VecMaps,
@@ -150,7 +142,7 @@ std::vector<std::map<double, TMapPoint*>> TMapTools::GetFirstValues(std::vector<
     for (TMap* map : VecMaps) found.push_back(FirstValues(map, VecExcluded));
     std::vector<std::map<double, TMapPoint*>> points;
     points.reserve(found.size());
-    for (TOwnedPoints& owned : found) points.push_back(Release(owned));
+    for (TOwnedPoints& owned : found) points.push_back(TOwnership::ReleaseAll(owned));
     return points;
 }
 
@@ -236,8 +228,5 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Int
         results.push_back(std::move(result));
     }
 
-    std::vector<TMap*> list;
-    list.reserve(results.size());
-    for (auto& result : results) list.push_back(result.release());
-    return list;
+    return TOwnership::ReleaseAll(results);
 }

@@ -4,6 +4,7 @@
 #include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
 #include "ops/TStackMessages.h"
+#include "support/TOwnership.h"
 
 #include <memory>
 
@@ -105,7 +106,5 @@ std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntW
         for (long k = start; k < start + IntWindow; ++k) run.push_back(VecMaps[static_cast<size_t>(k)]);
         averages.emplace_back(Average(run));
     }
-    std::vector<TMap*> result;
-    for (auto& average : averages) result.push_back(average.release());
-    return result;
+    return TOwnership::ReleaseAll(averages);
 }

@@ -1,6 +1,7 @@
 #include "support/TPointTools.h"
 
 #include "grid/TPoint.h"
+#include "support/TOwnership.h"
 
 #include <cmath>
 #include <memory>
@@ -102,8 +103,5 @@ std::vector<TPoint*> TPointTools::FindConvexHull(std::vector<TPoint*> VecPoints)
     std::vector<std::unique_ptr<TPoint>> copies;
     copies.reserve(last + 1);
     for (size_t k = 0; k <= last; ++k) copies.emplace_back(work[k]->Clone());
-    std::vector<TPoint*> hull;
-    hull.reserve(copies.size());
-    for (auto& copy : copies) hull.push_back(copy.release());
-    return hull;
+    return TOwnership::ReleaseAll(copies);
 }
