@@ -36,11 +36,17 @@ TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
     const TCentreLookup otherAt(base, other);
     const double baseNoData = base->GetNoDataValue();
     const double otherNoData = other->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double b = TMapFrames::CellOf(base, x, y);
-        const double o = otherAt.ValueAt(x, y);
-        return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o);
-    });
+    auto rule = [&](double b, double o) { return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o); };
+    if (otherAt.PairsByIndex()) {
+        // Every centre lies in the other map's cell of the same column and row: the lookup would
+        // give that cell and cannot fail, so the rows are read side by side.
+        TMapFrames::CombineCells(result.get(), base, other, rule);
+    } else {
+        TMapFrames::FillCells(result.get(), [&](long x, long y) {
+            const double b = TMapFrames::CellOf(base, x, y);
+            return rule(b, otherAt.ValueAt(x, y));
+        });
+    }
     return result.release();
 }
 
@@ -52,10 +58,7 @@ TMap* TransformData(TMap* map, TRule rule)
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
     const double noData = map->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = TMapFrames::CellOf(map, x, y);
-        return v == noData ? resultNoData : rule(v);
-    });
+    TMapFrames::TransformCells(result.get(), map, [&](double v) { return v == noData ? resultNoData : rule(v); });
     return result.release();
 }
 
@@ -90,9 +93,7 @@ TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
     const double firstNoData = PtrFirst->GetNoDataValue();
     const double secondNoData = PtrSecond->GetNoDataValue();
     result->SetNoDataValue(firstNoData);
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double a = TMapFrames::CellOf(PtrFirst, x, y);
-        const double b = TMapFrames::CellOf(PtrSecond, x, y);
+    TMapFrames::CombineCells(result.get(), PtrFirst, PtrSecond, [&](double a, double b) {
         return a == firstNoData || b == secondNoData ? firstNoData : a - b;
     });
     return result.release();
@@ -156,8 +157,7 @@ TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double D
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
     const double secondNoData = PtrSecond->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double w = TMapFrames::CellOf(PtrSecond, x, y);
+    TMapFrames::TransformCells(result.get(), PtrSecond, [&](double w) {
         if (w == DblMatch) return DblReplacement;
         return w == secondNoData ? resultNoData : w;
     });

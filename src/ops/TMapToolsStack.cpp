@@ -72,12 +72,18 @@ TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
     const TCentreLookup divisorAt(PtrDividend, PtrDivisor);
     const double dividendNoData = PtrDividend->GetNoDataValue();
     const double divisorNoData = PtrDivisor->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double numerator = TMapFrames::CellOf(PtrDividend, x, y);
-        const double denominator = divisorAt.ValueAt(x, y);
-        if (numerator == dividendNoData || denominator == divisorNoData) return dividendNoData;
-        return numerator / denominator;
-    });
+    auto rule = [&](double numerator, double denominator) {
+        return numerator == dividendNoData || denominator == divisorNoData ? dividendNoData : numerator / denominator;
+    };
+    if (divisorAt.PairsByIndex()) {
+        // As in Add: the lookup would give the divisor's cell of the same column and row.
+        TMapFrames::CombineCells(result.get(), PtrDividend, PtrDivisor, rule);
+    } else {
+        TMapFrames::FillCells(result.get(), [&](long x, long y) {
+            const double numerator = TMapFrames::CellOf(PtrDividend, x, y);
+            return rule(numerator, divisorAt.ValueAt(x, y));
+        });
+    }
     return result.release();
 }
 
