@@ -1,7 +1,6 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TMap.h"
-#include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
 #include "support/TOwnership.h"
 
@@ -31,23 +30,7 @@ TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
         secondResolution < firstResolution || std::isnan(firstResolution) || std::isnan(secondResolution);
     TMap* base = secondIsBase ? second : first;
     TMap* other = secondIsBase ? first : second;
-
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(base);
-    const TCentreLookup otherAt(base, other);
-    const double baseNoData = base->GetNoDataValue();
-    const double otherNoData = other->GetNoDataValue();
-    auto rule = [&](double b, double o) { return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o); };
-    if (otherAt.PairsByIndex()) {
-        // Every centre lies in the other map's cell of the same column and row: the lookup would
-        // give that cell and cannot fail, so the rows are read side by side.
-        TMapFrames::CombineCells(result.get(), base, other, rule);
-    } else {
-        TMapFrames::FillCells(result.get(), [&](long x, long y) {
-            const double b = TMapFrames::CellOf(base, x, y);
-            return rule(b, otherAt.ValueAt(x, y));
-        });
-    }
-    return result.release();
+    return TMapFrames::CombineAtCentres(base, other, combine);
 }
 
 // A frame copy of the map whose cells are rule(v) of its cells v, except that a cell holding the
@@ -91,11 +74,8 @@ TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
                            "Y dimensions do not match in TMapTools::Subtract");
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
     const double firstNoData = PtrFirst->GetNoDataValue();
-    const double secondNoData = PtrSecond->GetNoDataValue();
     result->SetNoDataValue(firstNoData);
-    TMapFrames::CombineCells(result.get(), PtrFirst, PtrSecond, [&](double a, double b) {
-        return a == firstNoData || b == secondNoData ? firstNoData : a - b;
-    });
+    TMapFrames::CombineCells(result.get(), PtrFirst, PtrSecond, firstNoData, [](double a, double b) { return a - b; });
     return result.release();
 }
 

@@ -1,7 +1,6 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TMap.h"
-#include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
 #include "ops/TStackMessages.h"
 #include "support/TOwnership.h"
@@ -68,23 +67,8 @@ TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
 {
     if (PtrDividend->GetResolution() > PtrDivisor->GetResolution())
         throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(PtrDividend);
-    const TCentreLookup divisorAt(PtrDividend, PtrDivisor);
-    const double dividendNoData = PtrDividend->GetNoDataValue();
-    const double divisorNoData = PtrDivisor->GetNoDataValue();
-    auto rule = [&](double numerator, double denominator) {
-        return numerator == dividendNoData || denominator == divisorNoData ? dividendNoData : numerator / denominator;
-    };
-    if (divisorAt.PairsByIndex()) {
-        // As in Add: the lookup would give the divisor's cell of the same column and row.
-        TMapFrames::CombineCells(result.get(), PtrDividend, PtrDivisor, rule);
-    } else {
-        TMapFrames::FillCells(result.get(), [&](long x, long y) {
-            const double numerator = TMapFrames::CellOf(PtrDividend, x, y);
-            return rule(numerator, divisorAt.ValueAt(x, y));
-        });
-    }
-    return result.release();
+    return TMapFrames::CombineAtCentres(PtrDividend, PtrDivisor,
+                                        [](double numerator, double denominator) { return numerator / denominator; });
 }
 
 TMap* TMapTools::Average(std::vector<TMap*> maps)

@@ -159,6 +159,41 @@ TEST(CellwiseTwoMaps, EveryPairingGivesWhatTheCoordinateLookupGivesCellByCell)
     }
 }
 
+TEST(CellwiseTwoMaps, IncompleteMapsFailWithTheMessageOfTheFirstStepThatFails)
+{
+    // Maps with the same edges, each spoiled in one way; the base copy of the first map is made
+    // before the lookup in the second, so its failure wins when both would fail.
+    auto grid = [] { return MakeMap({{1, 2}, {3, 4}}); };
+    auto noAxes = std::make_unique<TMap>(1, 2, 2);
+    auto rowAdded = grid();
+    rowAdded->AddRow({5, 6});  // three rows on a Y axis of two points
+    TAxis holed(1, 3);         // an X axis whose middle point is not set
+    holed.SetPoint(0, new TPoint(0.5, 1.5));
+    holed.SetPoint(2, new TPoint(2.5, 1.5));
+    TAxis rowCentres(1);
+    rowCentres.AddPoint(new TPoint(0.5, 1.5));
+    rowCentres.AddPoint(new TPoint(0.5, 0.5));
+    auto holedMap = std::make_unique<TMap>(&holed, &rowCentres);
+    auto whole = grid();
+
+    const struct {
+        TMap* First;
+        TMap* Second;
+        const char* Message;
+    } cases[] = {
+        {whole.get(), noAxes.get(), "Map axes are not set in TMap"},
+        {noAxes.get(), whole.get(), "Map axes are not set in TMap"},
+        {rowAdded.get(), noAxes.get(), "Length of new Y axis does not match the Y dimension of the map"},
+        {rowAdded.get(), whole.get(), "Length of new Y axis does not match the Y dimension of the map"},
+        {holedMap.get(), whole.get(), "Point is not set in TAxis"},
+        {holedMap.get(), noAxes.get(), "Map axes are not set in TMap"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ThrownMessage([&] { TOwned(TMapTools::Add(c.First, c.Second)); }), c.Message);
+        EXPECT_EQ(ThrownMessage([&] { TOwned(TMapTools::Divide(c.First, c.Second)); }), c.Message);
+    }
+}
+
 // ---- Two maps by index ---------------------------------------------------------------------------
 
 TEST(CellwiseTwoMaps, SubtractAndMaskPairRowsByIndexWhateverTheAxes)
