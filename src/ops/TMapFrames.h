@@ -9,8 +9,10 @@
 #include <vector>
 
 // The two ways the map operations build a result on a source map's geometry, and the ways they
-// visit its cells: by index (FillCells), and row by row beside the cells of the same column and
-// row of one or two sources, for the operations that pair cells by index.
+// visit its cells: by index (FillCells); row by row beside the rows of the same index of one or
+// two sources (TransformCells, CombineCells), for the operations that pair cells by index; and
+// the road of the arithmetic on two maps, which pairs cells through the cell centres and takes
+// the rows side by side where that pairing is by index (CombineAtCentres).
 class TMapFrames {
 public:
     TMapFrames() = delete;
@@ -99,7 +101,8 @@ public:
         return result.release();
     }
 
-    // CombineRow over every row of the result, with the two sources' rows of the same index.
+    // CombineRow over every row of the result, with the two sources' rows of the same index; the
+    // sources hold at least the result's rows and columns.
     template <class TCombine>
     static void CombineCells(TMap* result, const TMap* first, const TMap* second, double noData, TCombine combine)
     {
