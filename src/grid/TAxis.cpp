@@ -1,70 +1,67 @@
 #include "grid/TAxis.h"
 
+#include "grid/TGridMessages.h"
 #include "grid/TPoint.h"
 
 #include <algorithm>
 
 namespace {
 
-const char* const kGetPointRange = "Index is out of range in TAxis::GetPoint";
-const char* const kOrdinateRange = "Ordinate is out of range in TAxis::GetIndex";
-const char* const kPointNotSet = "Point is not set in TAxis";
-
 double Ordinate(const TPoint* point, char mode)
 {
-    if (point == nullptr) throw kPointNotSet;
+    if (point == nullptr) throw TGridMessages::kAxisPointNotSet;
     return mode == 'X' ? point->GetX() : point->GetY();
 }
 
 }  // namespace
 
-TAxis::TAxis(double resolution) : MbrDblResolution(resolution) {}
+TAxis::TAxis(double DblResolution) : MbrDblResolution(DblResolution) {}
 
-TAxis::TAxis(double resolution, long size) : MbrDblResolution(resolution)
+TAxis::TAxis(double DblResolution, long LngSize) : MbrDblResolution(DblResolution)
 {
-    if (size < 0) throw "Size is out of range in TAxis::TAxis";
-    MbrVecPoints.resize(static_cast<size_t>(size));
+    if (LngSize < 0) throw TGridMessages::kAxisSize;
+    MbrVecPoints.resize(static_cast<size_t>(LngSize));
 }
 
 TAxis::~TAxis() = default;
 
-void TAxis::AddPoint(TPoint* point) { MbrVecPoints.emplace_back(point); }
+void TAxis::AddPoint(TPoint* PtrPoint) { MbrVecPoints.emplace_back(PtrPoint); }
 
-TPoint* TAxis::GetPoint(long index)
+TPoint* TAxis::GetPoint(long LngIndex)
 {
-    if (index < 0 || index >= GetSize()) throw kGetPointRange;
-    return MbrVecPoints[static_cast<size_t>(index)].get();
+    if (LngIndex < 0 || LngIndex >= GetSize()) throw TGridMessages::kAxisGetPointIndex;
+    return MbrVecPoints[static_cast<size_t>(LngIndex)].get();
 }
 
-void TAxis::SetPoint(long index, TPoint* point)
+void TAxis::SetPoint(long LngIndex, TPoint* PtrPoint)
 {
-    if (index < 0 || index >= GetSize()) throw "Index is out of range in TAxis::SetPoint";
-    std::unique_ptr<TPoint>& slot = MbrVecPoints[static_cast<size_t>(index)];
+    if (LngIndex < 0 || LngIndex >= GetSize()) throw TGridMessages::kAxisSetPointIndex;
+    std::unique_ptr<TPoint>& slot = MbrVecPoints[static_cast<size_t>(LngIndex)];
     // Storing the point a slot already holds must not release it first.
-    if (slot.get() != point) slot.reset(point);
+    if (slot.get() != PtrPoint) slot.reset(PtrPoint);
 }
 
-double TAxis::GetOrdinate(long index, char mode) const
+double TAxis::GetOrdinate(long LngIndex, char ChrMode) const
 {
-    if (index < 0 || index >= GetSize()) throw kGetPointRange;
-    return Ordinate(MbrVecPoints[static_cast<size_t>(index)].get(), mode);
+    if (LngIndex < 0 || LngIndex >= GetSize()) throw TGridMessages::kAxisGetPointIndex;
+    return Ordinate(MbrVecPoints[static_cast<size_t>(LngIndex)].get(), ChrMode);
 }
 
-long TAxis::FindSegment(double ordinate, char mode) const
+long TAxis::FindSegment(double DblOrdinate, char ChrMode) const
 {
     const long n = GetSize();
     if (n < 2) return -1;
-    const double first = Ordinate(MbrVecPoints.front().get(), mode);
-    const double last = Ordinate(MbrVecPoints.back().get(), mode);
+    const double first = Ordinate(MbrVecPoints.front().get(), ChrMode);
+    const double last = Ordinate(MbrVecPoints.back().get(), ChrMode);
     const double lo = std::min(first, last);
     const double hi = std::max(first, last);
     // Written so that a NaN ordinate fails the range test too.
-    if (!(ordinate >= lo && ordinate <= hi)) return -1;
+    if (!(DblOrdinate >= lo && DblOrdinate <= hi)) return -1;
 
     double a = first;
     for (long i = 0; i + 1 < n; ++i) {
-        const double b = Ordinate(MbrVecPoints[static_cast<size_t>(i + 1)].get(), mode);
-        if (std::min(a, b) <= ordinate && ordinate < std::max(a, b)) return i;
+        const double b = Ordinate(MbrVecPoints[static_cast<size_t>(i + 1)].get(), ChrMode);
+        if (std::min(a, b) <= DblOrdinate && DblOrdinate < std::max(a, b)) return i;
         a = b;
     }
     // Only the upper end of the range lies in no half-open segment: it belongs to the segment
@@ -74,31 +71,31 @@ long TAxis::FindSegment(double ordinate, char mode) const
     return -1;
 }
 
-long TAxis::GetIndex(double ordinate, char mode)
+long TAxis::GetIndex(double DblOrdinate, char ChrMode)
 {
-    const long index = FindSegment(ordinate, mode);
-    if (index < 0) throw kOrdinateRange;
+    const long index = FindSegment(DblOrdinate, ChrMode);
+    if (index < 0) throw TGridMessages::kOrdinateRange;
     return index;
 }
 
-TAxis* TAxis::GetSegment(long start, long end)
+TAxis* TAxis::GetSegment(long LngStart, long LngEnd)
 {
-    if (start < 0 || start >= GetSize()) throw "Start index is out of range in TAxis::GetSegment";
-    if (end < 0 || end >= GetSize()) throw "End index is out of range in TAxis::GetSegment";
-    if (start > end) throw "Start index is greater than end index in TAxis::GetSegment";
+    if (LngStart < 0 || LngStart >= GetSize()) throw TGridMessages::kSegmentStart;
+    if (LngEnd < 0 || LngEnd >= GetSize()) throw TGridMessages::kSegmentEnd;
+    if (LngStart > LngEnd) throw TGridMessages::kSegmentOrder;
     auto segment = std::make_unique<TAxis>(MbrDblResolution);
-    segment->MbrVecPoints.reserve(static_cast<size_t>(end - start + 1));
-    for (long i = start; i <= end; ++i) {
+    segment->MbrVecPoints.reserve(static_cast<size_t>(LngEnd - LngStart + 1));
+    for (long i = LngStart; i <= LngEnd; ++i) {
         TPoint* point = MbrVecPoints[static_cast<size_t>(i)].get();
         segment->MbrVecPoints.emplace_back(point ? point->Clone() : nullptr);
     }
     return segment.release();
 }
 
-TAxis* TAxis::GetSegment(TPoint* start, TPoint* end, char mode)
+TAxis* TAxis::GetSegment(TPoint* PtrStart, TPoint* PtrEnd, char ChrMode)
 {
-    const long startIndex = GetIndex(Ordinate(start, mode), mode);
-    const long endIndex = GetIndex(Ordinate(end, mode), mode);
+    const long startIndex = GetIndex(Ordinate(PtrStart, ChrMode), ChrMode);
+    const long endIndex = GetIndex(Ordinate(PtrEnd, ChrMode), ChrMode);
     return GetSegment(startIndex, endIndex);
 }
 

@@ -6,20 +6,20 @@
 #include <cmath>
 #include <memory>
 
-TAxis* TAxisTools::PointsToIntervals(TAxis* axis, char mode)
+TAxis* TAxisTools::PointsToIntervals(TAxis* PtrAxis, char ChrMode)
 {
-    const long n = axis->GetSize();
-    const double firstX = axis->GetOrdinate(0, 'X');
-    const double firstY = axis->GetOrdinate(0, 'Y');
-    const double lastY = axis->GetOrdinate(n - 1, 'Y');
-    const double r = axis->GetResolution();
+    const long n = PtrAxis->GetSize();
+    const double firstX = PtrAxis->GetOrdinate(0, 'X');
+    const double firstY = PtrAxis->GetOrdinate(0, 'Y');
+    const double lastY = PtrAxis->GetOrdinate(n - 1, 'Y');
+    const double r = PtrAxis->GetResolution();
     const double h = r * 0.5;
     const double x0 = firstX - h;
     double y0;
     double yStep;
     if (firstY > lastY) {
         y0 = firstY + h;
-        yStep = mode == 'Y' ? -r : r;
+        yStep = ChrMode == 'Y' ? -r : r;
     } else {
         y0 = firstY - h;
         yStep = r;
@@ -30,7 +30,7 @@ TAxis* TAxisTools::PointsToIntervals(TAxis* axis, char mode)
     double x = x0;
     double y = y0;
     for (long k = 0; k <= n; ++k) {
-        if (mode == 'X') {
+        if (ChrMode == 'X') {
             intervals->AddPoint(new TPoint(x, y0));
             x += r;
         } else {
@@ -41,16 +41,16 @@ TAxis* TAxisTools::PointsToIntervals(TAxis* axis, char mode)
     return intervals.release();
 }
 
-TAxis* TAxisTools::IntervalsToPoints(TAxis* axis, char /*mode*/)
+TAxis* TAxisTools::IntervalsToPoints(TAxis* PtrAxis, char /*ChrMode*/)
 {
-    auto points = std::make_unique<TAxis>(axis->GetResolution());
-    const long n = axis->GetSize();
-    double ax = axis->GetOrdinate(0, 'X');
-    axis->GetOrdinate(n - 1, 'X');  // an empty slot at the end fails before anything is built
-    double ay = axis->GetOrdinate(0, 'Y');
+    auto points = std::make_unique<TAxis>(PtrAxis->GetResolution());
+    const long n = PtrAxis->GetSize();
+    double ax = PtrAxis->GetOrdinate(0, 'X');
+    PtrAxis->GetOrdinate(n - 1, 'X');  // an empty slot at the end fails before anything is built
+    double ay = PtrAxis->GetOrdinate(0, 'Y');
     for (long i = 0; i + 1 < n; ++i) {
-        const double bx = axis->GetOrdinate(i + 1, 'X');
-        const double by = axis->GetOrdinate(i + 1, 'Y');
+        const double bx = PtrAxis->GetOrdinate(i + 1, 'X');
+        const double by = PtrAxis->GetOrdinate(i + 1, 'Y');
         points->AddPoint(new TPoint(ax + std::fabs(bx - ax) / 2, ay - std::fabs(by - ay) / 2));
         ax = bx;
         ay = by;

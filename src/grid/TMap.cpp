@@ -2,43 +2,42 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisTools.h"
+#include "grid/TGridMessages.h"
 #include "grid/TPoint.h"
 
 #include <cassert>
 
-namespace {
-const char* const kRowBounds = "Index is out of bounds in TMap::GetRow";
+using namespace TGridMessages;
+
+TMap::TMap(double DblResolution) : MbrDblResolution(DblResolution) {}
+
+TMap::TMap(double DblResolution, long LngXDim, long LngYDim) : MbrDblResolution(DblResolution)
+{
+    Init(DblResolution, LngXDim, LngYDim, -9999);
 }
 
-TMap::TMap(double resolution) : MbrDblResolution(resolution) {}
-
-TMap::TMap(double resolution, long xDim, long yDim) : MbrDblResolution(resolution)
+TMap::TMap(TAxis* PtrXAxis, TAxis* PtrYAxis) : MbrDblResolution(0)
 {
-    Init(resolution, xDim, yDim, -9999);
-}
-
-TMap::TMap(TAxis* xAxis, TAxis* yAxis) : MbrDblResolution(0)
-{
-    if (!xAxis || !yAxis) throw "Map axes are not set in TMap";
-    if (xAxis->GetResolution() != yAxis->GetResolution()) throw "Axes resolutions do not match in TMap::TMap";
-    Init(xAxis->GetResolution(), xAxis->GetSize(), yAxis->GetSize(), -9999);
-    SetXAxis(xAxis);
-    SetYAxis(yAxis);
+    if (!PtrXAxis || !PtrYAxis) throw kAxesNotSet;
+    if (PtrXAxis->GetResolution() != PtrYAxis->GetResolution()) throw kAxesResolutions;
+    Init(PtrXAxis->GetResolution(), PtrXAxis->GetSize(), PtrYAxis->GetSize(), -9999);
+    SetXAxis(PtrXAxis);
+    SetYAxis(PtrYAxis);
 }
 
 TMap::~TMap() = default;
 
-void TMap::Init(double resolution, long xDim, long yDim, double noData)
+void TMap::Init(double DblResolution, long LngXDim, long LngYDim, double DblNoData)
 {
-    if (xDim < 0 || yDim < 0) throw "Dimension is out of range in TMap::Init";
+    if (LngXDim < 0 || LngYDim < 0) throw kInitDimension;
     // Row by row: a map without rows allocates nothing, whatever its X dimension.
     std::vector<std::vector<double>> rows;
-    rows.reserve(static_cast<size_t>(yDim));
-    for (long y = 0; y < yDim; ++y) rows.emplace_back(static_cast<size_t>(xDim), noData);
-    MbrDblResolution = resolution;
-    MbrLngXDim = xDim;
-    MbrLngYDim = yDim;
-    MbrDblNoDataValue = noData;
+    rows.reserve(static_cast<size_t>(LngYDim));
+    for (long y = 0; y < LngYDim; ++y) rows.emplace_back(static_cast<size_t>(LngXDim), DblNoData);
+    MbrDblResolution = DblResolution;
+    MbrLngXDim = LngXDim;
+    MbrLngYDim = LngYDim;
+    MbrDblNoDataValue = DblNoData;
     MbrVecRows.swap(rows);
     MbrPtrXAxis.reset();
     MbrPtrYAxis.reset();
@@ -46,117 +45,132 @@ void TMap::Init(double resolution, long xDim, long yDim, double noData)
     MbrPtrYAxisInterval.reset();
 }
 
-double TMap::GetPointVal(long x, long y) const
+double TMap::GetPointVal(long LngX, long LngY) const
 {
-    if (x < 0 || x >= MbrLngXDim) throw "X-ordinate is out of range in TMap::GetPointVal";
-    if (y < 0 || y >= MbrLngYDim) throw "Y-ordinate is out of range in TMap::GetPointVal";
-    return MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)];
+    if (LngX < 0 || LngX >= MbrLngXDim) throw kGetPointValX;
+    if (LngY < 0 || LngY >= MbrLngYDim) throw kGetPointValY;
+    return MbrVecRows[static_cast<size_t>(LngY)][static_cast<size_t>(LngX)];
 }
 
-void TMap::SetPoint(long x, long y, double value)
+void TMap::SetPoint(long LngX, long LngY, double DblValue)
 {
-    if (x < 0 || x >= MbrLngXDim) throw "LngX is out of range in TMap::SetPoint (long,long)";
-    if (y < 0 || y >= MbrLngYDim) throw "LngY is out of range in TMap::SetPoint (long,long)";
-    MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)] = value;
+    if (LngX < 0 || LngX >= MbrLngXDim) throw kSetPointX;
+    if (LngY < 0 || LngY >= MbrLngYDim) throw kSetPointY;
+    MbrVecRows[static_cast<size_t>(LngY)][static_cast<size_t>(LngX)] = DblValue;
 }
 
 void TMap::RequireAxes() const
 {
     if (!MbrPtrXAxis || !MbrPtrYAxis || !MbrPtrXAxisInterval || !MbrPtrYAxisInterval)
-        throw "Map axes are not set in TMap";
+        throw kAxesNotSet;
 }
 
-TPoint* TMap::GetCoordinates(long x, long y)
+TPoint* TMap::GetCoordinates(long LngX, long LngY)
 {
     RequireAxes();
-    if (x < 0 || x >= MbrPtrXAxis->GetSize()) throw "LngX is out of range for the X-axis in TMap::GetCoordinates";
-    if (y < 0 || y >= MbrPtrYAxis->GetSize()) throw "LngY is out of range for the Y-axis in TMap::GetCoordinates";
-    return new TPoint(MbrPtrXAxis->GetOrdinate(x, 'X'), MbrPtrYAxis->GetOrdinate(y, 'Y'));
+    if (LngX < 0 || LngX >= MbrPtrXAxis->GetSize()) throw kGetCoordinatesX;
+    if (LngY < 0 || LngY >= MbrPtrYAxis->GetSize()) throw kGetCoordinatesY;
+    return new TPoint(MbrPtrXAxis->GetOrdinate(LngX, 'X'), MbrPtrYAxis->GetOrdinate(LngY, 'Y'));
 }
 
-TMapPoint* TMap::GetPoint(long x, long y)
+TMapPoint* TMap::GetPoint(long LngX, long LngY)
 {
-    if (x < 0 || x >= MbrLngXDim) throw "LngX is out of range in TMap::GetPoint (long,long)";
-    if (y < 0 || y >= MbrLngYDim) throw "LngY is out of range in TMap::GetPoint (long,long)";
-    std::unique_ptr<TPoint> centre(GetCoordinates(x, y));
-    return new TMapPoint(centre->GetX(), centre->GetY(), GetPointVal(x, y));
+    if (LngX < 0 || LngX >= MbrLngXDim) throw kGetPointX;
+    if (LngY < 0 || LngY >= MbrLngYDim) throw kGetPointY;
+    std::unique_ptr<TPoint> centre(GetCoordinates(LngX, LngY));
+    return new TMapPoint(centre->GetX(), centre->GetY(), GetPointVal(LngX, LngY));
 }
 
-std::vector<double> TMap::GetRow(long y) const { return GetRowRef(y); }
+std::vector<double> TMap::GetRow(long LngY) const { return GetRowRef(LngY); }
 
-const std::vector<double>& TMap::GetRowRef(long y) const
+const std::vector<double>& TMap::GetRowRef(long LngY) const
 {
-    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowBounds;
-    return MbrVecRows[static_cast<size_t>(y)];
+    if (LngY < 0 || LngY >= static_cast<long>(MbrVecRows.size())) throw kRowIndex;
+    return MbrVecRows[static_cast<size_t>(LngY)];
 }
 
-std::vector<double>& TMap::GetRowRef(long y)
+std::vector<double>& TMap::GetRowRef(long LngY)
 {
-    if (y < 0 || y >= static_cast<long>(MbrVecRows.size())) throw kRowBounds;
-    return MbrVecRows[static_cast<size_t>(y)];
+    if (LngY < 0 || LngY >= static_cast<long>(MbrVecRows.size())) throw kRowIndex;
+    return MbrVecRows[static_cast<size_t>(LngY)];
 }
 
-void TMap::AddRow(std::vector<double> row)
+void TMap::AddRow(std::vector<double> VecRow)
 {
-    const long length = static_cast<long>(row.size());
+    const long length = static_cast<long>(VecRow.size());
     if (MbrVecRows.empty()) {
         MbrLngXDim = length;
     } else if (length != MbrLngXDim) {
-        throw "Row length does not match the X dimension of the map in TMap::AddRow";
+        throw kRowLength;
     }
-    MbrVecRows.push_back(std::move(row));
+    MbrVecRows.push_back(std::move(VecRow));
     ++MbrLngYDim;
 }
 
-void TMap::InitValues(double value)
+void TMap::InitValues(double DblValue)
 {
-    for (auto& row : MbrVecRows) row.assign(row.size(), value);
+    for (auto& row : MbrVecRows) row.assign(row.size(), DblValue);
 }
 
-long TMap::GetIndex(double ordinate, char mode)
-{
-    RequireAxes();
-    if (mode == 'X') return MbrPtrXAxisInterval->GetIndex(ordinate, 'X');
-    return MbrPtrYAxisInterval->GetIndex(ordinate, mode);
-}
-
-void TMap::LocateCell(TPoint* point, const char* xMessage, const char* yMessage, long& x, long& y)
+long TMap::GetIndex(double DblOrdinate, char ChrMode)
 {
     RequireAxes();
-    x = MbrPtrXAxisInterval->GetIndex(point->GetX(), 'X');
-    y = MbrPtrYAxisInterval->GetIndex(point->GetY(), 'Y');
-    if (x < 0 || x >= MbrLngXDim) throw xMessage;
-    if (y < 0 || y >= MbrLngYDim) throw yMessage;
+    if (ChrMode == 'X') return MbrPtrXAxisInterval->GetIndex(DblOrdinate, 'X');
+    return MbrPtrYAxisInterval->GetIndex(DblOrdinate, ChrMode);
 }
 
-double TMap::GetPointVal(TPoint* point)
+const char* TMap::CellFailure(long LngX, long LngY, TCellAccess EnmAccess) const
+{
+    if (LngX < 0 || LngY < 0) return kOrdinateRange;
+    if (LngX >= MbrLngXDim) {
+        if (EnmAccess == TCellAccess::GetPointVal) return kPointValAtX;
+        return EnmAccess == TCellAccess::GetPoint ? kPointAtX : kSetPointAtX;
+    }
+    if (LngY >= MbrLngYDim) {
+        if (EnmAccess == TCellAccess::GetPointVal) return kPointValAtY;
+        return EnmAccess == TCellAccess::GetPoint ? kPointAtY : kSetPointAtY;
+    }
+    return nullptr;
+}
+
+void TMap::LocateCell(TPoint* PtrPoint, TCellAccess EnmAccess, long& LngX, long& LngY)
+{
+    RequireAxes();
+    // Both lookups come before the range checks, and either may throw first.
+    const long column = MbrPtrXAxisInterval->GetIndex(PtrPoint->GetX(), 'X');
+    const long row = MbrPtrYAxisInterval->GetIndex(PtrPoint->GetY(), 'Y');
+    if (const char* failure = CellFailure(column, row, EnmAccess)) throw failure;
+    LngX = column;
+    LngY = row;
+}
+
+double TMap::GetPointVal(TPoint* PtrPoint)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::GetPointVal", "LngY is out of range in TMap::GetPointVal", x, y);
+    LocateCell(PtrPoint, TCellAccess::GetPointVal, x, y);
     return MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)];
 }
 
-TMapPoint* TMap::GetPoint(TPoint* point)
+TMapPoint* TMap::GetPoint(TPoint* PtrPoint)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::GetPoint (TPoint*)", "LngY is out of range in TMap::GetPoint (TPoint*)",
-               x, y);
-    return new TMapPoint(point->GetX(), point->GetY(), MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)]);
+    LocateCell(PtrPoint, TCellAccess::GetPoint, x, y);
+    return new TMapPoint(PtrPoint->GetX(), PtrPoint->GetY(),
+                         MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)]);
 }
 
-void TMap::SetPoint(TPoint* point, double value)
+void TMap::SetPoint(TPoint* PtrPoint, double DblValue)
 {
     long x, y;
-    LocateCell(point, "LngX is out of range in TMap::SetPoint (TPoint*)", "LngY is out of range in TMap::SetPoint (TPoint*)",
-               x, y);
-    MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)] = value;
+    LocateCell(PtrPoint, TCellAccess::SetPoint, x, y);
+    MbrVecRows[static_cast<size_t>(y)][static_cast<size_t>(x)] = DblValue;
 }
 
-std::vector<double> TMap::GetPointValues(std::vector<TPoint*> points)
+std::vector<double> TMap::GetPointValues(std::vector<TPoint*> VecPoints)
 {
     std::vector<double> values;
-    values.reserve(points.size());
-    for (TPoint* point : points) values.push_back(GetPointVal(point));
+    values.reserve(VecPoints.size());
+    for (TPoint* point : VecPoints) values.push_back(GetPointVal(point));
     return values;
 }
 
@@ -170,32 +184,32 @@ void TMap::ReplaceAxes(std::unique_ptr<TAxis>& points, std::unique_ptr<TAxis>& i
     (void)cells;
 }
 
-void TMap::SetXAxis(TAxis* axis)
+void TMap::SetXAxis(TAxis* PtrAxis)
 {
-    if (axis->GetSize() != MbrLngXDim) throw "Length of new X axis does not match the X dimension of the map";
-    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
-                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'X')), MbrLngXDim);
+    if (PtrAxis->GetSize() != MbrLngXDim) throw kXAxisLength;
+    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(PtrAxis->Clone()),
+                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(PtrAxis, 'X')), MbrLngXDim);
 }
 
-void TMap::SetYAxis(TAxis* axis)
+void TMap::SetYAxis(TAxis* PtrAxis)
 {
-    if (axis->GetSize() != MbrLngYDim) throw "Length of new Y axis does not match the Y dimension of the map";
-    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(axis->Clone()),
-                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(axis, 'Y')), MbrLngYDim);
+    if (PtrAxis->GetSize() != MbrLngYDim) throw kYAxisLength;
+    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(PtrAxis->Clone()),
+                std::unique_ptr<TAxis>(TAxisTools::PointsToIntervals(PtrAxis, 'Y')), MbrLngYDim);
 }
 
-void TMap::SetXAxisInterval(TAxis* axis)
+void TMap::SetXAxisInterval(TAxis* PtrAxis)
 {
-    if (axis->GetSize() != MbrLngXDim + 1)
-        throw "Length of new X interval axis does not fit the X dimension of the map";
-    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'X')),
-                std::unique_ptr<TAxis>(axis->Clone()), MbrLngXDim);
+    if (PtrAxis->GetSize() != MbrLngXDim + 1)
+        throw kXIntervalLength;
+    ReplaceAxes(MbrPtrXAxis, MbrPtrXAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(PtrAxis, 'X')),
+                std::unique_ptr<TAxis>(PtrAxis->Clone()), MbrLngXDim);
 }
 
-void TMap::SetYAxisInterval(TAxis* axis)
+void TMap::SetYAxisInterval(TAxis* PtrAxis)
 {
-    if (axis->GetSize() != MbrLngYDim + 1)
-        throw "Length of new Y interval axis does not fit the Y dimension of the map";
-    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(axis, 'Y')),
-                std::unique_ptr<TAxis>(axis->Clone()), MbrLngYDim);
+    if (PtrAxis->GetSize() != MbrLngYDim + 1)
+        throw kYIntervalLength;
+    ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::unique_ptr<TAxis>(TAxisTools::IntervalsToPoints(PtrAxis, 'Y')),
+                std::unique_ptr<TAxis>(PtrAxis->Clone()), MbrLngYDim);
 }

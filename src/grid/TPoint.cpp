@@ -2,17 +2,17 @@
 
 #include <cmath>
 
-TPoint::TPoint(double x, double y) : MbrDblX(x), MbrDblY(y) {}
+TPoint::TPoint(double DblX, double DblY) : MbrDblX(DblX), MbrDblY(DblY) {}
 
 TPoint* TPoint::Clone() { return new TPoint(MbrDblX, MbrDblY); }
 
-double TPoint::Distance(TPoint* other)
+double TPoint::Distance(TPoint* PtrOther)
 {
-    double dx = MbrDblX - other->MbrDblX;
-    double dy = MbrDblY - other->MbrDblY;
+    double dx = MbrDblX - PtrOther->MbrDblX;
+    double dy = MbrDblY - PtrOther->MbrDblY;
     return std::sqrt(dx * dx + dy * dy);
 }
 
-TMapPoint::TMapPoint(double x, double y, double value) : TPoint(x, y), MbrDblValue(value) {}
+TMapPoint::TMapPoint(double DblX, double DblY, double DblValue) : TPoint(DblX, DblY), MbrDblValue(DblValue) {}
 
 TPoint* TMapPoint::Clone() { return new TMapPoint(GetX(), GetY(), MbrDblValue); }

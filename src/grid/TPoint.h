@@ -4,19 +4,19 @@
 // Points live on the heap and are owned by whoever holds the pointer (usually a TAxis).
 class TPoint {
 public:
-    TPoint(double x, double y);
+    TPoint(double DblX, double DblY);
     virtual ~TPoint() = default;
 
     double GetX() const { return MbrDblX; }
     double GetY() const { return MbrDblY; }
-    void SetX(double x) { MbrDblX = x; }
-    void SetY(double y) { MbrDblY = y; }
+    void SetX(double DblX) { MbrDblX = DblX; }
+    void SetY(double DblY) { MbrDblY = DblY; }
 
     // A new point of the same dynamic type and coordinates; the caller owns it.
     virtual TPoint* Clone();
 
     // Euclidean distance to the other point.
-    double Distance(TPoint* other);
+    double Distance(TPoint* PtrOther);
 
 protected:
     TPoint(const TPoint&) = default;
@@ -29,10 +29,10 @@ private:
 
 class TMapPoint : public TPoint {
 public:
-    TMapPoint(double x, double y, double value = 0);
+    TMapPoint(double DblX, double DblY, double DblValue = 0);
 
     double GetValue() const { return MbrDblValue; }
-    void SetValue(double value) { MbrDblValue = value; }
+    void SetValue(double DblValue) { MbrDblValue = DblValue; }
 
     // A new TMapPoint with the same coordinates and value; the caller owns it.
     TPoint* Clone() override;

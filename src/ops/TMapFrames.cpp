@@ -1,17 +1,20 @@
 #include "ops/TMapFrames.h"
 
+#include "grid/TGridMessages.h"
+
 std::unique_ptr<TMap> TMapFrames::FrameCopy(TMap* source)
 {
-    if (!source->GetXAxis() || !source->GetYAxis()) throw "Map axes are not set in TMap";
+    if (!source->GetXAxis() || !source->GetYAxis()) throw TGridMessages::kAxesNotSet;
     return std::make_unique<TMap>(source->GetXAxis(), source->GetYAxis());
 }
 
 std::unique_ptr<TMap> TMapFrames::BaseCopy(TMap* source)
 {
-    if (!source->GetXAxis() || !source->GetYAxis()) throw "Map axes are not set in TMap";
-    auto copy = std::make_unique<TMap>(source->GetResolution(), source->GetXDim(), source->GetYDim());
-    copy->SetNoDataValue(source->GetNoDataValue());
-    copy->InitValues(source->GetNoDataValue());
+    if (!source->GetXAxis() || !source->GetYAxis()) throw TGridMessages::kAxesNotSet;
+    // Init fills the cells with the no-data value as it makes them: one pass over the cells
+    // instead of a fill with -9999 and a second with the no-data value.
+    auto copy = std::make_unique<TMap>(source->GetResolution());
+    copy->Init(source->GetResolution(), source->GetXDim(), source->GetYDim(), source->GetNoDataValue());
     copy->SetXAxis(source->GetXAxis());
     copy->SetYAxis(source->GetYAxis());
     return copy;

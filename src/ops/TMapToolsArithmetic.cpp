@@ -1,8 +1,8 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TMap.h"
-#include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
+#include "support/TOwnership.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,17 +30,7 @@ TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
         secondResolution < firstResolution || std::isnan(firstResolution) || std::isnan(secondResolution);
     TMap* base = secondIsBase ? second : first;
     TMap* other = secondIsBase ? first : second;
-
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(base);
-    const TCentreLookup otherAt(base, other);
-    const double baseNoData = base->GetNoDataValue();
-    const double otherNoData = other->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double b = TMapFrames::CellOf(base, x, y);
-        const double o = otherAt.ValueAt(x, y);
-        return b == baseNoData || o == otherNoData ? baseNoData : combine(b, o);
-    });
-    return result.release();
+    return TMapFrames::CombineAtCentres(base, other, combine);
 }
 
 // A frame copy of the map whose cells are rule(v) of its cells v, except that a cell holding the
@@ -51,10 +41,7 @@ TMap* TransformData(TMap* map, TRule rule)
     std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
     const double noData = map->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = TMapFrames::CellOf(map, x, y);
-        return v == noData ? resultNoData : rule(v);
-    });
+    TMapFrames::TransformCells(result.get(), map, [&](double v) { return v == noData ? resultNoData : rule(v); });
     return result.release();
 }
 
@@ -71,129 +58,99 @@ double RoundHalfUp(double v)
 
 }  // namespace
 
-// Base + other at the base cell's centre on a base copy of the finer map (the first on a tie or
-// a NaN resolution is decided for the second); caller owns. Throws "Map axes are not set in TMap"
-// and, for a base centre outside the other map, "Ordinate is out of range in TAxis::GetIndex".
-TMap* TMapTools::Add(TMap* first, TMap* second)
+TMap* TMapTools::Add(TMap* PtrFirst, TMap* PtrSecond)
 {
-    return CombineOnFinerMap(first, second, [](double b, double o) { return b + o; });
+    return CombineOnFinerMap(PtrFirst, PtrSecond, [](double b, double o) { return b + o; });
 }
 
-// As Add, with base × other.
-TMap* TMapTools::Multiply(TMap* first, TMap* second)
+TMap* TMapTools::Multiply(TMap* PtrFirst, TMap* PtrSecond)
 {
-    return CombineOnFinerMap(first, second, [](double b, double o) { return b * o; });
+    return CombineOnFinerMap(PtrFirst, PtrSecond, [](double b, double o) { return b * o; });
 }
 
-// First − second, paired by index, on a frame copy of the first map with its no-data value; caller
-// owns. Throws "X dimensions do not match in TMapTools::Subtract", then the Y form.
-TMap* TMapTools::Subtract(TMap* first, TMap* second)
+TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
 {
-    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Subtract",
+    RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Subtract",
                            "Y dimensions do not match in TMapTools::Subtract");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
-    const double firstNoData = first->GetNoDataValue();
-    const double secondNoData = second->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
+    const double firstNoData = PtrFirst->GetNoDataValue();
     result->SetNoDataValue(firstNoData);
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double a = TMapFrames::CellOf(first, x, y);
-        const double b = TMapFrames::CellOf(second, x, y);
-        return a == firstNoData || b == secondNoData ? firstNoData : a - b;
-    });
+    TMapFrames::CombineCells(result.get(), PtrFirst, PtrSecond, firstNoData, [](double a, double b) { return a - b; });
     return result.release();
 }
 
-// Each cell × factor on a frame copy (no-data -9999, which no-data cells hold); caller owns.
-TMap* TMapTools::Multiply(TMap* map, double factor)
+TMap* TMapTools::Multiply(TMap* PtrMap, double DblFactor)
 {
-    return TransformData(map, [factor](double v) { return v * factor; });
+    return TransformData(PtrMap, [DblFactor](double v) { return v * DblFactor; });
 }
 
-// Each cell ÷ divisor, unchecked, on a frame copy (no-data -9999, which no-data cells hold);
-// caller owns.
-TMap* TMapTools::Divide(TMap* map, double divisor)
+TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor)
 {
-    return TransformData(map, [divisor](double v) { return v / divisor; });
+    return TransformData(PtrMap, [DblDivisor](double v) { return v / DblDivisor; });
 }
 
-// Each cell rounded half up toward +infinity after truncation toward zero (so -2.5 gives -2), on
-// a frame copy (no-data -9999, which no-data cells hold); caller owns.
-TMap* TMapTools::RoundContents(TMap* map) { return TransformData(map, RoundHalfUp); }
+TMap* TMapTools::RoundContents(TMap* PtrMap) { return TransformData(PtrMap, RoundHalfUp); }
 
-// Cells at or above the threshold keep their value, others become 0, no-data cells -9999, on a
-// frame copy; caller owns.
-TMap* TMapTools::Threshold(TMap* map, double threshold)
+TMap* TMapTools::Threshold(TMap* PtrMap, double DblThreshold)
 {
-    return TransformData(map, [threshold](double v) { return v >= threshold ? v : 0.0; });
+    return TransformData(PtrMap, [DblThreshold](double v) { return v >= DblThreshold ? v : 0.0; });
 }
 
-// Threshold of each map, in list order; the caller owns every map of the list.
-std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> maps, double threshold)
+std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblThreshold)
 {
     std::vector<std::unique_ptr<TMap>> made;
-    made.reserve(maps.size());
-    for (TMap* map : maps) made.emplace_back(Threshold(map, threshold));
-    std::vector<TMap*> result;
-    result.reserve(made.size());
-    for (auto& map : made) result.push_back(map.release());
-    return result;
+    made.reserve(VecMaps.size());
+    for (TMap* map : VecMaps) made.emplace_back(Threshold(map, DblThreshold));
+    return TOwnership::ReleaseAll(made);
 }
 
-// Cells at or above the threshold become the replacement, others keep their value, no-data cells
-// -9999, on a frame copy; caller owns.
-TMap* TMapTools::ThresholdReplace(TMap* map, double threshold, double replacement)
+TMap* TMapTools::ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement)
 {
-    return TransformData(map, [threshold, replacement](double v) { return v >= threshold ? replacement : v; });
+    return TransformData(PtrMap,
+                         [DblThreshold, DblReplacement](double v) { return v >= DblThreshold ? DblReplacement : v; });
 }
 
-// The table's value for each cell's value, the default where it has none (also for no-data
-// cells, unless the table names the no-data value), on a frame copy (no-data -9999); caller owns.
-TMap* TMapTools::ReplaceValue(TMap* map, std::map<double, double> table, double defaultValue)
+TMap* TMapTools::ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault)
 {
     // An ordered map cannot look up NaN (it compares equivalent to every key), and a NaN key
     // disturbs every other lookup, so the search runs on the keys that can equal a cell value.
     std::vector<std::pair<double, double>> entries;
-    for (const auto& entry : table)
+    for (const auto& entry : MapTable)
         if (!std::isnan(entry.first)) entries.push_back(entry);
     std::sort(entries.begin(), entries.end(),
               [](const std::pair<double, double>& a, const std::pair<double, double>& b) { return a.first < b.first; });
 
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrMap);
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double v = TMapFrames::CellOf(map, x, y);
+        const double v = TMapFrames::CellOf(PtrMap, x, y);
         auto hit = std::lower_bound(entries.begin(), entries.end(), v,
                                     [](const std::pair<double, double>& entry, double key) { return entry.first < key; });
-        return hit != entries.end() && hit->first == v ? hit->second : defaultValue;
+        return hit != entries.end() && hit->first == v ? hit->second : DblDefault;
     });
     return result.release();
 }
 
-// The second map's cells on a frame copy of the first (no-data -9999): a cell equal to the match
-// becomes the replacement, a no-data cell -9999. The first map's cells are not read. Caller owns.
-// Throws "X dimensions do not match in TMapTools::Mask", then the Y form.
-TMap* TMapTools::Mask(TMap* first, TMap* second, double match, double replacement)
+TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double DblReplacement)
 {
-    RequireEqualDimensions(first, second, "X dimensions do not match in TMapTools::Mask",
+    RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Mask",
                            "Y dimensions do not match in TMapTools::Mask");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(first);
-    const double secondNoData = second->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
+    const double secondNoData = PtrSecond->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double w = TMapFrames::CellOf(second, x, y);
-        if (w == match) return replacement;
+    TMapFrames::TransformCells(result.get(), PtrSecond, [&](double w) {
+        if (w == DblMatch) return DblReplacement;
         return w == secondNoData ? resultNoData : w;
     });
     return result.release();
 }
 
-// The number of cells of each value, no-data included, in ascending order of value. NaN cells
-// are left out: NaN equals no value, not even itself, and no ordered table can hold it.
-std::map<double, long> TMapTools::CountValues(TMap* map)
+std::map<double, long> TMapTools::CountValues(TMap* PtrMap)
 {
     std::map<double, long> counts;
     auto current = counts.end();
-    for (long y = 0; y < map->GetYDim(); ++y) {
-        for (double v : map->GetRowRef(y)) {
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        for (double v : PtrMap->GetRowRef(y)) {
+            // NaN equals no value, not even itself, and no ordered table can hold it.
             if (std::isnan(v)) continue;
             // Neighbouring cells mostly share a value, so the last entry is tried first.
             if (current == counts.end() || current->first != v) current = counts.try_emplace(v, 0).first;
@@ -203,13 +160,12 @@ std::map<double, long> TMapTools::CountValues(TMap* map)
     return counts;
 }
 
-// The number of cells exactly equal to the value (none for NaN).
-long TMapTools::CountValues(TMap* map, double value)
+long TMapTools::CountValues(TMap* PtrMap, double DblValue)
 {
     long count = 0;
-    for (long y = 0; y < map->GetYDim(); ++y) {
-        const std::vector<double>& row = map->GetRowRef(y);
-        count += static_cast<long>(std::count(row.begin(), row.end(), value));
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        const std::vector<double>& row = PtrMap->GetRowRef(y);
+        count += static_cast<long>(std::count(row.begin(), row.end(), DblValue));
     }
     return count;
 }

@@ -2,6 +2,7 @@
 
 #include "files/TTextWriter.h"
 #include "grid/TAxis.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 
 #include <sstream>
@@ -43,21 +44,21 @@ private:
 
 }  // namespace
 
-void TMapTools::WriteCSVFile(TMap* map, std::ostream& stream)
+void TMapTools::WriteCSVFile(TMap* PtrMap, std::ostream& StmOutput)
 {
     // Checked before the first line, so that a map without centres writes nothing at all.
-    TAxis* xCentres = map->GetXAxis();
-    TAxis* yCentres = map->GetYAxis();
-    if (!xCentres || !yCentres) throw "Map axes are not set in TMap";
+    TAxis* xCentres = PtrMap->GetXAxis();
+    TAxis* yCentres = PtrMap->GetYAxis();
+    if (!xCentres || !yCentres) throw TGridMessages::kAxesNotSet;
 
-    const long columns = map->GetXDim();
-    const long rows = map->GetYDim();
-    const TOrdinateTexts xTexts(xCentres, columns, 'X', stream);
-    const TOrdinateTexts yTexts(yCentres, rows, 'Y', stream);
+    const long columns = PtrMap->GetXDim();
+    const long rows = PtrMap->GetYDim();
+    const TOrdinateTexts xTexts(xCentres, columns, 'X', StmOutput);
+    const TOrdinateTexts yTexts(yCentres, rows, 'Y', StmOutput);
     std::vector<const double*> cells(static_cast<size_t>(rows));
-    for (long y = 0; y < rows; ++y) cells[static_cast<size_t>(y)] = map->GetRowRef(y).data();
+    for (long y = 0; y < rows; ++y) cells[static_cast<size_t>(y)] = PtrMap->GetRowRef(y).data();
 
-    TTextWriter writer(stream);
+    TTextWriter writer(StmOutput);
     for (long x = 0; x < columns; ++x) {
         for (long y = 0; y < rows; ++y) {
             xTexts.PutTo(writer, x);

@@ -3,9 +3,9 @@
 #include "files/TTextWriter.h"
 #include "grid/TMap.h"
 
-void TMapTools::WriteFlatFile(TMap* map, std::ostream& stream, char separator)
+void TMapTools::WriteFlatFile(TMap* PtrMap, std::ostream& StmOutput, char ChrSeparator)
 {
-    TTextWriter writer(stream);
-    WriteValueRows(writer, map, separator, false);
+    TTextWriter writer(StmOutput);
+    WriteValueRows(writer, PtrMap, ChrSeparator, false);
     writer.Flush();
 }

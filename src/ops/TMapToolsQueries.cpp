@@ -4,9 +4,11 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
+#include "support/TOwnership.h"
 #include "support/TVectorTools.h"
 
 #include <algorithm>
@@ -63,27 +65,18 @@ TOwnedPoints FirstValues(TMap* map, const std::vector<double>& excluded)
     return found;
 }
 
-// The points, handed to the caller only once nothing more can fail.
-std::map<double, TMapPoint*> Release(TOwnedPoints& owned)
-{
-    std::map<double, TMapPoint*> points;
-    for (auto& entry : owned) points.emplace_hint(points.end(), entry.first, entry.second.get());
-    for (auto& entry : owned) entry.second.release();
-    return points;
-}
-
 }  // namespace
 
-void TMapTools::FindPatchExtent(TMap* map, double value, long& firstRow, long& lastRow, long& firstColumn,
-                                long& lastColumn)
+void TMapTools::FindPatchExtent(TMap* PtrMap, double DblValue, long& LngNorthRow, long& LngSouthRow,
+                                long& LngWestColumn, long& LngEastColumn)
 {
     // The bounds do not depend on the order of the visit, so rows are read as they lie in memory.
-    long top = map->GetYDim() - 1, bottom = 0, left = map->GetXDim() - 1, right = 0;
+    long top = PtrMap->GetYDim() - 1, bottom = 0, left = PtrMap->GetXDim() - 1, right = 0;
     bool found = false;
-    for (long y = 0; y < map->GetYDim(); ++y) {
-        const std::vector<double>& row = map->GetRowRef(y);
-        for (long x = 0; x < map->GetXDim(); ++x) {
-            if (row[static_cast<size_t>(x)] != value) continue;
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        const std::vector<double>& row = PtrMap->GetRowRef(y);
+        for (long x = 0; x < PtrMap->GetXDim(); ++x) {
+            if (row[static_cast<size_t>(x)] != DblValue) continue;
             found = true;
             top = std::min(top, y);
             bottom = std::max(bottom, y);
@@ -92,124 +85,124 @@ void TMapTools::FindPatchExtent(TMap* map, double value, long& firstRow, long& l
         }
     }
     if (!found) top = bottom = left = right = 0;
-    firstRow = top;
-    lastRow = bottom;
-    firstColumn = left;
-    lastColumn = right;
+    LngNorthRow = top;
+    LngSouthRow = bottom;
+    LngWestColumn = left;
+    LngEastColumn = right;
 }
 
-double TMapTools::FindNonzeroNeighbourVal(TMap* map, long column, long row)
+double TMapTools::FindNonzeroNeighbourVal(TMap* PtrMap, long LngX, long LngY)
 {
-    if (column < 0 || column >= map->GetXDim()) throw "X-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal";
-    if (row < 0 || row >= map->GetYDim()) throw "Y-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal";
-    return NonzeroNeighbour(map, column, row);
+    if (LngX < 0 || LngX >= PtrMap->GetXDim()) throw "X-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal";
+    if (LngY < 0 || LngY >= PtrMap->GetYDim()) throw "Y-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal";
+    return NonzeroNeighbour(PtrMap, LngX, LngY);
 }
 
-std::map<double, double> TMapTools::FetchMapValues(TMap* map, std::map<double, TMapPoint*> points)
+std::map<double, double> TMapTools::FetchMapValues(TMap* PtrMap, std::map<double, TMapPoint*> MapPoints)
 {
     std::map<double, double> values;
-    if (points.empty()) return values;
-    if (!map->GetXAxis() || !map->GetYAxis() || !map->GetXAxisInterval() || !map->GetYAxisInterval())
-        throw "Map axes are not set in TMap";
+    if (MapPoints.empty()) return values;
+    if (!PtrMap->GetXAxis() || !PtrMap->GetYAxis() || !PtrMap->GetXAxisInterval() || !PtrMap->GetYAxisInterval())
+        throw TGridMessages::kAxesNotSet;
     // Each point is read as TMap::GetPointVal(TPoint*) reads it, with its messages, but through
     // one snapshot per axis instead of a scan of the axis per point.
-    const TAxisLookup columns(map->GetXAxisInterval(), 'X');
-    const TAxisLookup rows(map->GetYAxisInterval(), 'Y');
-    for (const auto& entry : points) {
+    const TAxisLookup columns(PtrMap->GetXAxisInterval(), 'X');
+    const TAxisLookup rows(PtrMap->GetYAxisInterval(), 'Y');
+    for (const auto& entry : MapPoints) {
         const long x = columns.Find(entry.second->GetX());
-        if (x < 0) throw "Ordinate is out of range in TAxis::GetIndex";
         const long y = rows.Find(entry.second->GetY());
-        if (y < 0) throw "Ordinate is out of range in TAxis::GetIndex";
-        if (x >= map->GetXDim()) throw "LngX is out of range in TMap::GetPointVal";
-        if (y >= map->GetYDim()) throw "LngY is out of range in TMap::GetPointVal";
-        values.emplace_hint(values.end(), entry.first, TMapFrames::CellOf(map, x, y));
+        if (const char* failure = PtrMap->CellFailure(x, y, TMap::TCellAccess::GetPointVal)) throw failure;
+        values.emplace_hint(values.end(), entry.first, TMapFrames::CellOf(PtrMap, x, y));
     }
     return values;
 }
 
-std::vector<std::map<double, double>> TMapTools::FetchMapValues(std::vector<TMap*> maps,
-                                                                 std::vector<std::map<double, TMapPoint*>> points)
+std::vector<std::map<double, double>> TMapTools::FetchMapValues(std::vector<TMap*> VecMaps,
+                                                                 std::vector<std::map<double, TMapPoint*>> VecPointSets)
 {
-    if (points.size() < maps.size()) throw "Fewer point sets than maps in TMapTools::FetchMapValues";
+    if (VecPointSets.size() < VecMaps.size()) throw "Fewer point sets than maps in TMapTools::FetchMapValues";
     std::vector<std::map<double, double>> values;
-    values.reserve(maps.size());
-    for (size_t m = 0; m < maps.size(); ++m) values.push_back(FetchMapValues(maps[m], std::move(points[m])));
+    values.reserve(VecMaps.size());
+    for (size_t m = 0; m < VecMaps.size(); ++m)
+        values.push_back(FetchMapValues(VecMaps[m], std::move(VecPointSets[m])));
     return values;
 }
 
-std::map<double, TMapPoint*> TMapTools::GetFirstValues(TMap* map, std::vector<double> excluded)
+std::map<double, TMapPoint*> TMapTools::GetFirstValues(TMap* PtrMap, std::vector<double> VecExcluded)
 {
-    TOwnedPoints found = FirstValues(map, excluded);
-    return Release(found);
+    TOwnedPoints found = FirstValues(PtrMap, VecExcluded);
+    return TOwnership::ReleaseAll(found);
 }
 
-std::vector<std::map<double, TMapPoint*>> TMapTools::GetFirstValues(std::vector<TMap*> maps,
-                                                                    std::vector<double> excluded)
+std::vector<std::map<double, TMapPoint*>> TMapTools::GetFirstValues(std::vector<TMap*> VecMaps,
+                                                                    std::vector<double> VecExcluded)
 {
     std::vector<TOwnedPoints> found;
-    found.reserve(maps.size());
-    for (TMap* map : maps) found.push_back(FirstValues(map, excluded));
+    found.reserve(VecMaps.size());
+    for (TMap* map : VecMaps) found.push_back(FirstValues(map, VecExcluded));
     std::vector<std::map<double, TMapPoint*>> points;
     points.reserve(found.size());
-    for (TOwnedPoints& owned : found) points.push_back(Release(owned));
+    for (TOwnedPoints& owned : found) points.push_back(TOwnership::ReleaseAll(owned));
     return points;
 }
 
-std::map<double, std::vector<double>> TMapTools::GetValuesOverlay(TMap* values, TMap* keys,
-                                                                  std::vector<double> excludedKeys)
+std::map<double, std::vector<double>> TMapTools::GetValuesOverlay(TMap* PtrValues, TMap* PtrKeys,
+                                                                  std::vector<double> VecExcludedKeys)
 {
-    if (values->GetXDim() != keys->GetXDim()) throw "Map X-dimensions do not match";
-    if (values->GetYDim() != keys->GetYDim()) throw "Map Y-Dimensions do not match";
+    if (PtrValues->GetXDim() != PtrKeys->GetXDim()) throw "Map X-dimensions do not match";
+    if (PtrValues->GetYDim() != PtrKeys->GetYDim()) throw "Map Y-Dimensions do not match";
     std::map<double, std::vector<double>> lists;
     // Keys come in runs, so the decision for the last key is kept: its list, or none if excluded.
     bool known = false;
     double lastKey = 0;
     std::vector<double>* lastList = nullptr;
-    ScanColumns(keys, [&](long x, long y, double key) {
+    ScanColumns(PtrKeys, [&](long x, long y, double key) {
         if (std::isnan(key)) return;  // NaN has no place in the key order of a std::map
         if (!known || key != lastKey) {
             known = true;
             lastKey = key;
-            lastList = TVectorTools::HasValue(excludedKeys, key) ? nullptr : &lists[key];
+            lastList = TVectorTools::HasValue(VecExcludedKeys, key) ? nullptr : &lists[key];
         }
-        if (lastList) lastList->push_back(TMapFrames::CellOf(values, x, y));
+        if (lastList) lastList->push_back(TMapFrames::CellOf(PtrValues, x, y));
     });
     return lists;
 }
 
-std::vector<double> TMapTools::GetValuesVector(std::vector<TMap*> maps, long column, long row, int first, int last)
+std::vector<double> TMapTools::GetValuesVector(std::vector<TMap*> VecMaps, long LngX, long LngY, int IntStartMap,
+                                               int IntEndMap)
 {
-    const long count = static_cast<long>(maps.size());
-    if (first < 0 || first >= count) throw "Start map number is out of range in TMapTools::GetValuesVector";
-    if (last < 0 || last >= count) throw "End map number is out of range in TMapTools::GetValuesVector";
-    if (first >= last) throw kRunTooShort;
+    const long count = static_cast<long>(VecMaps.size());
+    if (IntStartMap < 0 || IntStartMap >= count) throw "Start map number is out of range in TMapTools::GetValuesVector";
+    if (IntEndMap < 0 || IntEndMap >= count) throw "End map number is out of range in TMapTools::GetValuesVector";
+    if (IntStartMap >= IntEndMap) throw kRunTooShort;
     std::vector<double> values;
-    values.reserve(static_cast<size_t>(last - first + 1));
-    for (int m = first; m <= last; ++m) values.push_back(maps[static_cast<size_t>(m)]->GetPointVal(column, row));
+    values.reserve(static_cast<size_t>(IntEndMap - IntStartMap + 1));
+    for (int m = IntStartMap; m <= IntEndMap; ++m)
+        values.push_back(VecMaps[static_cast<size_t>(m)]->GetPointVal(LngX, LngY));
     return values;
 }
 
-std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> maps, int window)
+std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int IntWindow)
 {
-    if (window < 0) throw "Window size must not be negative in TMapTools::ValueGradients";
-    const long count = static_cast<long>(maps.size());
-    if (window >= count) throw "Window size must be < number of maps in TMapTools::ValueGradients";
+    if (IntWindow < 0) throw "Window size must not be negative in TMapTools::ValueGradients";
+    const long count = static_cast<long>(VecMaps.size());
+    if (IntWindow >= count) throw "Window size must be < number of maps in TMapTools::ValueGradients";
     for (long m = 1; m < count; ++m) {
-        if (maps[static_cast<size_t>(m)]->GetXDim() != maps[0]->GetXDim() ||
-            maps[static_cast<size_t>(m)]->GetYDim() != maps[0]->GetYDim())
+        if (VecMaps[static_cast<size_t>(m)]->GetXDim() != VecMaps[0]->GetXDim() ||
+            VecMaps[static_cast<size_t>(m)]->GetYDim() != VecMaps[0]->GetYDim())
             throw "Map dimensions do not match in TMapTools::ValueGradients";
     }
 
     // Every map of a window has map 0's dimensions, so no cell read below can fail; the cells are
     // read through the rows of the window's maps instead of one range-checked read at a time.
-    const size_t span = static_cast<size_t>(window) + 1;
+    const size_t span = static_cast<size_t>(IntWindow) + 1;
     std::vector<const double*> rows(span);
     std::vector<double> noData(span), abscissae, fitX(span), fitY(span);
     std::vector<std::unique_ptr<TMap>> results;
-    for (long i = 0; i + window < count; ++i) {
-        TMap* const* windowMaps = maps.data() + i;
-        abscissae = TVectorTools::VectorSeries(static_cast<double>(i), static_cast<double>(i + window), 1);
-        std::unique_ptr<TMap> result = TMapFrames::FrameCopy(maps[0]);
+    for (long i = 0; i + IntWindow < count; ++i) {
+        TMap* const* windowMaps = VecMaps.data() + i;
+        abscissae = TVectorTools::VectorSeries(static_cast<double>(i), static_cast<double>(i + IntWindow), 1);
+        std::unique_ptr<TMap> result = TMapFrames::FrameCopy(VecMaps[0]);
         for (size_t l = 0; l < span; ++l) noData[l] = windowMaps[l]->GetNoDataValue();
         long rowsOf = -1;
         TMapFrames::FillCells(result.get(), [&](long x, long y) {
@@ -219,7 +212,7 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> maps, int window
             }
             // A cell that is zero in the window's first map is not computed and keeps -9999.
             if (rows[0][x] == 0.0) return -9999.0;
-            if (window == 0) throw kRunTooShort;  // a run of one map, refused as GetValuesVector does
+            if (IntWindow == 0) throw kRunTooShort;  // a run of one map, refused as GetValuesVector does
             size_t fitted = 0;
             for (size_t l = 0; l < span; ++l) {
                 double value = rows[l][x];
@@ -235,8 +228,5 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> maps, int window
         results.push_back(std::move(result));
     }
 
-    std::vector<TMap*> list;
-    list.reserve(results.size());
-    for (auto& result : results) list.push_back(result.release());
-    return list;
+    return TOwnership::ReleaseAll(results);
 }

@@ -2,6 +2,7 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char* const kAxesNotSet = "Map axes are not set in TMap";
 const char* const kTooFine = "New resolution is too fine for the coordinates of the map in TMapTools::BilinearInterpolate";
 
 // Cell counts are used as indices of at least 32 bits; a count at or beyond this, or a NaN one,
@@ -38,7 +38,7 @@ TEdges EdgesOf(TMap* map)
 {
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
-    if (!xEdges || !yEdges) throw kAxesNotSet;
+    if (!xEdges || !yEdges) throw TGridMessages::kAxesNotSet;
     return {xEdges->GetOrdinate(0, 'X'), xEdges->GetOrdinate(xEdges->GetSize() - 1, 'X'), yEdges->GetOrdinate(0, 'Y'),
             yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y')};
 }
@@ -76,16 +76,16 @@ enum TCheck {
 };
 
 const char* const kCheckMessages[] = {
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
-    "Ordinate is out of range in TAxis::GetIndex",
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
+    TGridMessages::kOrdinateRange,
     "LngGetX1 is out of range in TMapTools::BilinearInterpolate",
     "LngGetX2 is out of range in TMapTools::BilinearInterpolate",
     "LngGetY1 is out of range in TMapTools::BilinearInterpolate",
     "LngGetY2 is out of range in TMapTools::BilinearInterpolate",
     // A map whose rows were added after its axes has rows without a centre.
-    "LngY is out of range for the Y-axis in TMap::GetCoordinates",
+    TGridMessages::kGetCoordinatesY,
 };
 
 // One column (or row) of positions: where its ordinate falls and the two source cells whose
@@ -172,56 +172,45 @@ void ThrowFirstFailure(const std::vector<TSample>& columns, const std::vector<TS
 
 }  // namespace
 
-// A new map (caller owns) of the given cell size from the source's first corner in the source's
-// directions, trunc(R × columns ÷ r) by trunc(R × rows ÷ r) cells, all -9999, no-data -9999.
-// Throws "New resolution must be a positive number in TMapTools::Downscale", "Map axes are not set
-// in TMap", "Number of cells at the new resolution is out of range in TMapTools::Downscale", and
-// "Index is out of range in TAxis::GetPoint" when no column or no row remains.
-TMap* TMapTools::Downscale(TMap* map, double resolution)
+TMap* TMapTools::Downscale(TMap* PtrMap, double DblResolution)
 {
-    if (!(resolution > 0)) throw "New resolution must be a positive number in TMapTools::Downscale";
-    const TEdges edges = EdgesOf(map);
+    if (!(DblResolution > 0)) throw "New resolution must be a positive number in TMapTools::Downscale";
+    const TEdges edges = EdgesOf(PtrMap);
     const char* const countMessage = "Number of cells at the new resolution is out of range in TMapTools::Downscale";
-    const long columns = CellCount(map->GetResolution() * static_cast<double>(map->GetXDim()) / resolution, countMessage);
-    const long rows = CellCount(map->GetResolution() * static_cast<double>(map->GetYDim()) / resolution, countMessage);
-    auto result = std::make_unique<TMap>(resolution, columns, rows);
+    const long columns =
+        CellCount(PtrMap->GetResolution() * static_cast<double>(PtrMap->GetXDim()) / DblResolution, countMessage);
+    const long rows =
+        CellCount(PtrMap->GetResolution() * static_cast<double>(PtrMap->GetYDim()) / DblResolution, countMessage);
+    auto result = std::make_unique<TMap>(DblResolution, columns, rows);
 
     const double ySign = edges.LastY > edges.FirstY ? 1 : -1;
-    TAxis xCentres(resolution, columns);
-    FillAxis(xCentres, columns, edges.FirstX + resolution * 0.5, resolution, edges.FirstY, 'X');
-    TAxis yCentres(resolution, rows);
-    FillAxis(yCentres, rows, edges.FirstY + ySign * resolution * 0.5, ySign * resolution, edges.FirstX, 'Y');
+    TAxis xCentres(DblResolution, columns);
+    FillAxis(xCentres, columns, edges.FirstX + DblResolution * 0.5, DblResolution, edges.FirstY, 'X');
+    TAxis yCentres(DblResolution, rows);
+    FillAxis(yCentres, rows, edges.FirstY + ySign * DblResolution * 0.5, ySign * DblResolution, edges.FirstX, 'Y');
     result->SetXAxis(&xCentres);
     result->SetYAxis(&yCentres);
     return result.release();
 }
 
-// Downscale's frame (caller owns; no-data -9999) in which each cell that receives a position holds
-// the bilinear value between the centres of the four source cells around it, or -9999 where one of
-// them holds no data; cells without a position (a border about one source cell wide) hold -9999.
-// Throws "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate", "New resolution is
-// not a number in TMapTools::BilinearInterpolate", Downscale's messages, "Ordinate is out of range
-// in TAxis::GetIndex", "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (and X2, Y1, Y2)
-// for neighbours outside the source, and "New resolution is too fine for the coordinates of the map
-// in TMapTools::BilinearInterpolate" where a step no longer moves a position.
-TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
+TMap* TMapTools::BilinearInterpolate(TMap* PtrMap, double DblResolution)
 {
-    if (resolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";
-    if (std::isnan(resolution)) throw "New resolution is not a number in TMapTools::BilinearInterpolate";
-    std::unique_ptr<TMap> result(Downscale(map, resolution));
+    if (DblResolution <= 0.0) throw "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate";
+    if (std::isnan(DblResolution)) throw "New resolution is not a number in TMapTools::BilinearInterpolate";
+    std::unique_ptr<TMap> result(Downscale(PtrMap, DblResolution));
 
     const TEdges grid = EdgesOf(result.get());
-    const TEdges source = EdgesOf(map);
-    const double cellSize = map->GetResolution();
+    const TEdges source = EdgesOf(PtrMap);
+    const double cellSize = PtrMap->GetResolution();
 
     // A column of positions is taken while x stays within the bound; within each, y always takes
     // its first position and then goes on while it stays within its bound. Every column runs the
     // same y's, so they are found once.
     std::vector<double> xs;
-    const double xBound = grid.LastX - cellSize - resolution;
+    const double xBound = grid.LastX - cellSize - DblResolution;
     for (double x = grid.FirstX + cellSize; x <= xBound;) {
         xs.push_back(x);
-        const double next = x + resolution;
+        const double next = x + DblResolution;
         if (next == x) throw kTooFine;
         x = next;
     }
@@ -229,9 +218,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 
     std::vector<double> ys;
     const bool gridDescends = grid.FirstY > grid.LastY;
-    const double yStep = gridDescends ? -resolution : resolution;
+    const double yStep = gridDescends ? -DblResolution : DblResolution;
     const double yBound = gridDescends ? grid.LastY + cellSize : grid.LastY - cellSize;
-    for (double y = gridDescends ? grid.FirstY - cellSize - resolution : grid.FirstY + cellSize;;) {
+    for (double y = gridDescends ? grid.FirstY - cellSize - DblResolution : grid.FirstY + cellSize;;) {
         ys.push_back(y);
         const double next = y + yStep;
         if (!(gridDescends ? next >= yBound : next <= yBound)) break;
@@ -242,9 +231,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
     // X centres always ascend with the column index; Y centres descend with the row index when
     // the source's Y edges do.
     const TDirection across{TAxisLookup(result->GetXAxisInterval(), 'X'),
-                            TAxisLookup(map->GetXAxisInterval(), 'X'),
-                            OrdinatesOf(map->GetXAxis(), 'X'),
-                            map->GetXDim(),
+                            TAxisLookup(PtrMap->GetXAxisInterval(), 'X'),
+                            OrdinatesOf(PtrMap->GetXAxis(), 'X'),
+                            PtrMap->GetXDim(),
                             1,
                             kResultColumn,
                             kSourceColumn,
@@ -252,9 +241,9 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
                             kHighColumn,
                             kPasses};
     const TDirection down{TAxisLookup(result->GetYAxisInterval(), 'Y'),
-                          TAxisLookup(map->GetYAxisInterval(), 'Y'),
-                          OrdinatesOf(map->GetYAxis(), 'Y'),
-                          map->GetYDim(),
+                          TAxisLookup(PtrMap->GetYAxisInterval(), 'Y'),
+                          OrdinatesOf(PtrMap->GetYAxis(), 'Y'),
+                          PtrMap->GetYDim(),
                           source.FirstY > source.LastY ? -1 : 1,
                           kResultRow,
                           kSourceRow,
@@ -267,12 +256,12 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
 
     // Every position passed, so the order of filling no longer matters: a cell that several
     // positions fall in ends with the last of them in either order. Row by row keeps to memory order.
-    const double noData = map->GetNoDataValue();
+    const double noData = PtrMap->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     for (const TSample& row : rows) {
         std::vector<double>& target = result->GetRowRef(row.ResultCell);
-        const std::vector<double>& low = map->GetRowRef(row.Low);
-        const std::vector<double>& high = map->GetRowRef(row.High);
+        const std::vector<double>& low = PtrMap->GetRowRef(row.Low);
+        const std::vector<double>& high = PtrMap->GetRowRef(row.High);
         for (const TSample& column : columns) {
             const double q11 = low[static_cast<size_t>(column.Low)];
             const double q21 = low[static_cast<size_t>(column.High)];
@@ -288,28 +277,24 @@ TMap* TMapTools::BilinearInterpolate(TMap* map, double resolution)
     return result.release();
 }
 
-// A new map (caller owns) of k × k cells of size R ÷ k per source cell, holding its value (-9999
-// where the source holds no data), over the source's extent and in its directions. Throws "Factor
-// must be a positive number in TMapTools::Subdivide", "Map axes are not set in TMap" and "Number of
-// cells at the new resolution is out of range in TMapTools::Subdivide".
-TMap* TMapTools::Subdivide(TMap* map, int factor)
+TMap* TMapTools::Subdivide(TMap* PtrMap, int IntFactor)
 {
-    if (factor <= 0) throw "Factor must be a positive number in TMapTools::Subdivide";
-    const TEdges edges = EdgesOf(map);
+    if (IntFactor <= 0) throw "Factor must be a positive number in TMapTools::Subdivide";
+    const TEdges edges = EdgesOf(PtrMap);
     const char* const countMessage = "Number of cells at the new resolution is out of range in TMapTools::Subdivide";
-    const long k = factor;
-    const long columns = CellCount(static_cast<double>(k) * static_cast<double>(map->GetXDim()), countMessage);
-    const long rows = CellCount(static_cast<double>(k) * static_cast<double>(map->GetYDim()), countMessage);
-    const double resolution = map->GetResolution() / factor;
+    const long k = IntFactor;
+    const long columns = CellCount(static_cast<double>(k) * static_cast<double>(PtrMap->GetXDim()), countMessage);
+    const long rows = CellCount(static_cast<double>(k) * static_cast<double>(PtrMap->GetYDim()), countMessage);
+    const double resolution = PtrMap->GetResolution() / IntFactor;
     auto result = std::make_unique<TMap>(resolution, columns, rows);
 
-    const double noData = map->GetNoDataValue();
+    const double noData = PtrMap->GetNoDataValue();
     const double resultNoData = result->GetNoDataValue();
     std::vector<size_t> sourceColumn(static_cast<size_t>(columns));
     for (long x = 0; x < columns; ++x) sourceColumn[static_cast<size_t>(x)] = static_cast<size_t>(x / k);
     const std::vector<double>* sourceRow = nullptr;
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        if (x == 0) sourceRow = &map->GetRowRef(y / k);  // each row is visited from column 0
+        if (x == 0) sourceRow = &PtrMap->GetRowRef(y / k);  // each row is visited from column 0
         const double v = (*sourceRow)[sourceColumn[static_cast<size_t>(x)]];
         return v == noData ? resultNoData : v;
     });
@@ -324,21 +309,18 @@ TMap* TMapTools::Subdivide(TMap* map, int factor)
     return result.release();
 }
 
-// (Q11/D)(x2−x)(y2−y) + (Q21/D)(x−x1)(y2−y) + (Q12/D)(x2−x)(y−y1) + (Q22/D)(x−x1)(y−y1), summed in
-// that order, with D = (x2−x1)(y2−y1) unchecked; outside the corners it extrapolates.
-double TMapTools::BilinearInterpolate(double q11, double q21, double q12, double q22, double x, double x1, double x2,
-                                      double y, double y1, double y2)
+double TMapTools::BilinearInterpolate(double DblQ11, double DblQ21, double DblQ12, double DblQ22, double DblX,
+                                      double DblX1, double DblX2, double DblY, double DblY1, double DblY2)
 {
-    const double d = (x2 - x1) * (y2 - y1);
-    return q11 / d * (x2 - x) * (y2 - y) + q21 / d * (x - x1) * (y2 - y) + q12 / d * (x2 - x) * (y - y1) +
-           q22 / d * (x - x1) * (y - y1);
+    const double d = (DblX2 - DblX1) * (DblY2 - DblY1);
+    return DblQ11 / d * (DblX2 - DblX) * (DblY2 - DblY) + DblQ21 / d * (DblX - DblX1) * (DblY2 - DblY) +
+           DblQ12 / d * (DblX2 - DblX) * (DblY - DblY1) + DblQ22 / d * (DblX - DblX1) * (DblY - DblY1);
 }
 
-// Stores in the target's value the formula at the target's x and y, with x1 and y1 from the first
-// corner, x2 from the second, y2 from the third, and the four corners' values; nothing else changes.
-void TMapTools::BilinearInterpolate(TMapPoint* q11, TMapPoint* q21, TMapPoint* q12, TMapPoint* q22, TMapPoint* target)
+void TMapTools::BilinearInterpolate(TMapPoint* PtrQ11, TMapPoint* PtrQ21, TMapPoint* PtrQ12, TMapPoint* PtrQ22,
+                                    TMapPoint* PtrTarget)
 {
-    target->SetValue(BilinearInterpolate(q11->GetValue(), q21->GetValue(), q12->GetValue(), q22->GetValue(),
-                                         target->GetX(), q11->GetX(), q21->GetX(), target->GetY(), q11->GetY(),
-                                         q12->GetY()));
+    PtrTarget->SetValue(BilinearInterpolate(PtrQ11->GetValue(), PtrQ21->GetValue(), PtrQ12->GetValue(),
+                                            PtrQ22->GetValue(), PtrTarget->GetX(), PtrQ11->GetX(), PtrQ21->GetX(),
+                                            PtrTarget->GetY(), PtrQ11->GetY(), PtrQ12->GetY()));
 }

@@ -1,10 +1,10 @@
 #include "ops/TMapTools.h"
 
 #include "grid/TMap.h"
-#include "ops/TCentreLookup.h"
 #include "ops/TMapFrames.h"
 #include "stats/TStackMessages.h"
 #include "stats/TStackStatistic.h"
+#include "support/TOwnership.h"
 
 #include <memory>
 
@@ -55,64 +55,53 @@ TStackRule MapRule(TStatisticKind kind)
 
 }  // namespace
 
-TMap* TMapTools::Sum(std::vector<TMap*> maps)
+TMap* TMapTools::Sum(std::vector<TMap*> VecMaps)
 {
-    if (maps.size() < 2) throw TStackMessages::kTooFewMaps;
-    RequireEqualDimensions(maps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
-    return ReduceMaps(maps, MapRule(TStatisticKind::Sum), -9999).release();
+    if (VecMaps.size() < 2) throw TStackMessages::kTooFewMaps;
+    RequireEqualDimensions(VecMaps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Sum), -9999).release();
 }
 
-TMap* TMapTools::DataCounts(std::vector<TMap*> maps)
+TMap* TMapTools::DataCounts(std::vector<TMap*> VecMaps)
 {
-    if (maps.empty()) throw "No maps to count in TMapTools::DataCounts";
-    RequireEqualDimensions(maps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
+    if (VecMaps.empty()) throw "No maps to count in TMapTools::DataCounts";
+    RequireEqualDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
                            "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
-    return ReduceMaps(maps, MapRule(TStatisticKind::Count), -9999).release();
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Count), -9999).release();
 }
 
-TMap* TMapTools::CellStatistics(std::vector<TMap*> PtrMaps, const TStackRule& rule, double DblNoData)
+TMap* TMapTools::CellStatistics(std::vector<TMap*> VecMaps, const TStackRule& rule, double DblNoData)
 {
-    if (PtrMaps.empty()) throw "No maps to reduce in TMapTools::CellStatistics";
-    RequireEqualDimensions(PtrMaps, "X-dimension of maps are inconsistent in TMapTools::CellStatistics",
+    if (VecMaps.empty()) throw "No maps to reduce in TMapTools::CellStatistics";
+    RequireEqualDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::CellStatistics",
                            "Y-dimension of maps are inconsistent in TMapTools::CellStatistics");
-    return ReduceMaps(PtrMaps, rule, DblNoData).release();
+    return ReduceMaps(VecMaps, rule, DblNoData).release();
 }
 
-TMap* TMapTools::Divide(TMap* dividend, TMap* divisor)
+TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
 {
-    if (dividend->GetResolution() > divisor->GetResolution())
+    if (PtrDividend->GetResolution() > PtrDivisor->GetResolution())
         throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
-    std::unique_ptr<TMap> result = TMapFrames::BaseCopy(dividend);
-    const TCentreLookup divisorAt(dividend, divisor);
-    const double dividendNoData = dividend->GetNoDataValue();
-    const double divisorNoData = divisor->GetNoDataValue();
-    TMapFrames::FillCells(result.get(), [&](long x, long y) {
-        const double numerator = TMapFrames::CellOf(dividend, x, y);
-        const double denominator = divisorAt.ValueAt(x, y);
-        if (numerator == dividendNoData || denominator == divisorNoData) return dividendNoData;
-        return numerator / denominator;
-    });
-    return result.release();
+    return TMapFrames::CombineAtCentres(PtrDividend, PtrDivisor,
+                                        [](double numerator, double denominator) { return numerator / denominator; });
 }
 
-TMap* TMapTools::Average(std::vector<TMap*> maps)
+TMap* TMapTools::Average(std::vector<TMap*> VecMaps)
 {
     // Sum's checks and messages; a cell is averaged where every map holds data.
-    if (maps.size() < 2) throw TStackMessages::kTooFewMaps;
-    RequireEqualDimensions(maps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
-    return ReduceMaps(maps, MapRule(TStatisticKind::Mean), -9999).release();
+    if (VecMaps.size() < 2) throw TStackMessages::kTooFewMaps;
+    RequireEqualDimensions(VecMaps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Mean), -9999).release();
 }
 
-std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> maps, int window)
+std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntWindow)
 {
-    const long count = static_cast<long>(maps.size());
+    const long count = static_cast<long>(VecMaps.size());
     std::vector<std::unique_ptr<TMap>> averages;
-    for (long start = 0; start <= count - window; ++start) {
+    for (long start = 0; start <= count - IntWindow; ++start) {
         std::vector<TMap*> run;
-        for (long k = start; k < start + window; ++k) run.push_back(maps[static_cast<size_t>(k)]);
+        for (long k = start; k < start + IntWindow; ++k) run.push_back(VecMaps[static_cast<size_t>(k)]);
         averages.emplace_back(Average(run));
     }
-    std::vector<TMap*> result;
-    for (auto& average : averages) result.push_back(average.release());
-    return result;
+    return TOwnership::ReleaseAll(averages);
 }

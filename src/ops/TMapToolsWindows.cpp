@@ -2,6 +2,7 @@
 
 #include "grid/TAxis.h"
 #include "grid/TAxisLookup.h"
+#include "grid/TGridMessages.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char* const kAxesNotSet = "Map axes are not set in TMap";
-const char* const kOrdinateRange = "Ordinate is out of range in TAxis::GetIndex";
 
 // A map's outline as its interval axes give it. The first corner is the first X edge and the
 // first Y edge, the last corner the last ones; with Y edges descending they are the north-west
@@ -33,7 +31,7 @@ TFrame FrameOf(TMap* map)
 {
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
-    if (!xEdges || !yEdges || !map->GetXAxis() || !map->GetYAxis()) throw kAxesNotSet;
+    if (!xEdges || !yEdges || !map->GetXAxis() || !map->GetYAxis()) throw TGridMessages::kAxesNotSet;
     TFrame frame;
     frame.FirstX = xEdges->GetOrdinate(0, 'X');
     frame.LastX = xEdges->GetOrdinate(xEdges->GetSize() - 1, 'X');
@@ -57,16 +55,6 @@ void AlignDirections(TFrame& first, TFrame& second, const char* oppositeMessage)
     turned.Descending = guide.Descending;
 }
 
-// What TMap::SetPoint(TPoint*, double) throws for a point whose lookups gave this column and row
-// (-1 where the lookup failed), or null when it writes.
-const char* PlacementFailure(long column, long row, TMap* destination)
-{
-    if (column < 0 || row < 0) return kOrdinateRange;
-    if (column >= destination->GetXDim()) return "LngX is out of range in TMap::SetPoint (TPoint*)";
-    if (row >= destination->GetYDim()) return "LngY is out of range in TMap::SetPoint (TPoint*)";
-    return nullptr;
-}
-
 // a + b, held at the limits of long instead of overflowing.
 long SaturatedAdd(long a, long b)
 {
@@ -85,51 +73,44 @@ long SaturatedSubtract(long a, long b)
 
 }  // namespace
 
-// A new map (caller owns) of the source cells from the cell holding one corner to the cell holding
-// the other, on the source's centres; no-data value -9999, which the source's no-data cells take.
-// Throws "Ordinate is out of range in TAxis::GetIndex" for a corner outside the map.
-TMap* TMapTools::Extract(TMap* map, TPoint* corner, TPoint* oppositeCorner)
+TMap* TMapTools::Extract(TMap* PtrMap, TPoint* PtrCorner, TPoint* PtrOppositeCorner)
 {
-    const long column1 = map->GetIndex(corner->GetX(), 'X');
-    const long row1 = map->GetIndex(corner->GetY(), 'Y');
-    const long column2 = map->GetIndex(oppositeCorner->GetX(), 'X');
-    const long row2 = map->GetIndex(oppositeCorner->GetY(), 'Y');
+    const long column1 = PtrMap->GetIndex(PtrCorner->GetX(), 'X');
+    const long row1 = PtrMap->GetIndex(PtrCorner->GetY(), 'Y');
+    const long column2 = PtrMap->GetIndex(PtrOppositeCorner->GetX(), 'X');
+    const long row2 = PtrMap->GetIndex(PtrOppositeCorner->GetY(), 'Y');
     const long west = std::min(column1, column2);
     const long east = std::max(column1, column2);
     const long north = std::min(row1, row2);
     const long south = std::max(row1, row2);
 
-    std::unique_ptr<TAxis> xCentres(map->GetXAxis()->GetSegment(west, east));
-    std::unique_ptr<TAxis> yCentres(map->GetYAxis()->GetSegment(north, south));
+    std::unique_ptr<TAxis> xCentres(PtrMap->GetXAxis()->GetSegment(west, east));
+    std::unique_ptr<TAxis> yCentres(PtrMap->GetYAxis()->GetSegment(north, south));
     auto part = std::make_unique<TMap>(xCentres.get(), yCentres.get());
 
     // The part keeps the no-data value -9999, so a source cell without data must become -9999
     // rather than carry the source's own marker in as a value.
-    const double sourceNoData = map->GetNoDataValue();
+    const double sourceNoData = PtrMap->GetNoDataValue();
     const double partNoData = part->GetNoDataValue();
     TMapFrames::FillCells(part.get(), [&](long x, long y) {
-        const double value = map->GetRowRef(north + y)[static_cast<size_t>(west + x)];
+        const double value = PtrMap->GetRowRef(north + y)[static_cast<size_t>(west + x)];
         return value == sourceNoData ? partNoData : value;
     });
     return part.release();
 }
 
-// Sets the references to new maps (caller owns both) cut from each map over their common window,
-// which starts one cell inside each map's first corner. Throws "Maps have opposite Y directions in
-// TMapTools::Intersection", "Maps do not intersect in TMapTools::Intersection" or a cut's message,
-// and then sets neither reference.
-void TMapTools::Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*& secondPart)
+void TMapTools::Intersection(TMap* PtrFirst, TMap* PtrSecond, TMap*& PtrFirstPart, TMap*& PtrSecondPart)
 {
-    TFrame a = FrameOf(first);
-    TFrame b = FrameOf(second);
+    TFrame a = FrameOf(PtrFirst);
+    TFrame b = FrameOf(PtrSecond);
     AlignDirections(a, b, "Maps have opposite Y directions in TMapTools::Intersection");
     const bool descending = a.Descending;
 
     // Each map's window starts one of its own cells inside its first corner.
-    const double stepA = descending ? -first->GetResolution() : first->GetResolution();
-    const double stepB = descending ? -second->GetResolution() : second->GetResolution();
-    TPoint insetA(a.FirstX + first->GetResolution(), a.FirstY + stepA);
-    TPoint insetB(b.FirstX + second->GetResolution(), b.FirstY + stepB);
+    const double stepA = descending ? -PtrFirst->GetResolution() : PtrFirst->GetResolution();
+    const double stepB = descending ? -PtrSecond->GetResolution() : PtrSecond->GetResolution();
+    TPoint insetA(a.FirstX + PtrFirst->GetResolution(), a.FirstY + stepA);
+    TPoint insetB(b.FirstX + PtrSecond->GetResolution(), b.FirstY + stepB);
     TPoint endA(a.LastX, a.LastY);
     TPoint endB(b.LastX, b.LastY);
 
@@ -145,20 +126,16 @@ void TMapTools::Intersection(TMap* first, TMap* second, TMap*& firstPart, TMap*&
     TPoint windowStart(greaterInset->GetX(), descending ? smallerInset->GetY() : greaterInset->GetY());
     TPoint windowEnd(smallerEnd->GetX(), descending ? greaterEnd->GetY() : smallerEnd->GetY());
 
-    std::unique_ptr<TMap> partA(Extract(first, &windowStart, &windowEnd));
-    std::unique_ptr<TMap> partB(Extract(second, &windowStart, &windowEnd));
-    firstPart = partA.release();
-    secondPart = partB.release();
+    std::unique_ptr<TMap> partA(Extract(PtrFirst, &windowStart, &windowEnd));
+    std::unique_ptr<TMap> partB(Extract(PtrSecond, &windowStart, &windowEnd));
+    PtrFirstPart = partA.release();
+    PtrSecondPart = partB.release();
 }
 
-// Writes each inserted cell into the destination cell holding its centre (no-data cells as the
-// destination's no-data value). Throws "Maps have opposite Y directions in TMapTools::Insert", the
-// NW and SE corner messages, or what TMap::SetPoint(TPoint*, double) throws for a centre, and then
-// writes nothing.
-void TMapTools::Insert(TMap* destination, TMap* inserted)
+void TMapTools::Insert(TMap* PtrDestination, TMap* PtrInserted)
 {
-    TFrame target = FrameOf(destination);
-    TFrame source = FrameOf(inserted);
+    TFrame target = FrameOf(PtrDestination);
+    TFrame source = FrameOf(PtrInserted);
     AlignDirections(target, source, "Maps have opposite Y directions in TMapTools::Insert");
 
     // "Before" is the opposite of beyond: further in the direction from the last edge to the first.
@@ -169,12 +146,12 @@ void TMapTools::Insert(TMap* destination, TMap* inserted)
 
     // A centre's column depends only on its x and its row only on its y: one lookup per inserted
     // column and row, made before anything is written.
-    const TAxisLookup columnsOf(destination->GetXAxisInterval(), 'X');
-    const TAxisLookup rowsOf(destination->GetYAxisInterval(), 'Y');
-    TAxis* xCentres = inserted->GetXAxis();
-    TAxis* yCentres = inserted->GetYAxis();
-    const long columns = inserted->GetXDim();
-    const long rows = inserted->GetYDim();
+    const TAxisLookup columnsOf(PtrDestination->GetXAxisInterval(), 'X');
+    const TAxisLookup rowsOf(PtrDestination->GetYAxisInterval(), 'Y');
+    TAxis* xCentres = PtrInserted->GetXAxis();
+    TAxis* yCentres = PtrInserted->GetYAxis();
+    const long columns = PtrInserted->GetXDim();
+    const long rows = PtrInserted->GetYDim();
     std::vector<long> targetColumns(static_cast<size_t>(columns));
     std::vector<long> targetRows(static_cast<size_t>(rows));
     for (long x = 0; x < columns; ++x) targetColumns[static_cast<size_t>(x)] = columnsOf.Find(xCentres->GetOrdinate(x, 'X'));
@@ -182,23 +159,27 @@ void TMapTools::Insert(TMap* destination, TMap* inserted)
 
     // Cell by cell, the first centre that cannot be placed is in row 0 if any column or row 0
     // fails, else in column 0 of the first failing row: checking those cells in that order finds
-    // it with its own message, and a failure leaves the destination unchanged.
+    // it with its own message (that of TMap::SetPoint(TPoint*, double)), and a failure leaves the
+    // destination unchanged.
+    const TMap::TCellAccess bySetPoint = TMap::TCellAccess::SetPoint;
     if (columns > 0 && rows > 0) {
         for (long x = 0; x < columns; ++x)
-            if (const char* failure = PlacementFailure(targetColumns[static_cast<size_t>(x)], targetRows[0], destination))
+            if (const char* failure =
+                    PtrDestination->CellFailure(targetColumns[static_cast<size_t>(x)], targetRows[0], bySetPoint))
                 throw failure;
         for (long y = 1; y < rows; ++y)
-            if (const char* failure = PlacementFailure(targetColumns[0], targetRows[static_cast<size_t>(y)], destination))
+            if (const char* failure =
+                    PtrDestination->CellFailure(targetColumns[0], targetRows[static_cast<size_t>(y)], bySetPoint))
                 throw failure;
     }
 
     // Row by row, so that where several inserted cells share a destination cell the one of the
     // greatest row, then the greatest column, remains.
-    const double insertedNoData = inserted->GetNoDataValue();
-    const double destinationNoData = destination->GetNoDataValue();
+    const double insertedNoData = PtrInserted->GetNoDataValue();
+    const double destinationNoData = PtrDestination->GetNoDataValue();
     for (long y = 0; y < rows; ++y) {
-        const std::vector<double>& from = inserted->GetRowRef(y);
-        std::vector<double>& to = destination->GetRowRef(targetRows[static_cast<size_t>(y)]);
+        const std::vector<double>& from = PtrInserted->GetRowRef(y);
+        std::vector<double>& to = PtrDestination->GetRowRef(targetRows[static_cast<size_t>(y)]);
         for (long x = 0; x < columns; ++x) {
             const double value = from[static_cast<size_t>(x)];
             to[static_cast<size_t>(targetColumns[static_cast<size_t>(x)])] =
@@ -207,32 +188,31 @@ void TMapTools::Insert(TMap* destination, TMap* inserted)
     }
 }
 
-// Sets the block's cells, bounds included, to the value. Throws the edge-order messages, then
-// "Northern", "Southern", "Western" or "Eastern ordinate is out of range in TMapTools::FillBlock"
-// for a bound outside the map, and then writes nothing.
-void TMapTools::FillBlock(TMap* map, double value, long firstRow, long lastRow, long firstColumn, long lastColumn)
+void TMapTools::FillBlock(TMap* PtrMap, double DblValue, long LngNorthRow, long LngSouthRow, long LngWestColumn,
+                          long LngEastColumn)
 {
-    if (lastRow < firstRow) throw "Northern edge must be less than southern edge in TMapTools::FillBlock";
-    if (lastColumn < firstColumn) throw "Western edge must be less than eastern edge in TMapTools::FillBlock";
-    if (firstRow < 0 || firstRow >= map->GetYDim()) throw "Northern ordinate is out of range in TMapTools::FillBlock";
-    if (lastRow < 0 || lastRow >= map->GetYDim()) throw "Southern ordinate is out of range in TMapTools::FillBlock";
-    if (firstColumn < 0 || firstColumn >= map->GetXDim())
+    if (LngSouthRow < LngNorthRow) throw "Northern edge must be less than southern edge in TMapTools::FillBlock";
+    if (LngEastColumn < LngWestColumn) throw "Western edge must be less than eastern edge in TMapTools::FillBlock";
+    if (LngNorthRow < 0 || LngNorthRow >= PtrMap->GetYDim())
+        throw "Northern ordinate is out of range in TMapTools::FillBlock";
+    if (LngSouthRow < 0 || LngSouthRow >= PtrMap->GetYDim())
+        throw "Southern ordinate is out of range in TMapTools::FillBlock";
+    if (LngWestColumn < 0 || LngWestColumn >= PtrMap->GetXDim())
         throw "Western ordinate is out of range in TMapTools::FillBlock";
-    if (lastColumn < 0 || lastColumn >= map->GetXDim())
+    if (LngEastColumn < 0 || LngEastColumn >= PtrMap->GetXDim())
         throw "Eastern ordinate is out of range in TMapTools::FillBlock";
 
-    for (long y = firstRow; y <= lastRow; ++y) {
-        std::vector<double>& row = map->GetRowRef(y);
-        std::fill(row.begin() + firstColumn, row.begin() + lastColumn + 1, value);
+    for (long y = LngNorthRow; y <= LngSouthRow; ++y) {
+        std::vector<double>& row = PtrMap->GetRowRef(y);
+        std::fill(row.begin() + LngWestColumn, row.begin() + LngEastColumn + 1, DblValue);
     }
 }
 
-// Moves each bound outward by the margin (inward when negative), clipped to the map. No throw.
-void TMapTools::BufferIndices(TMap* map, long margin, long& firstRow, long& lastRow, long& firstColumn,
-                              long& lastColumn)
+void TMapTools::BufferIndices(TMap* PtrMap, long LngMargin, long& LngNorthRow, long& LngSouthRow, long& LngWestColumn,
+                              long& LngEastColumn)
 {
-    firstColumn = std::max(SaturatedSubtract(firstColumn, margin), 0L);
-    lastColumn = std::min(SaturatedAdd(lastColumn, margin), map->GetXDim() - 1);
-    firstRow = std::max(SaturatedSubtract(firstRow, margin), 0L);
-    lastRow = std::min(SaturatedAdd(lastRow, margin), map->GetYDim() - 1);
+    LngWestColumn = std::max(SaturatedSubtract(LngWestColumn, LngMargin), 0L);
+    LngEastColumn = std::min(SaturatedAdd(LngEastColumn, LngMargin), PtrMap->GetXDim() - 1);
+    LngNorthRow = std::max(SaturatedSubtract(LngNorthRow, LngMargin), 0L);
+    LngSouthRow = std::min(SaturatedAdd(LngSouthRow, LngMargin), PtrMap->GetYDim() - 1);
 }

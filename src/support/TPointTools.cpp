@@ -1,41 +1,42 @@
 #include "support/TPointTools.h"
 
 #include "grid/TPoint.h"
+#include "support/TOwnership.h"
 
 #include <cmath>
 #include <memory>
 #include <utility>
 
-TPoint* TPointTools::Max(TPoint* a, TPoint* b)
+TPoint* TPointTools::Max(TPoint* PtrA, TPoint* PtrB)
 {
-    const double x = b->GetX() > a->GetX() ? b->GetX() : a->GetX();
-    const double y = b->GetY() > a->GetY() ? b->GetY() : a->GetY();
+    const double x = PtrB->GetX() > PtrA->GetX() ? PtrB->GetX() : PtrA->GetX();
+    const double y = PtrB->GetY() > PtrA->GetY() ? PtrB->GetY() : PtrA->GetY();
     return new TPoint(x, y);
 }
 
-TPoint* TPointTools::Min(TPoint* a, TPoint* b)
+TPoint* TPointTools::Min(TPoint* PtrA, TPoint* PtrB)
 {
-    const double x = a->GetX() > b->GetX() ? b->GetX() : a->GetX();
-    const double y = a->GetY() > b->GetY() ? b->GetY() : a->GetY();
+    const double x = PtrA->GetX() > PtrB->GetX() ? PtrB->GetX() : PtrA->GetX();
+    const double y = PtrA->GetY() > PtrB->GetY() ? PtrB->GetY() : PtrA->GetY();
     return new TPoint(x, y);
 }
 
-TPoint* TPointTools::FindCentroid(std::vector<TPoint*> points)
+TPoint* TPointTools::FindCentroid(std::vector<TPoint*> VecPoints)
 {
     double x = 0;
     double y = 0;
-    for (TPoint* point : points) {
+    for (TPoint* point : VecPoints) {
         x += point->GetX();
         y += point->GetY();
     }
-    const double count = static_cast<double>(points.size());
+    const double count = static_cast<double>(VecPoints.size());
     return new TPoint(x / count, y / count);
 }
 
-double TPointTools::Theta(TPoint* a, TPoint* b)
+double TPointTools::Theta(TPoint* PtrA, TPoint* PtrB)
 {
-    const double dx = a->GetX() - b->GetX();
-    const double dy = a->GetY() - b->GetY();
+    const double dx = PtrA->GetX() - PtrB->GetX();
+    const double dy = PtrA->GetY() - PtrB->GetY();
     // A quarter turn maps onto 1 unit of t, measured along the diamond |dx| + |dy| = 1 instead of
     // the circle, so no trigonometry is needed and the order of angles is kept.
     double t = (dx == 0 && dy == 0) ? 0 : dy / (std::fabs(dx) + std::fabs(dy));
@@ -47,31 +48,31 @@ double TPointTools::Theta(TPoint* a, TPoint* b)
     return t * 90;
 }
 
-double TPointTools::Heron(TPoint* p, TPoint* q, TPoint* r)
+double TPointTools::Heron(TPoint* PtrP, TPoint* PtrQ, TPoint* PtrR)
 {
-    const double d1 = p->Distance(q);
-    const double d2 = p->Distance(r);
-    const double d3 = q->Distance(r);
+    const double d1 = PtrP->Distance(PtrQ);
+    const double d2 = PtrP->Distance(PtrR);
+    const double d3 = PtrQ->Distance(PtrR);
     const double s = (d1 + d2 + d3) * 0.5;
     return std::sqrt(s * (s - d1) * (s - d2) * (s - d3));
 }
 
-double TPointTools::FindConvexPolygonArea(std::vector<TPoint*> points)
+double TPointTools::FindConvexPolygonArea(std::vector<TPoint*> VecPoints)
 {
-    std::unique_ptr<TPoint> centroid(FindCentroid(points));
+    std::unique_ptr<TPoint> centroid(FindCentroid(VecPoints));
     double area = 0;
-    for (size_t k = 1; k < points.size(); ++k) area += Heron(points[k], points[k - 1], centroid.get());
+    for (size_t k = 1; k < VecPoints.size(); ++k) area += Heron(VecPoints[k], VecPoints[k - 1], centroid.get());
     return area;
 }
 
-std::vector<TPoint*> TPointTools::FindConvexHull(std::vector<TPoint*> points)
+std::vector<TPoint*> TPointTools::FindConvexHull(std::vector<TPoint*> VecPoints)
 {
-    const size_t n = points.size();
+    const size_t n = VecPoints.size();
     if (n == 0) return {};
 
     // The work list borrows the caller's points; only the hull is copied out at the end. Slot n
     // holds the start point again, as the candidate that closes the hull.
-    std::vector<TPoint*> work(points);
+    std::vector<TPoint*> work(VecPoints);
     size_t start = 0;
     for (size_t k = 1; k < n; ++k)
         if (work[k]->GetY() < work[start]->GetY()) start = k;
@@ -102,8 +103,5 @@ std::vector<TPoint*> TPointTools::FindConvexHull(std::vector<TPoint*> points)
     std::vector<std::unique_ptr<TPoint>> copies;
     copies.reserve(last + 1);
     for (size_t k = 0; k <= last; ++k) copies.emplace_back(work[k]->Clone());
-    std::vector<TPoint*> hull;
-    hull.reserve(copies.size());
-    for (auto& copy : copies) hull.push_back(copy.release());
-    return hull;
+    return TOwnership::ReleaseAll(copies);
 }

@@ -2,64 +2,69 @@
 
 #include "files/TNumberText.h"
 
-bool TStringTools::StgToBool(std::string text)
+bool TStringTools::StgToBool(std::string StgText)
 {
-    if (text == "1") return true;
-    if (text == "0") return false;
+    if (StgText == "1") return true;
+    if (StgText == "0") return false;
     throw "Text is neither 1 nor 0 in TStringTools::StgToBool";
 }
 
-bool TStringTools::HasSubstring(std::string text, std::string part) { return text.find(part) != std::string::npos; }
+bool TStringTools::HasSubstring(std::string StgText, std::string StgPart)
+{
+    return StgText.find(StgPart) != std::string::npos;
+}
 
-void TStringTools::ToUpper(std::string& text)
+void TStringTools::ToUpper(std::string& StgText)
 {
     // toupper would follow the global locale; the "C" locale maps a to z only.
-    for (char& c : text)
+    for (char& c : StgText)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
-void TStringTools::Trim(std::string& text)
+void TStringTools::Trim(std::string& StgText)
 {
-    const size_t last = text.find_last_not_of(' ');
+    const size_t last = StgText.find_last_not_of(' ');
     if (last == std::string::npos) {
-        text.clear();
+        StgText.clear();
         return;
     }
-    text.erase(last + 1);
-    text.erase(0, text.find_first_not_of(' '));
+    StgText.erase(last + 1);
+    StgText.erase(0, StgText.find_first_not_of(' '));
 }
 
-std::string TStringTools::FindAndReplace(std::string source, std::string find, std::string replacement)
+std::string TStringTools::FindAndReplace(std::string StgSource, std::string StgFind, std::string StgReplacement)
 {
     // An empty text would be found at every position without end.
-    if (find.empty()) return source;
-    for (size_t at = source.find(find); at != std::string::npos; at = source.find(find, at + replacement.size()))
-        source.replace(at, find.size(), replacement);
-    return source;
+    if (StgFind.empty()) return StgSource;
+    for (size_t at = StgSource.find(StgFind); at != std::string::npos;
+         at = StgSource.find(StgFind, at + StgReplacement.size()))
+        StgSource.replace(at, StgFind.size(), StgReplacement);
+    return StgSource;
 }
 
-std::string TStringTools::ToString(long value)
+std::string TStringTools::ToString(long LngValue)
 {
     char text[32];
-    return std::string(text, TNumberText::FormatLong(text, value));
+    return std::string(text, TNumberText::FormatLong(text, LngValue));
 }
 
-std::string TStringTools::ToString(int value) { return ToString(static_cast<long>(value)); }
+std::string TStringTools::ToString(int IntValue) { return ToString(static_cast<long>(IntValue)); }
 
-std::string TStringTools::ToString(double value)
+std::string TStringTools::ToString(double DblValue)
 {
     char text[TNumberText::kMaxDoubleText];
-    return std::string(text, TNumberText::FormatDefault(text, value));
+    return std::string(text, TNumberText::FormatDefault(text, DblValue));
 }
 
-void TStringTools::Tokenize(const std::string& text, std::vector<std::string>& tokens, const std::string& delimiters)
+void TStringTools::Tokenize(const std::string& StgText, std::vector<std::string>& VecTokens,
+                            const std::string& StgDelimiters)
 {
-    tokens.clear();
-    size_t start = text.find_first_not_of(delimiters);
+    VecTokens.clear();
+    size_t start = StgText.find_first_not_of(StgDelimiters);
     while (start != std::string::npos) {
-        const size_t end = text.find_first_of(delimiters, start);
-        tokens.push_back(text.substr(start, end - start));
-        start = text.find_first_not_of(delimiters, end);
+        const size_t end = StgText.find_first_of(StgDelimiters, start);
+        VecTokens.push_back(StgText.substr(start, end - start));
+        start = StgText.find_first_not_of(StgDelimiters, end);
     }
 }
 

@@ -125,68 +125,68 @@ double TextToDouble(const std::string& text)
 
 }  // namespace
 
-double TVectorTools::SumVector(std::vector<double> values)
+double TVectorTools::SumVector(std::vector<double> VecValues)
 {
     double sum = 0.0;
-    for (double value : values) sum += value;
+    for (double value : VecValues) sum += value;
     return sum;
 }
 
-double TVectorTools::VectorMean(std::vector<double> values)
+double TVectorTools::VectorMean(std::vector<double> VecValues)
 {
-    const double count = static_cast<double>(values.size());
-    return SumVector(std::move(values)) / count;
+    const double count = static_cast<double>(VecValues.size());
+    return SumVector(std::move(VecValues)) / count;
 }
 
-double TVectorTools::VectorWeightedMean(std::vector<double> values, std::vector<double> weights)
+double TVectorTools::VectorWeightedMean(std::vector<double> VecValues, std::vector<double> VecWeights)
 {
-    if (values.size() != weights.size())
+    if (VecValues.size() != VecWeights.size())
         throw "Length of value and weight vectors do not match in TVectorTools::WeightedMean";
-    const double count = static_cast<double>(values.size());
-    return SumVector(VectorProduct(std::move(values), std::move(weights))) / count;
+    const double count = static_cast<double>(VecValues.size());
+    return SumVector(VectorProduct(std::move(VecValues), std::move(VecWeights))) / count;
 }
 
-bool TVectorTools::HasValue(std::vector<double> values, double value)
+bool TVectorTools::HasValue(std::vector<double> VecValues, double DblValue)
 {
-    return std::find(values.begin(), values.end(), value) != values.end();
+    return std::find(VecValues.begin(), VecValues.end(), DblValue) != VecValues.end();
 }
 
-bool TVectorTools::HasValue(std::vector<int> values, int value)
+bool TVectorTools::HasValue(std::vector<int> VecValues, int IntValue)
 {
-    return std::find(values.begin(), values.end(), value) != values.end();
+    return std::find(VecValues.begin(), VecValues.end(), IntValue) != VecValues.end();
 }
 
-std::vector<int> TVectorTools::StringToInt(std::vector<std::string> texts)
+std::vector<int> TVectorTools::StringToInt(std::vector<std::string> VecTexts)
 {
     std::vector<int> values;
-    values.reserve(texts.size());
-    for (const std::string& text : texts) values.push_back(TextToInt(text));
+    values.reserve(VecTexts.size());
+    for (const std::string& text : VecTexts) values.push_back(TextToInt(text));
     return values;
 }
 
-std::vector<double> TVectorTools::StringToDouble(std::vector<std::string> texts)
+std::vector<double> TVectorTools::StringToDouble(std::vector<std::string> VecTexts)
 {
     std::vector<double> values;
-    values.reserve(texts.size());
-    for (const std::string& text : texts) values.push_back(TextToDouble(text));
+    values.reserve(VecTexts.size());
+    for (const std::string& text : VecTexts) values.push_back(TextToDouble(text));
     return values;
 }
 
-std::vector<double> TVectorTools::IntToDouble(std::vector<int> values)
+std::vector<double> TVectorTools::IntToDouble(std::vector<int> VecValues)
 {
-    return std::vector<double>(values.begin(), values.end());
+    return std::vector<double>(VecValues.begin(), VecValues.end());
 }
 
-std::vector<double> TVectorTools::VectorSeries(double start, double end, double step)
+std::vector<double> TVectorTools::VectorSeries(double DblStart, double DblEnd, double DblStep)
 {
-    if (!(step > 0)) throw "Step must be a positive number in TVectorTools::VectorSeries";
+    if (!(DblStep > 0)) throw "Step must be a positive number in TVectorTools::VectorSeries";
     const char* const neverEnds = "Series does not end in TVectorTools::VectorSeries";
     std::vector<double> series;
-    if (!(start <= end)) return series;
-    if (std::isinf(end)) throw neverEnds;
-    for (double term = start; term <= end;) {
+    if (!(DblStart <= DblEnd)) return series;
+    if (std::isinf(DblEnd)) throw neverEnds;
+    for (double term = DblStart; term <= DblEnd;) {
         series.push_back(term);
-        const double next = term + step;
+        const double next = term + DblStep;
         // A step lost in the rounding of a large term would repeat that term without end.
         if (next == term) throw neverEnds;
         term = next;
@@ -194,30 +194,30 @@ std::vector<double> TVectorTools::VectorSeries(double start, double end, double 
     return series;
 }
 
-std::vector<double> TVectorTools::VectorProduct(std::vector<double> a, std::vector<double> b)
+std::vector<double> TVectorTools::VectorProduct(std::vector<double> VecA, std::vector<double> VecB)
 {
-    if (a.size() != b.size()) throw kProductLengths;
-    for (size_t i = 0; i < a.size(); ++i) a[i] *= b[i];
-    return a;
+    if (VecA.size() != VecB.size()) throw kProductLengths;
+    for (size_t i = 0; i < VecA.size(); ++i) VecA[i] *= VecB[i];
+    return VecA;
 }
 
-double TVectorTools::Gradient(std::vector<double> x, std::vector<double> y)
+double TVectorTools::Gradient(std::vector<double> VecX, std::vector<double> VecY)
 {
-    if (x.size() != y.size()) throw kProductLengths;
-    return Slope(x.data(), y.data(), y.size());
+    if (VecX.size() != VecY.size()) throw kProductLengths;
+    return Slope(VecX.data(), VecY.data(), VecY.size());
 }
 
-double TVectorTools::Slope(const double* x, const double* y, size_t count)
+double TVectorTools::Slope(const double* PtrX, const double* PtrY, size_t SizCount)
 {
     // One pass, but each of the four sums runs in index order from 0.0 as the sums of separate
     // vectors would, so the slope is the same to the last bit.
     double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (size_t i = 0; i < count; ++i) {
-        sx += x[i];
-        sy += y[i];
-        sxx += x[i] * x[i];
-        sxy += x[i] * y[i];
+    for (size_t i = 0; i < SizCount; ++i) {
+        sx += PtrX[i];
+        sy += PtrY[i];
+        sxx += PtrX[i] * PtrX[i];
+        sxy += PtrX[i] * PtrY[i];
     }
-    const double n = static_cast<double>(count);
+    const double n = static_cast<double>(SizCount);
     return (n * sxy - sx * sy) / (n * sxx - sx * sx);
 }

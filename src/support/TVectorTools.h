@@ -11,40 +11,40 @@ public:
     TVectorTools() = delete;
 
     // The sum of the elements in index order, from 0.0.
-    static double SumVector(std::vector<double> values);
+    static double SumVector(std::vector<double> VecValues);
     // SumVector / the number of elements; NaN for an empty sequence.
-    static double VectorMean(std::vector<double> values);
-    // The sum of values[i] * weights[i] divided by the number of elements (not by the sum of the
+    static double VectorMean(std::vector<double> VecValues);
+    // The sum of VecValues[i] * VecWeights[i] divided by the number of elements (not by the sum of the
     // weights); NaN for two empty sequences. Throws "Length of value and weight vectors do not
     // match in TVectorTools::WeightedMean".
-    static double VectorWeightedMean(std::vector<double> values, std::vector<double> weights);
+    static double VectorWeightedMean(std::vector<double> VecValues, std::vector<double> VecWeights);
     // True if an element equals the value exactly; NaN is never found.
-    static bool HasValue(std::vector<double> values, double value);
-    static bool HasValue(std::vector<int> values, int value);
+    static bool HasValue(std::vector<double> VecValues, double DblValue);
+    static bool HasValue(std::vector<int> VecValues, int IntValue);
 
     // Each text read as atoi reads it (white space, sign, digits up to the first other
     // character, 0 without digits); a number beyond the range of int gives INT_MAX or INT_MIN.
-    static std::vector<int> StringToInt(std::vector<std::string> texts);
+    static std::vector<int> StringToInt(std::vector<std::string> VecTexts);
     // Each text read as atof reads it in the "C" locale, whatever the global locale: the longest
     // decimal, hexadecimal, infinity or NaN prefix after white space; 0.0 without one; a value
     // too large gives an infinity.
-    static std::vector<double> StringToDouble(std::vector<std::string> texts);
+    static std::vector<double> StringToDouble(std::vector<std::string> VecTexts);
     // Each integer as a double.
-    static std::vector<double> IntToDouble(std::vector<int> values);
+    static std::vector<double> IntToDouble(std::vector<int> VecValues);
 
-    // start, start+step, ... (each term the previous one plus step) while the term is <= end;
-    // empty when start > end or either is NaN. Throws "Step must be a positive number in
+    // DblStart, DblStart + DblStep, ... (each term the previous one plus the step) while the term
+    // is <= DblEnd; empty when DblStart > DblEnd or either is NaN. Throws "Step must be a positive number in
     // TVectorTools::VectorSeries", and "Series does not end in TVectorTools::VectorSeries" for
     // an infinite end or a step too small to change the term.
-    static std::vector<double> VectorSeries(double start, double end, double step);
+    static std::vector<double> VectorSeries(double DblStart, double DblEnd, double DblStep);
     // The element-wise products. Throws "Length of vectors does not match in
     // TVectorTools::VectorProduct".
-    static std::vector<double> VectorProduct(std::vector<double> a, std::vector<double> b);
-    // The least-squares slope of y against x, (n Sxy - Sx Sy) / (n Sxx - Sx Sx), unguarded: NaN or
+    static std::vector<double> VectorProduct(std::vector<double> VecA, std::vector<double> VecB);
+    // The least-squares slope of VecY against VecX, (n Sxy - Sx Sy) / (n Sxx - Sx Sx), unguarded: NaN or
     // an infinity for fewer than two points or equal abscissae. Throws the VectorProduct message
     // when the lengths differ.
-    static double Gradient(std::vector<double> x, std::vector<double> y);
-    // Gradient of the first `count` pairs of two arrays, with the same arithmetic, for callers
+    static double Gradient(std::vector<double> VecX, std::vector<double> VecY);
+    // Gradient of the first SizCount pairs of two arrays, with the same arithmetic, for callers
     // that fit many short series and cannot afford to build vectors for each.
-    static double Slope(const double* x, const double* y, size_t count);
+    static double Slope(const double* PtrX, const double* PtrY, size_t SizCount);
 };

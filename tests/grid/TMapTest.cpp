@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -202,4 +206,38 @@ TEST(MapAxes, CoordinateOperationsNeedAxes)
     EXPECT_EQ(ThrownMessage([&] { bare.GetIndex(0, 'X'); }), message);
     EXPECT_EQ(ThrownMessage([&] { delete bare.GetCoordinates(0, 0); }), message);
     EXPECT_EQ(ThrownMessage([&] { delete bare.GetPoint(0, 0); }), message);
+}
+
+TEST(MapGeometry, LocateCellFindsAndFailsAsTheOperationItStandsFor)
+{
+    // Lengthened edge axes make some lookups yield a column and a row that the map does not hold.
+    auto map = MakeMap({{1, 2}, {3, 4}}, 0, 0, 1);
+    map->GetXAxisInterval()->AddPoint(new TPoint(3, 2));
+    map->GetYAxisInterval()->AddPoint(new TPoint(0, -1));
+    using TAccess = TMap::TCellAccess;
+    const std::vector<std::pair<TAccess, std::function<double(TPoint*)>>> accesses = {
+        {TAccess::GetPointVal, [&](TPoint* p) { return map->GetPointVal(p); }},
+        {TAccess::GetPoint, [&](TPoint* p) { return std::unique_ptr<TMapPoint>(map->GetPoint(p))->GetValue(); }},
+        {TAccess::SetPoint, [&](TPoint* p) { map->SetPoint(p, 42); return 42.0; }},
+    };
+    for (const auto& [access, operation] : accesses) {
+        for (double x : {-0.5, 0.0, 0.5, 1.0, 2.0, 2.5, 3.0, 3.5}) {
+            for (double y : {-1.5, -1.0, -0.5, 0.0, 1.0, 1.5, 2.0, 2.5}) {
+                TPoint point(x, y);
+                const std::string expected = ThrownMessage([&] { operation(&point); });
+                long column = -7, row = -7;
+                EXPECT_EQ(ThrownMessage([&] { map->LocateCell(&point, access, column, row); }), expected) << x << "," << y;
+                if (expected != "<no throw>") {
+                    EXPECT_EQ(column, -7);
+                    continue;
+                }
+                EXPECT_EQ(map->CellFailure(column, row, access), nullptr);
+                const double value = operation(&point);
+                EXPECT_EQ(map->GetPointVal(column, row), value) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_STREQ(map->CellFailure(-1, 5, TAccess::GetPoint), "Ordinate is out of range in TAxis::GetIndex");
+    EXPECT_STREQ(map->CellFailure(2, 2, TAccess::SetPoint), "LngX is out of range in TMap::SetPoint (TPoint*)");
+    EXPECT_STREQ(map->CellFailure(1, 2, TAccess::GetPointVal), "LngY is out of range in TMap::GetPointVal");
 }

@@ -1,13 +1,17 @@
 #include "ops/TMapTools.h"
 
 #include "TestSupport.h"
+#include "ops/TwoMapCases.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -117,7 +121,112 @@ TEST(CellwiseTwoMaps, BaseCentreOutsideTheOtherMapFailsEvenOnNoData)
               "Ordinate is out of range in TAxis::GetIndex");
 }
 
+TEST(CellwiseTwoMaps, EveryPairingGivesWhatTheCoordinateLookupGivesCellByCell)
+{
+    using namespace TwoMapCases;
+    // Maps whose cells pair with their namesakes take the rows side by side, the others the lookup
+    // per centre; both must give the lookup's cells and messages, no-data and NaN cells included.
+    std::mt19937 random(2024);
+    for (TPartner partner : kPartners) {
+        for (int trial = 0; trial < 30; ++trial) {
+            TPair pair = RandomPair(random, partner);
+            for (bool swapped : {false, true}) {
+                TMap* first = swapped ? pair.Other.get() : pair.Base.get();
+                TMap* second = swapped ? pair.Base.get() : pair.Other.get();
+                const bool secondIsBase = second->GetResolution() < first->GetResolution();
+                TMap* base = secondIsBase ? second : first;
+                TMap* other = secondIsBase ? first : second;
+                const double baseNoData = base->GetNoDataValue();
+                const double otherNoData = other->GetNoDataValue();
+                for (bool add : {true, false}) {
+                    const TReference reference = CellByCell(base, other, [&](double b, double o) {
+                        if (b == baseNoData || o == otherNoData) return baseNoData;
+                        return add ? b + o : b * o;
+                    });
+                    TOwned result;
+                    const std::string message = ThrownMessage([&] {
+                        result.reset(add ? TMapTools::Add(first, second) : TMapTools::Multiply(first, second));
+                    });
+                    ASSERT_EQ(message, reference.Message) << static_cast<int>(partner) << " " << swapped;
+                    if (!result) continue;
+                    EXPECT_TRUE(SameCells(CellsOf(result.get()), reference.Cells)) << static_cast<int>(partner);
+                    const double resultNoData = result->GetNoDataValue();
+                    EXPECT_EQ(std::memcmp(&baseNoData, &resultNoData, sizeof(double)), 0);
+                    EXPECT_EQ(result->GetXAxis()->GetOrdinate(0, 'X'), base->GetXAxis()->GetOrdinate(0, 'X'));
+                }
+            }
+        }
+    }
+}
+
+TEST(CellwiseTwoMaps, IncompleteMapsFailWithTheMessageOfTheFirstStepThatFails)
+{
+    // Maps with the same edges, each spoiled in one way; the base copy of the first map is made
+    // before the lookup in the second, so its failure wins when both would fail.
+    auto grid = [] { return MakeMap({{1, 2}, {3, 4}}); };
+    auto noAxes = std::make_unique<TMap>(1, 2, 2);
+    auto rowAdded = grid();
+    rowAdded->AddRow({5, 6});  // three rows on a Y axis of two points
+    TAxis holed(1, 3);         // an X axis whose middle point is not set
+    holed.SetPoint(0, new TPoint(0.5, 1.5));
+    holed.SetPoint(2, new TPoint(2.5, 1.5));
+    TAxis rowCentres(1);
+    rowCentres.AddPoint(new TPoint(0.5, 1.5));
+    rowCentres.AddPoint(new TPoint(0.5, 0.5));
+    auto holedMap = std::make_unique<TMap>(&holed, &rowCentres);
+    auto whole = grid();
+
+    const struct {
+        TMap* First;
+        TMap* Second;
+        const char* Message;
+    } cases[] = {
+        {whole.get(), noAxes.get(), "Map axes are not set in TMap"},
+        {noAxes.get(), whole.get(), "Map axes are not set in TMap"},
+        {rowAdded.get(), noAxes.get(), "Length of new Y axis does not match the Y dimension of the map"},
+        {rowAdded.get(), whole.get(), "Length of new Y axis does not match the Y dimension of the map"},
+        {holedMap.get(), whole.get(), "Point is not set in TAxis"},
+        {holedMap.get(), noAxes.get(), "Map axes are not set in TMap"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ThrownMessage([&] { TOwned(TMapTools::Add(c.First, c.Second)); }), c.Message);
+        EXPECT_EQ(ThrownMessage([&] { TOwned(TMapTools::Divide(c.First, c.Second)); }), c.Message);
+    }
+}
+
 // ---- Two maps by index ---------------------------------------------------------------------------
+
+TEST(CellwiseTwoMaps, SubtractAndMaskPairRowsByIndexWhateverTheAxes)
+{
+    using namespace TwoMapCases;
+    std::mt19937 random(77);
+    for (TPartner partner : {TPartner::SameAxes, TPartner::ShiftedInsideTheCell, TPartner::ShiftedOneCellWest}) {
+        for (int trial = 0; trial < 30; ++trial) {
+            TPair pair = RandomPair(random, partner);
+            TMap* first = pair.Base.get();
+            TMap* second = pair.Other.get();
+            const double firstNoData = first->GetNoDataValue();
+            const double secondNoData = second->GetNoDataValue();
+            const double match = second->GetPointVal(0, 0);
+            TRows differences, masked;
+            for (long y = 0; y < first->GetYDim(); ++y) {
+                differences.emplace_back();
+                masked.emplace_back();
+                for (long x = 0; x < first->GetXDim(); ++x) {
+                    const double a = first->GetPointVal(x, y);
+                    const double w = second->GetPointVal(x, y);
+                    differences.back().push_back(a == firstNoData || w == secondNoData ? firstNoData : a - w);
+                    masked.back().push_back(w == match ? 42.0 : w == secondNoData ? -9999.0 : w);
+                }
+            }
+            TOwned difference(TMapTools::Subtract(first, second));
+            EXPECT_TRUE(SameCells(CellsOf(difference.get()), differences));
+            TOwned mask(TMapTools::Mask(first, second, match, 42));
+            EXPECT_TRUE(SameCells(CellsOf(mask.get()), masked));
+        }
+    }
+}
+
 
 TEST(CellwiseSubtract, PairsCellsByIndexOnTheFirstMapsFrame)
 {

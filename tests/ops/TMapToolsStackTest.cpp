@@ -3,12 +3,15 @@
 #include "ops/TMapTools.h"
 
 #include "TestSupport.h"
+#include "ops/TwoMapCases.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -102,6 +105,36 @@ TEST(Divide, LooksUpTheDivisorAtEachCentre)
     TMapPtr halves(TMapTools::Divide(marked.get(), twos.get()));
     EXPECT_EQ(CellsOf(halves.get()), (TRows{{-1, 2}}));
     EXPECT_EQ(halves->GetNoDataValue(), -1);
+}
+
+TEST(Divide, EveryPairingGivesWhatTheCoordinateLookupGivesCellByCell)
+{
+    using namespace TwoMapCases;
+    std::mt19937 random(7);
+    for (TPartner partner : kPartners) {
+        for (int trial = 0; trial < 30; ++trial) {
+            TPair pair = RandomPair(random, partner);
+            for (bool swapped : {false, true}) {
+                TMap* dividend = swapped ? pair.Other.get() : pair.Base.get();
+                TMap* divisor = swapped ? pair.Base.get() : pair.Other.get();
+                const double dividendNoData = dividend->GetNoDataValue();
+                const double divisorNoData = divisor->GetNoDataValue();
+                TReference reference = CellByCell(dividend, divisor, [&](double n, double d) {
+                    return n == dividendNoData || d == divisorNoData ? dividendNoData : n / d;
+                });
+                if (dividend->GetResolution() > divisor->GetResolution())
+                    reference.Message =
+                        "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
+                TMapPtr quotient;
+                const std::string message =
+                    ThrownMessage([&] { quotient.reset(TMapTools::Divide(dividend, divisor)); });
+                ASSERT_EQ(message, reference.Message) << static_cast<int>(partner) << " " << swapped;
+                if (quotient) {
+                    EXPECT_TRUE(SameCells(CellsOf(quotient.get()), reference.Cells));
+                }
+            }
+        }
+    }
 }
 
 TEST(Average, MeanWhereEveryMapHoldsData)
