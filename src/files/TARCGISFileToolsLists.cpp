@@ -1,6 +1,7 @@
 #include "files/TARCGISFileTools.h"
 
 #include "grid/TMap.h"
+#include "support/TOwnership.h"
 
 #include <memory>
 
@@ -13,11 +14,7 @@ std::vector<TMap*> TARCGISFileTools::LoadFileList(std::vector<std::string> names
         std::unique_ptr<TMap> map(LoadARCGISFile(name));
         loaded.push_back(std::move(map));
     }
-
-    std::vector<TMap*> maps;
-    maps.reserve(loaded.size());
-    for (auto& map : loaded) maps.push_back(map.release());
-    return maps;
+    return TOwnership::ReleaseAll(loaded);
 }
 
 void TARCGISFileTools::WriteFileList(std::vector<TMap*> maps, std::vector<std::string> names)

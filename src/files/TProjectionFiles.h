@@ -10,22 +10,22 @@ public:
     // The projection file's name for a grid file: a trailing ".gz" and then the last extension of
     // the file name are replaced by ".prj", so "mean.asc", "mean.asc.gz" and "mean" all give
     // "mean.prj" (directories are kept; dots in them are no extension).
-    static std::string SidecarName(const std::string& gridName);
+    static std::string SidecarName(const std::string& StgGridName);
     // The projection file of an input grid: SidecarName, or the same ending in ".PRJ" as tools on
     // case-blind file systems write it, whichever is a regular file (".prj" first); "" when
     // there is none.
-    static std::string FindSidecar(const std::string& gridName);
+    static std::string FindSidecar(const std::string& StgGridName);
 
     // Copies the file `source` to `target`, which is replaced only once the whole copy is written
     // (the guarantees of TFileSink). Throws "Unable to open file " or "Unable to read file " and
     // the source's name, "Unable to open file " or "Unable to write file " and the target's name.
-    static void Copy(const std::string& source, const std::string& target);
+    static void Copy(const std::string& StgSource, const std::string& StgTarget);
 
     // The text of a projection file. Throws the open and read messages with the name, and
     // "File format error: NAME is too large for a projection file" beyond kMaxTextSize bytes.
-    static std::string ReadText(const std::string& name);
+    static std::string ReadText(const std::string& StgFileName);
     static constexpr size_t kMaxTextSize = size_t(1) << 20;
     // Whether two projection texts say the same once each run of whitespace is one blank and
     // leading and trailing whitespace is dropped (exports differ in line breaks and indentation).
-    static bool SameText(const std::string& first, const std::string& second);
+    static bool SameText(const std::string& StgFirst, const std::string& StgSecond);
 };

@@ -2,12 +2,12 @@
 
 #include "stack/TGridStack.h"
 
-TMap* TGridFileAverager::AverageFiles(const std::vector<std::string>& names)
+TMap* TGridFileAverager::AverageFiles(const std::vector<std::string>& VecFileNames)
 {
-    return TGridStack::ReduceFiles(names, TGridStackOptions());
+    return TGridStack::ReduceFiles(VecFileNames, TGridStackOptions());
 }
 
-TMap* TGridFileAverager::AverageStreams(const std::vector<std::istream*>& streams)
+TMap* TGridFileAverager::AverageStreams(const std::vector<std::istream*>& VecStreams)
 {
-    return TGridStack::ReduceStreams(streams, TGridStackOptions());
+    return TGridStack::ReduceStreams(VecStreams, TGridStackOptions());
 }

@@ -18,7 +18,7 @@ public:
     // is averaged where every grid holds data. Throws the reader's messages, "File format error:
     // ncols and nrows must be greater than 0" for a grid without cells, then "Must have more than
     // 2 maps to sum in TMapTools::Sum" and the dimension messages of TMapTools::Sum.
-    static TMap* AverageFiles(const std::vector<std::string>& names);
+    static TMap* AverageFiles(const std::vector<std::string>& VecFileNames);
     // The same over streams, each read from its current position.
-    static TMap* AverageStreams(const std::vector<std::istream*>& streams);
+    static TMap* AverageStreams(const std::vector<std::istream*>& VecStreams);
 };

@@ -637,37 +637,37 @@ TOpenSource StreamOpener(const std::vector<std::istream*>& inputs)
 
 }  // namespace
 
-void TGridStack::WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
+void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std::string& StgOutput,
                             const TGridStackOptions& options, TStackBlame* blame)
 {
-    RequireDescriptors(StgInputs);
+    RequireDescriptors(VecInputs);
     TStackRun run(
-        StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); },
+        VecInputs.size(), [&VecInputs](size_t k) { return OpenGridSource(VecInputs[k]); },
         [&StgOutput]() { return OpenFileOutput(StgOutput); }, options, blame);
     run.Execute();
 }
 
-void TGridStack::WriteStreams(const std::vector<std::istream*>& inputs, std::ostream& output,
+void TGridStack::WriteStreams(const std::vector<std::istream*>& VecInputs, std::ostream& StmOutput,
                               const TGridStackOptions& options, TStackBlame* blame)
 {
     TStackRun run(
-        inputs.size(), StreamOpener(inputs), [&output]() { return std::make_unique<TStreamOutput>(output); }, options,
+        VecInputs.size(), StreamOpener(VecInputs), [&StmOutput]() { return std::make_unique<TStreamOutput>(StmOutput); }, options,
         blame);
     run.Execute();
 }
 
-TMap* TGridStack::ReduceFiles(const std::vector<std::string>& StgInputs, const TGridStackOptions& options,
+TMap* TGridStack::ReduceFiles(const std::vector<std::string>& VecInputs, const TGridStackOptions& options,
                               TStackBlame* blame)
 {
-    RequireDescriptors(StgInputs);
-    TStackRun run(StgInputs.size(), [&StgInputs](size_t k) { return OpenGridSource(StgInputs[k]); }, nullptr, options,
+    RequireDescriptors(VecInputs);
+    TStackRun run(VecInputs.size(), [&VecInputs](size_t k) { return OpenGridSource(VecInputs[k]); }, nullptr, options,
                   blame);
     return run.Execute();
 }
 
-TMap* TGridStack::ReduceStreams(const std::vector<std::istream*>& inputs, const TGridStackOptions& options,
+TMap* TGridStack::ReduceStreams(const std::vector<std::istream*>& VecInputs, const TGridStackOptions& options,
                                 TStackBlame* blame)
 {
-    TStackRun run(inputs.size(), StreamOpener(inputs), nullptr, options, blame);
+    TStackRun run(VecInputs.size(), StreamOpener(VecInputs), nullptr, options, blame);
     return run.Execute();
 }

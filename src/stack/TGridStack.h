@@ -78,19 +78,19 @@ public:
     // "Too many inputs that are not regular files: N, at most M can be open at once" when more
     // FIFOs and devices are named than descriptors may be open (regular files of any number are
     // read, giving their descriptors back between reads).
-    static void WriteFiles(const std::vector<std::string>& StgInputs, const std::string& StgOutput,
+    static void WriteFiles(const std::vector<std::string>& VecInputs, const std::string& StgOutput,
                            const TGridStackOptions& options, TStackBlame* blame = nullptr);
     // The same from streams, each read from its current position and left just after its grid's
     // last value (or where its failure was found), into a stream.
-    static void WriteStreams(const std::vector<std::istream*>& inputs, std::ostream& output,
+    static void WriteStreams(const std::vector<std::istream*>& VecInputs, std::ostream& StmOutput,
                              const TGridStackOptions& options, TStackBlame* blame = nullptr);
 
     // The result as a new map (caller owns) on the first grid's cell centres, with options.NoData
     // as its no-data value, instead of a written file: memory for one grid of doubles. With the
     // default options it is TMapTools::Average of the loaded grids. The messages of WriteFiles
     // (of WriteStreams), but for the output's.
-    static TMap* ReduceFiles(const std::vector<std::string>& StgInputs, const TGridStackOptions& options,
+    static TMap* ReduceFiles(const std::vector<std::string>& VecInputs, const TGridStackOptions& options,
                              TStackBlame* blame = nullptr);
-    static TMap* ReduceStreams(const std::vector<std::istream*>& inputs, const TGridStackOptions& options,
+    static TMap* ReduceStreams(const std::vector<std::istream*>& VecInputs, const TGridStackOptions& options,
                                TStackBlame* blame = nullptr);
 };

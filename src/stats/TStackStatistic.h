@@ -51,7 +51,7 @@ public:
 
     // Reads a statistic name: mean, sum, count, min, max, range, median, stddev, variance, or
     // pNN for a percentile NN from 0 to 100 (p90, p2.5). False for anything else.
-    static bool ParseName(const std::string& name, TStackRule& rule);
+    static bool ParseName(const std::string& StgName, TStackRule& rule);
     // The names ParseName reads, percentiles shown as "pNN".
     static const std::vector<std::string>& Names();
 
