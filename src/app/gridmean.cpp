@@ -2,6 +2,7 @@
 // Prints nothing on success; any failure is one line on standard output and exit status 1.
 
 #include "stack/TGridStack.h"
+#include "sys/TCommandLine.h"
 #include "sys/TSignalCleanup.h"
 
 #include <csignal>
@@ -23,13 +24,15 @@ int Fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
     // A file size limit then fails the write (and the output is cleaned up) instead of killing us.
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
     TSignalCleanup::Install();
     try {
-        if (argc < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
-        const std::vector<std::string> inputs(argv + 1, argv + argc - 1);
-        TGridStack::WriteFiles(inputs, argv[argc - 1], TGridStackOptions());
+        const std::vector<std::string> arguments = TCommandLine::Arguments(argc, argv);
+        if (arguments.size() < 3) throw "Usage: gridmean file_1 file_2 file_n output_file";
+        TGridStack::WriteFiles({arguments.begin() + 1, arguments.end() - 1}, arguments.back(), TGridStackOptions());
         return 0;
     } catch (const char* message) {
         return Fail(message);

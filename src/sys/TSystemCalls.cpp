@@ -4,11 +4,25 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
+
+#ifdef _WIN32
+#include "sys/TWindowsCalls.h"
+#else
+#include <sys/random.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
+const TSystemCallTable kDirect = {
+    TWindowsCalls::Open,     TWindowsCalls::OpenAt, TWindowsCalls::Read,     TWindowsCalls::Write,
+    TWindowsCalls::Fchmod,   TWindowsCalls::Fchown, TWindowsCalls::Fsync,    TWindowsCalls::Close,
+    TWindowsCalls::RenameAt, TWindowsCalls::LinkAt, TWindowsCalls::UnlinkAt, TWindowsCalls::Lstat,
+    TWindowsCalls::Fstat,    TWindowsCalls::ReadLink, TWindowsCalls::GetRandom,
+};
+#else
 
 // open and openat take their mode through a variable argument list; the table needs fixed ones.
 int DirectOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
@@ -25,6 +39,7 @@ const TSystemCallTable kDirect = {
     DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
     ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom,
 };
+#endif
 
 TSystemCallTable gTable = kDirect;
 
@@ -123,6 +138,9 @@ bool TSystemCalls::RandomBytes(void* destination, size_t size)
         filled += static_cast<size_t>(got);
     }
     if (filled == size) return true;
+#ifdef _WIN32
+    return false;
+#else
     const int device = Open("/dev/urandom", O_RDONLY | O_CLOEXEC);
     if (device < 0) return false;
     while (filled < size) {
@@ -132,10 +150,14 @@ bool TSystemCalls::RandomBytes(void* destination, size_t size)
     }
     Close(device);
     return filled == size;
+#endif
 }
 
 mode_t TSystemCalls::CurrentUmask()
 {
+#ifdef _WIN32
+    return 0;
+#else
     // Linux shows the mask in /proc/self/status ("Umask:\t0022"); setting it to learn it would
     // briefly give another thread's new files the wrong mode.
     if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
@@ -150,4 +172,5 @@ mode_t TSystemCalls::CurrentUmask()
     const mode_t mask = ::umask(077);
     ::umask(mask);
     return mask;
+#endif
 }
