@@ -20,7 +20,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(ZLIB_USE_STATIC_LIBS ON)
 
-# Test programs (and GoogleTest's discovery of their tests) run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test programs (and GoogleTest's discovery of their tests) run under Wine, quietly, in a Wine
+# prefix of the build tree unless WINEPREFIX names one; its first start takes a few seconds.
+if(DEFINED ENV{WINEPREFIX})
+  set(GRIDMEAN_WINEPREFIX $ENV{WINEPREFIX})
+else()
+  set(GRIDMEAN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all WINEPREFIX=${GRIDMEAN_WINEPREFIX} wine)
 # The target has no GoogleTest of its own: the suite builds it from Debian's sources.
 set(GRIDMEAN_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources to build the tests with")

@@ -521,6 +521,9 @@ void TStackRun::Execute()
     } while (!MbrVecTasks.empty());
     if (MbrBlnComputing) {
         try {
+            // Every input is read: closed before the output is put in place, since the output
+            // may be one of them and Windows does not rename over a file that is open.
+            for (TInput& input : MbrVecInputs) input.Close();
             MbrPtrOutput->Commit();
             return;
         } catch (...) {
