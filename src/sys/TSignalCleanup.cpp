@@ -41,7 +41,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "slot states must be safe t
 #ifdef _WIN32
 
 // Runs in a thread that Windows starts for the console event while the writing thread goes on;
-// ending the process at once leaves that thread no time to name the file meanwhile.
+// ending the process at once leaves that thread no time to name the file meanwhile, and ending it
+// without the C library's cleanup (as _exit would) cannot wait for a lock that thread holds.
 BOOL WINAPI RemoveAndStop(DWORD event)
 {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
@@ -49,7 +50,8 @@ BOOL WINAPI RemoveAndStop(DWORD event)
     for (TSlot& slot : gSlots)
         if (slot.State.load(std::memory_order_acquire) == kInUse)
             TSystemCalls::Direct().UnlinkAt(slot.Directory, slot.Name, 0);
-    ExitProcess(STATUS_CONTROL_C_EXIT);  // the status Ctrl-C gives a process by default
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);  // the status Ctrl-C gives by default
+    return TRUE;
 }
 
 #else

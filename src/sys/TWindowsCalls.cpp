@@ -111,8 +111,12 @@ bool IsAbsolute(const std::wstring& path)
     return path.size() >= 2 && path[1] == L':';  // a drive, even "C:name", which is not relative to a directory
 }
 
+bool IsDevicePath(const std::wstring& path) { return path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"//./", 0) == 0; }
+
 // The path of the directory open as the descriptor, as the file system names it now (so that a
-// directory renamed since it was opened is still found): "\\?\C:\data".
+// directory renamed since it was opened is still found), in the form names are given in: without
+// the \\?\ prefix, which would take the names joined to it literally (trailing dots and blanks
+// included) where the names the user gives are normalised.
 bool DirectoryPath(int directory, std::wstring& path)
 {
     const HANDLE handle = HandleOf(directory);
@@ -125,6 +129,10 @@ bool DirectoryPath(int directory, std::wstring& path)
         return false;
     }
     path.resize(length);
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path.replace(0, 8, L"\\\\");
+    else if (path.rfind(L"\\\\?\\", 0) == 0)
+        path.erase(0, 4);
     return true;
 }
 
@@ -139,9 +147,6 @@ bool PathAt(int directory, const char* name, std::wstring& path)
         return true;
     }
     if (!DirectoryPath(directory, path)) return false;
-    // A \\?\ path is taken literally: its separators must be backslashes.
-    for (wchar_t& c : wide)
-        if (c == L'/') c = L'\\';
     if (path.empty() || path.back() != L'\\') path += L'\\';
     path += wide;
     return true;
@@ -161,6 +166,8 @@ int OpenWide(const std::wstring& path, int flags, mode_t mode)
         creation = (flags & O_EXCL) ? CREATE_NEW : (flags & O_TRUNC) ? CREATE_ALWAYS : OPEN_ALWAYS;
     else if (flags & O_TRUNC)
         creation = TRUNCATE_EXISTING;
+    // A device or pipe is opened as it is: a pipe's client may not ask to create or truncate it.
+    if (IsDevicePath(path)) creation = OPEN_EXISTING;
     DWORD attributes = (flags & O_CREAT) && (mode & 0200) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     if (directory) attributes |= FILE_FLAG_BACKUP_SEMANTICS;  // the only way to open a directory
     if (flags & O_NOFOLLOW) attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -316,7 +323,7 @@ int TWindowsCalls::Lstat(const char* path, struct stat* status)
 {
     std::wstring wide;
     if (!ToWide(path, wide)) return -1;
-    if (wide.rfind(L"\\\\.\\", 0) == 0 || wide.rfind(L"//./", 0) == 0) {
+    if (IsDevicePath(wide)) {
         std::memset(status, 0, sizeof *status);
         status->st_mode = S_IFCHR | 0666;
         return 0;
