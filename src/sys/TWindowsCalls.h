@@ -17,14 +17,16 @@
 //     O_DIRECTORY opens a directory (ENOTDIR for anything else); O_TMPFILE fails (EOPNOTSUPP).
 //     A relative name in OpenAt, RenameAt and UnlinkAt is taken in the directory open as the
 //     descriptor, found again by its handle (GetFinalPathNameByHandleW).
-//   Fsync: FlushFileBuffers; on a directory it does nothing, since renames are written through.
+//   Fsync: FlushFileBuffers; nothing on a directory, since renames are written through; EINVAL on
+//     a pipe or device, as on Linux.
 //   RenameAt: MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, an atomic
 //     replacement that returns only once the new name is on disk.
 //   Lstat and Fstat: the file type (directory, regular file, character device such as NUL, pipe)
 //     and, for a read-only file, 0444 rather than 0666. Lstat follows symbolic links, which need
 //     rights on Windows that few users have, so ReadLink and LinkAt always fail (EINVAL, ENOSYS).
 //     Names under \\.\ (pipes, devices) are reported as character devices without being opened,
-//     since opening a pipe to look at it would take one of its connections.
+//     since opening a pipe to look at it would take one of its connections, and Open opens them
+//     as they are (a pipe's client may not create or truncate it).
 //   Fchmod and Fchown do nothing: Windows files have neither POSIX permission bits nor owners;
 //     a new file takes the permissions its directory passes on.
 //   GetRandom: BCryptGenRandom.
