@@ -68,14 +68,46 @@ inline TRows CellsOf(TMap* map)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#include <filesystem>
+#include <random>
+#include <system_error>
+#else
+#include <dirent.h>
 #include <unistd.h>
+#endif
+
+// A file name (UTF-8) as the C++ streams take it: on Windows a path, whose wide characters reach
+// the file system intact, where a narrow name would go through the ANSI code page.
+#ifdef _WIN32
+inline std::filesystem::path TestPath(const std::string& name) { return std::filesystem::u8path(name); }
+#else
+inline const std::string& TestPath(const std::string& name) { return name; }
+#endif
 
 // A fresh directory for one test's files, removed with everything in it at the end.
 class TScratchDir {
 public:
+#ifdef _WIN32
+    TScratchDir()
+    {
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && MbrStgPath.empty(); ++attempt) {
+            const std::filesystem::path candidate = base / ("gridmean-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, error)) MbrStgPath = candidate.u8string();
+        }
+    }
+    ~TScratchDir()
+    {
+        std::error_code error;
+        if (!MbrStgPath.empty()) std::filesystem::remove_all(TestPath(MbrStgPath), error);
+    }
+#else
     TScratchDir()
     {
         std::string pattern = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) +
@@ -86,6 +118,7 @@ public:
     {
         if (!MbrStgPath.empty()) std::system(("rm -rf '" + MbrStgPath + "'").c_str());
     }
+#endif
     TScratchDir(const TScratchDir&) = delete;
     TScratchDir& operator=(const TScratchDir&) = delete;
 
@@ -94,7 +127,7 @@ public:
 
     std::string Write(const std::string& name, const std::string& text) const
     {
-        std::ofstream(Path(name), std::ios::binary) << text;
+        std::ofstream(TestPath(Path(name)), std::ios::binary) << text;
         return Path(name);
     }
 
@@ -104,13 +137,21 @@ private:
 
 inline std::string ReadText(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(TestPath(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
+#ifdef _WIN32
+inline bool FileExists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(TestPath(path), error);
+}
+#else
 inline bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+#endif
 
 // The text quoted for a POSIX shell.
 inline std::string Quoted(const std::string& text)
@@ -124,6 +165,12 @@ inline std::string Quoted(const std::string& text)
 inline std::vector<std::string> DirectoryEntries(const std::string& directory)
 {
     std::vector<std::string> names;
+#ifdef _WIN32
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(TestPath(directory), error), end; !error && entry != end;
+         entry.increment(error))
+        names.push_back(entry->path().filename().u8string());
+#else
     if (DIR* dir = ::opendir(directory.c_str())) {
         while (dirent* entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
@@ -131,6 +178,7 @@ inline std::vector<std::string> DirectoryEntries(const std::string& directory)
         }
         ::closedir(dir);
     }
+#endif
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -4,11 +4,13 @@
 
 #include "app/TCommandOptions.h"
 #include "app/TProgressDisplay.h"
+#include "files/TByteSource.h"
 #include "files/TGridHeader.h"
 #include "files/TGridHeaderText.h"
 #include "files/TProjectionFiles.h"
 #include "stack/TGridStack.h"
 #include "support/TStringTools.h"
+#include "sys/TCommandLine.h"
 #include "sys/TSignalCleanup.h"
 #include "sys/TSystemCalls.h"
 
@@ -19,7 +21,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -113,12 +114,6 @@ void Blame(const TCommandOptions& options, const TStackBlame& blame)
     }
 }
 
-bool IsRegularFile(const std::string& name)
-{
-    struct stat status;
-    return ::stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
 int Run(const std::vector<std::string>& arguments)
 {
     TCommandOptions options = TCommandOptions::Parse(arguments);
@@ -150,7 +145,7 @@ int Run(const std::vector<std::string>& arguments)
     // The coordinate system goes with the grid: the first input's projection file, copied once
     // the grid is in place.
     const std::string sidecar = TProjectionFiles::FindSidecar(options.Inputs[0]);
-    if (!sidecar.empty() && IsRegularFile(options.Output))
+    if (!sidecar.empty() && TFileSource::NamesRegularFile(options.Output))
         TProjectionFiles::Copy(sidecar, TProjectionFiles::SidecarName(options.Output));
     return 0;
 }
@@ -159,12 +154,15 @@ int Run(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> arguments = TCommandLine::Arguments(argc, argv);
+#ifdef SIGXFSZ
     // A file size limit then fails the write (and the output is cleaned up) instead of killing us.
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
     TSignalCleanup::Install();
     TSystemCalls::RaiseDescriptorLimit();
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()));
     } catch (...) {
         return Fail(std::current_exception());
     }

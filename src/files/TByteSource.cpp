@@ -80,7 +80,7 @@ void TFileSource::Reopen()
     const bool same = descriptor >= 0 && TSystemCalls::Fstat(descriptor, &status) == 0 &&
         static_cast<unsigned long long>(status.st_dev) == MbrLngDevice &&
         static_cast<unsigned long long>(status.st_ino) == MbrLngInode &&
-        TSystemCalls::Seek(descriptor, static_cast<off_t>(MbrLngOffset), SEEK_SET) == static_cast<off_t>(MbrLngOffset);
+        TSystemCalls::Seek(descriptor, MbrLngOffset, SEEK_SET) == MbrLngOffset;
     if (!same) {
         if (descriptor >= 0) TSystemCalls::Close(descriptor);
         throw FileMessage("Unable to read file ", MbrStgName);

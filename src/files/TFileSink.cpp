@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -20,10 +21,12 @@ std::string FileMessage(const char* what, const std::string& name)
     return what + TStringTools::EscapeControlCharacters(name);
 }
 
+bool IsSeparator(char c) { return c != '\0' && std::strchr(TSystemCalls::kPathSeparators, c) != nullptr; }
+
 // The path up to and with its last slash; empty for a name in the working directory.
 std::string PrefixOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of(TSystemCalls::kPathSeparators);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -35,7 +38,7 @@ std::string DirectoryOf(const std::string& path)
 
 std::string BaseOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of(TSystemCalls::kPathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -51,7 +54,7 @@ TTarget Resolve(std::string& path, struct stat& status)
     bool procKnown = false;
     dev_t procDevice = 0;
     for (int links = 0;; ++links) {
-        if (path.empty() || path.back() == '/') return TTarget::InPlace;  // the kernel's open decides
+        if (path.empty() || IsSeparator(path.back())) return TTarget::InPlace;  // the kernel's open decides
         if (TSystemCalls::Lstat(path.c_str(), &status) != 0) return errno == ENOENT ? TTarget::Missing : TTarget::Failed;
         if (S_ISREG(status.st_mode)) return TTarget::Regular;
         if (!S_ISLNK(status.st_mode)) return TTarget::InPlace;
@@ -66,7 +69,7 @@ TTarget Resolve(std::string& path, struct stat& status)
         const ssize_t length = TSystemCalls::ReadLink(path.c_str(), text, sizeof text);
         if (length <= 0 || static_cast<size_t>(length) >= sizeof text) return TTarget::Failed;
         const std::string target(text, static_cast<size_t>(length));
-        path = target[0] == '/' ? target : PrefixOf(path) + target;
+        path = IsSeparator(target[0]) ? target : PrefixOf(path) + target;
     }
 }
 
@@ -89,6 +92,10 @@ TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
         MbrModFinal = status.st_mode & 07777;
         MbrUidOwner = status.st_uid;
         MbrGidGroup = status.st_gid;
+#ifdef _WIN32
+        // Windows refuses to rename over a read-only file: say so before anything is written.
+        if ((MbrModFinal & 0200) == 0) FailOpen();
+#endif
     } else {
         MbrModFinal = 0666 & ~TSystemCalls::CurrentUmask();
     }

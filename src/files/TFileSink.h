@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sys/TSystemCalls.h"
+
 #include <cstddef>
 #include <string>
 #include <sys/types.h>
@@ -15,6 +17,9 @@
 // A symbolic link is followed, through chains and relative targets, to its final target (which
 // may not exist yet), and that target is replaced in its own directory; the link itself stays.
 // Devices, FIFOs and the process's own descriptors (/dev/stdout, /dev/fd/N) are written in place.
+// On Windows the temporary file is always named, the final step is MoveFileExW (replacing and
+// written through), devices (NUL, \\.\pipe\NAME) are written in place, a read-only output
+// file is refused (Windows does not replace one) and a symbolic link is replaced like a file.
 class TFileSink {
 public:
     // Throws "Unable to open file " and the name when the output, or a temporary file beside a

@@ -3,6 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
 #include "files/TGridTextReader.h"
+#include "sys/TSystemCalls.h"
 
 #include <memory>
 #include <sys/stat.h>
@@ -19,7 +20,12 @@ bool EndsWith(const std::string& text, const std::string& end)
 bool IsRegularFile(const std::string& name)
 {
     struct stat status;
+#ifdef _WIN32
+    // The wide-character call, which also follows links there, so that UTF-8 names are found.
+    return TSystemCalls::Lstat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+#else
     return ::stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+#endif
 }
 
 // The text without leading and trailing whitespace, every inner run of it one blank.
@@ -45,7 +51,7 @@ std::string TProjectionFiles::SidecarName(const std::string& gridName)
 {
     std::string stem = gridName;
     if (EndsWith(stem, ".gz")) stem.resize(stem.size() - 3);
-    const size_t slash = stem.find_last_of('/');
+    const size_t slash = stem.find_last_of(TSystemCalls::kPathSeparators);
     const size_t base = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = stem.find_last_of('.');
     // A leading dot names a hidden file rather than starting an extension.

@@ -603,6 +603,9 @@ TMap* TStackRun::Execute()
     if (MbrBlnComputing && MbrPtrMap) return FinishMap();
     if (MbrBlnComputing) {
         try {
+            // Every input is read: closed before the output is put in place, since the output
+            // may be one of them and Windows does not rename over a file that is open.
+            for (TInput& input : MbrVecInputs) input.Close();
             MbrPtrOutput->Commit();
             return nullptr;
         } catch (...) {

@@ -1,6 +1,16 @@
 #include "stack/TTaskTeam.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sched.h>
+#endif
 
 TTaskTeam::TTaskTeam(unsigned members)
 {
@@ -62,11 +72,22 @@ void TTaskTeam::Work()
 
 unsigned TTaskTeam::AvailableProcessors()
 {
+#ifdef _WIN32
+    // The affinity mask covers the processor group the process runs in (64 processors at most).
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+        unsigned count = 0;
+        for (; process != 0; process &= process - 1) ++count;
+        if (count > 0) return count;
+    }
+#else
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0) {
         const int count = CPU_COUNT(&set);
         if (count > 0) return static_cast<unsigned>(count);
     }
+#endif
     const unsigned hardware = std::thread::hardware_concurrency();
     return hardware > 0 ? hardware : 1;
 }

@@ -5,7 +5,19 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+
+#ifdef _WIN32
+#include "sys/TSystemCalls.h"
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -26,6 +38,24 @@ struct TSlot {
 TSlot gSlots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free, "slot states must be safe to read in a signal handler");
 
+#ifdef _WIN32
+
+// Runs in a thread that Windows starts for the console event while the writing thread goes on;
+// ending the process at once leaves that thread no time to name the file meanwhile, and ending it
+// without the C library's cleanup (as _exit would) cannot wait for a lock that thread holds.
+BOOL WINAPI RemoveAndStop(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    // The temporary files are opened sharing deletion, so they go although still open.
+    for (TSlot& slot : gSlots)
+        if (slot.State.load(std::memory_order_acquire) == kInUse)
+            TSystemCalls::Direct().UnlinkAt(slot.Directory, slot.Name, 0);
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);  // the status Ctrl-C gives by default
+    return TRUE;
+}
+
+#else
+
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void RemoveAndStop(int signalNumber)
@@ -41,10 +71,16 @@ extern "C" void RemoveAndStop(int signalNumber)
     ::raise(signalNumber);
 }
 
+#endif
+
 }  // namespace
 
 void TSignalCleanup::Install()
 {
+#ifdef _WIN32
+    // A console whose Ctrl-C was ignored by the parent does not deliver it to handlers either.
+    SetConsoleCtrlHandler(RemoveAndStop, TRUE);
+#else
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     ::sigemptyset(&ignore.sa_mask);
@@ -60,6 +96,7 @@ void TSignalCleanup::Install()
         if (::sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         ::sigaction(signalNumber, &cleanup, nullptr);
     }
+#endif
 }
 
 int TSignalCleanup::Register(int directory, const char* name)

@@ -4,7 +4,9 @@
 // SIGTERM and SIGHUP unlink every registered file and then end the process with that signal, as
 // its default action would (a signal the parent had ignored, such as SIGHUP under nohup, stays
 // ignored); SIGPIPE is ignored, so that writing to a closed pipe fails with EPIPE and is reported
-// like any other failed write.
+// like any other failed write. On Windows, Ctrl-C, Ctrl-Break and closing the console window
+// remove the registered files and end the process with STATUS_CONTROL_C_EXIT, Ctrl-C's usual
+// status (unless the parent had Ctrl-C ignored); a closed pipe fails the write there anyway.
 class TSignalCleanup {
 public:
     TSignalCleanup() = delete;

@@ -4,12 +4,27 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include "sys/TWindowsCalls.h"
+#include <io.h>
+#else
 #include <sys/random.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
+const TSystemCallTable kDirect = {
+    TWindowsCalls::Open,     TWindowsCalls::OpenAt, TWindowsCalls::Read,     TWindowsCalls::Write,
+    TWindowsCalls::Fchmod,   TWindowsCalls::Fchown, TWindowsCalls::Fsync,    TWindowsCalls::Close,
+    TWindowsCalls::RenameAt, TWindowsCalls::LinkAt, TWindowsCalls::UnlinkAt, TWindowsCalls::Lstat,
+    TWindowsCalls::Fstat,    TWindowsCalls::ReadLink, TWindowsCalls::GetRandom, TWindowsCalls::Seek,
+};
+#else
 
 // open and openat take their mode through a variable argument list; the table needs fixed ones.
 int DirectOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
@@ -21,11 +36,13 @@ ssize_t DirectGetRandom(void* destination, size_t size, unsigned flags)
 {
     return ::getrandom(destination, size, flags);
 }
+long long DirectSeek(int descriptor, long long offset, int whence) { return ::lseek(descriptor, offset, whence); }
 
 const TSystemCallTable kDirect = {
     DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
-    ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom, ::lseek,
+    ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom, DirectSeek,
 };
+#endif
 
 TSystemCallTable gTable = kDirect;
 
@@ -112,11 +129,17 @@ ssize_t TSystemCalls::ReadLink(const char* path, char* destination, size_t size)
     return RetryOnInterrupt([&] { return gTable.ReadLink(path, destination, size); });
 }
 
-off_t TSystemCalls::Seek(int descriptor, off_t offset, int whence)
+long long TSystemCalls::Seek(int descriptor, long long offset, int whence)
 {
     return gTable.Seek(descriptor, offset, whence);
 }
 
+#ifdef _WIN32
+// The C library's descriptors, which the file classes use, number at most 2048 there.
+void TSystemCalls::RaiseDescriptorLimit() {}
+
+long TSystemCalls::DescriptorLimit() { return 2048; }
+#else
 void TSystemCalls::RaiseDescriptorLimit()
 {
     struct rlimit limit;
@@ -132,6 +155,7 @@ long TSystemCalls::DescriptorLimit()
         return 1L << 30;
     return static_cast<long>(limit.rlim_cur);
 }
+#endif
 
 bool TSystemCalls::RandomBytes(void* destination, size_t size)
 {
@@ -145,6 +169,9 @@ bool TSystemCalls::RandomBytes(void* destination, size_t size)
         filled += static_cast<size_t>(got);
     }
     if (filled == size) return true;
+#ifdef _WIN32
+    return false;
+#else
     const int device = Open("/dev/urandom", O_RDONLY | O_CLOEXEC);
     if (device < 0) return false;
     while (filled < size) {
@@ -154,10 +181,14 @@ bool TSystemCalls::RandomBytes(void* destination, size_t size)
     }
     Close(device);
     return filled == size;
+#endif
 }
 
 mode_t TSystemCalls::CurrentUmask()
 {
+#ifdef _WIN32
+    return 0;
+#else
     // Linux shows the mask in /proc/self/status ("Umask:\t0022"); setting it to learn it would
     // briefly give another thread's new files the wrong mode.
     if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
@@ -172,4 +203,5 @@ mode_t TSystemCalls::CurrentUmask()
     const mode_t mask = ::umask(077);
     ::umask(mask);
     return mask;
+#endif
 }

@@ -3,6 +3,26 @@
 #include <cstddef>
 #include <sys/types.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+
+// The POSIX names that the file classes use and Windows' C library lacks. The Windows table
+// (TWindowsCalls) gives each the meaning it has on Linux, or refuses it as Linux would where the
+// file system cannot do it, so that the file classes and their tests are one code on both systems.
+typedef unsigned uid_t;  // Windows files have no POSIX owner: Fchown does nothing
+typedef unsigned gid_t;
+#define O_CLOEXEC 0  // Windows handles are not inherited unless asked
+#define O_DIRECTORY 0x01000000
+#define O_NOFOLLOW 0x02000000
+#define O_PATH 0x04000000
+#define O_TMPFILE (0x08000000 | O_DIRECTORY)  // refused with EOPNOTSUPP: no unnamed files
+#define AT_FDCWD (-100)
+#define AT_SYMLINK_FOLLOW 0x400
+#define S_IFLNK 0xA000  // never reported: Lstat follows links on Windows
+#define S_ISLNK(mode) (((mode) & S_IFMT) == S_IFLNK)
+#endif
+
 struct stat;
 
 // The system calls that the file readers and writers make, as replaceable function pointers.
@@ -24,16 +44,26 @@ struct TSystemCallTable {
     int (*Fstat)(int descriptor, struct stat* status);
     ssize_t (*ReadLink)(const char* path, char* destination, size_t size);
     ssize_t (*GetRandom)(void* destination, size_t size, unsigned flags);
-    off_t (*Seek)(int descriptor, off_t offset, int whence);
+    long long (*Seek)(int descriptor, long long offset, int whence);
 };
 
 // The one road from the file classes to the operating system. Every call returns what the system
 // call returns (-1 with errno set on failure); a call interrupted by a signal (EINTR) is repeated
 // here, once for every caller, except Close, whose descriptor is already released on Linux when
 // it reports EINTR. The only cost over a direct call is one indirection through the table.
+// On Windows the direct calls are TWindowsCalls': the same calls made through the wide-character
+// Windows functions, with UTF-8 names.
 class TSystemCalls {
 public:
     TSystemCalls() = delete;
+
+#ifdef _WIN32
+    // The characters that end the directory part of a path: the slash, the backslash and a drive's
+    // colon ("C:name").
+    static constexpr char kPathSeparators[] = "/\\:";
+#else
+    static constexpr char kPathSeparators[] = "/";
+#endif
 
     // The table in use, to be replaced entry by entry (tests only), and the direct calls.
     static TSystemCallTable& Table();
@@ -53,7 +83,7 @@ public:
     static int Lstat(const char* path, struct stat* status);
     static int Fstat(int descriptor, struct stat* status);
     static ssize_t ReadLink(const char* path, char* destination, size_t size);
-    static off_t Seek(int descriptor, off_t offset, int whence);
+    static long long Seek(int descriptor, long long offset, int whence);
 
     // Raises the soft limit on open descriptors to the hard one, so that many inputs can be open
     // at once; harmless where it cannot.
@@ -62,9 +92,9 @@ public:
     static long DescriptorLimit();
 
     // Fills `destination` with unpredictable bytes from the kernel (getrandom, else
-    // /dev/urandom); false when neither gives them.
+    // /dev/urandom; on Windows BCryptGenRandom); false when none gives them.
     static bool RandomBytes(void* destination, size_t size);
     // The process's file mode creation mask, read without changing it where the system allows
-    // (another thread may be creating files meanwhile).
+    // (another thread may be creating files meanwhile). 0 on Windows, which has no such mask.
     static mode_t CurrentUmask();
 };

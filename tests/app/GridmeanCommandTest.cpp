@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,7 +69,9 @@ TEST(Command, EveryErrorIsOneLineWithStatusOneAndNoOutput)
         {{a, shortFile, out}, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile\n"},
         {{a, wide, missing, out}, "Unable to open file " + missing + "\n"},
         {{a, a, noDir}, "Unable to open file " + noDir + "\n"},
+#ifndef _WIN32
         {{a, a, "/dev/full"}, "Unable to write file /dev/full\n"},
+#endif
     };
     for (const auto& test : cases) {
         const TRun run = Gridmean(dir, test.Arguments);
@@ -90,4 +96,30 @@ TEST(Command, AnExistingOutputIsReplacedOnlyOnSuccess)
     // The output may be one of the inputs.
     EXPECT_EQ(Gridmean(dir, {a, b, a}).Status, 0);
     EXPECT_NE(ReadText(a).find("\n2 3 \n"), std::string::npos);
+}
+
+TEST(Command, FileNamesInAnyScriptReachTheFileSystemIntact)
+{
+    // Latin, CJK and a character beyond the Basic Multilingual Plane (two UTF-16 units on
+    // Windows), with blanks: each argument arrives whole and names the file it spells.
+    TScratchDir dir;
+    const std::string folder = "Niederschlag Zürich 雨";
+    ASSERT_TRUE(std::filesystem::create_directory(TestPath(dir.Path(folder))));
+    const std::string a = dir.Write(folder + "/März 2023.asc", Grid(2, 1, "1 2\n"));
+    const std::string b = dir.Write(folder + "/Regen 🌧 2024.asc", Grid(2, 1, "3 4\n"));
+    const std::string out = dir.Path(folder + "/Mittel 日本.asc");
+    const TRun run = Gridmean(dir, {a, b, out});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Output, "");
+    std::vector<std::string> names = {"März 2023.asc", "Regen 🌧 2024.asc", "Mittel 日本.asc"};
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(DirectoryEntries(dir.Path(folder)), names);
+    EXPECT_NE(ReadText(out).find("\n2 3 \n"), std::string::npos);
+
+    // A name that is not there comes back in the message byte for byte, quotes and backslashes
+    // before them included.
+    for (const std::string& name : {folder + "/fehlt ä.asc", folder + "/\"zitiert\" \\\"x\\\\.asc"}) {
+        const std::string missing = dir.Path(name);
+        EXPECT_EQ(Gridmean(dir, {a, missing, out}).Output, "Unable to open file " + missing + "\n");
+    }
 }

@@ -5,10 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <random>
@@ -18,6 +19,16 @@
 namespace {
 
 using TOutcome = TCommandRun;
+
+#ifdef _WIN32
+
+// Runs gridmean (a hang is left to the test runner's time limit).
+TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arguments)
+{
+    return RunCommand(dir, arguments);
+}
+
+#else
 
 // Runs gridmean, with a file size limit when one is given.
 TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arguments, long fileSizeLimit = -1)
@@ -29,12 +40,17 @@ TOutcome RunGridmean(const TScratchDir& dir, const std::vector<std::string>& arg
     });
 }
 
+#endif
+
 std::string Header(const std::string& cols, const std::string& rows)
 {
     return "ncols " + cols + "\nnrows " + rows + "\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
 }
 
 const char* const kEnd = "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile\n";
+
+// Far beyond any file, within the range of long (32 bits on Windows).
+const std::string kHuge = sizeof(long) >= 8 ? "1000000000000" : "2000000000";
 
 }  // namespace
 
@@ -63,10 +79,10 @@ TEST(HostileInput, EndsWithOneLineStatusOneAndNothingWritten)
         {"negative-rows", Header("2", "-1") + "1 2\n", "File format error: nrows must not be negative\n"},
         {"zero-cols", Header("0", "1"), "File format error: ncols and nrows must be greater than 0\n"},
         {"zero-rows", Header("2", "0"), "File format error: ncols and nrows must be greater than 0\n"},
-        {"huge-cols", Header("1000000000000", "1") + "1 2\n", kEnd},
-        {"huge-rows", Header("2", "1000000000000") + "1 2\n", kEnd},
-        {"huge-both", Header("1000000000000", "1000000000000") + "1 2\n", kEnd},
-        {"huge-rows-no-cols", Header("0", "1000000000000"),
+        {"huge-cols", Header(kHuge, "1") + "1 2\n", kEnd},
+        {"huge-rows", Header("2", kHuge) + "1 2\n", kEnd},
+        {"huge-both", Header(kHuge, kHuge) + "1 2\n", kEnd},
+        {"huge-rows-no-cols", Header("0", kHuge),
          "File format error: nrows is too large for a grid without columns\n"},
         {"overflow", Header("2", "1") + "1 1e400\n",
          "File format error: value \"1e400\" at row 1, column 2 is too large for a number\n"},
@@ -78,7 +94,10 @@ TEST(HostileInput, EndsWithOneLineStatusOneAndNothingWritten)
             const TOutcome outcome = RunGridmean(dir, order);
             EXPECT_EQ(outcome.Status, 1) << test.Name;
             EXPECT_EQ(outcome.Output, test.Message) << test.Name;
-            EXPECT_LT(outcome.PeakKilobytes, 200 * 1024) << test.Name;
+            // Windows reports the peak of a process that has ended; Wine reports 0 (not known).
+            if (outcome.PeakKilobytes > 0) {
+                EXPECT_LT(outcome.PeakKilobytes, 200 * 1024) << test.Name;
+            }
             EXPECT_FALSE(FileExists(out)) << test.Name;
         }
     }
@@ -93,7 +112,9 @@ TEST(HostileInput, PathsThatAreNotUsableFiles)
         {{good, dir.Root(), dir.Path("out.asc")}, "Unable to open file " + dir.Root() + "\n"},
         {{good, good, nowhere}, "Unable to open file " + nowhere + "\n"},
         {{good, good, dir.Root()}, "Unable to open file " + dir.Root() + "\n"},
+#ifndef _WIN32
         {{good, good, "/dev/full"}, "Unable to write file /dev/full\n"},
+#endif
     };
     for (const auto& [arguments, message] : cases) {
         const TOutcome outcome = RunGridmean(dir, arguments);
@@ -105,6 +126,9 @@ TEST(HostileInput, PathsThatAreNotUsableFiles)
 
 TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit to stand in for a full disk; the writer's fault tests fail each write";
+#else
     TScratchDir dir;
     std::string values;
     for (int i = 0; i < 20000; ++i) values += "1234.5 ";
@@ -120,4 +144,5 @@ TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
     EXPECT_EQ(success.Status, 0);
     EXPECT_EQ(success.Output, "");
     EXPECT_EQ(ReadText(out).substr(0, 12), "ncols 20000\n");
+#endif
 }

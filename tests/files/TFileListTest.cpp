@@ -4,30 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 // A fresh directory for the files of one test, removed with everything in it afterwards.
 class FileList : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = ::testing::TempDir() + "gridmean-list-XXXXXX";
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        MbrStgDirectory = pattern;
-    }
-    void TearDown() override
-    {
-        const std::string command = "rm -rf '" + MbrStgDirectory + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-    }
+    void SetUp() override { ASSERT_FALSE(MbrDir.Root().empty()); }
 
-    std::string PathOf(const std::string& name) const { return MbrStgDirectory + "/" + name; }
+    std::string PathOf(const std::string& name) const { return MbrDir.Path(name); }
 
     std::string WriteText(const std::string& name, const std::string& text) const
     {
@@ -50,7 +38,7 @@ protected:
         return text.str();
     }
 
-    std::string MbrStgDirectory;
+    TScratchDir MbrDir;
 };
 
 // Releases the maps of a list when the test ends.

@@ -8,12 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
-#include <dirent.h>
 #include <iomanip>
 #include <memory>
 #include <sstream>
@@ -125,8 +126,10 @@ TEST(GridFileWriter, ReportsFilesThatCannotBeWritten)
               "Unable to open file " + missing);
     EXPECT_EQ(ThrownMessage([&] { TARCGISFileTools::WriteARCGISFile(map.get(), dir.Root()); }),
               "Unable to open file " + dir.Root());
+#ifndef _WIN32
     EXPECT_EQ(ThrownMessage([&] { TARCGISFileTools::WriteARCGISFile(map.get(), std::string("/dev/full")); }),
               "Unable to write file /dev/full");
+#endif
     TMap bare(1, 1, 1);
     const std::string never = dir.Path("never.asc");
     EXPECT_EQ(ThrownMessage([&] { TARCGISFileTools::WriteARCGISFile(&bare, never); }),
@@ -137,6 +140,9 @@ TEST(GridFileWriter, ReportsFilesThatCannotBeWritten)
 
 TEST(GridFileWriter, ReplacesAFileOnlyWhenTheWholeGridIsWritten)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit, child processes by fork, or POSIX permission bits";
+#else
     TScratchDir dir;
     const std::string target = dir.Write("mean.asc", "old contents\n");
     ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
@@ -176,10 +182,14 @@ TEST(GridFileWriter, ReplacesAFileOnlyWhenTheWholeGridIsWritten)
     ::umask(mask);
     ASSERT_EQ(::stat(fresh.c_str(), &status2), 0);
     EXPECT_EQ(status2.st_mode & 07777, 0644u);
+#endif
 }
 
 TEST(GridFileWriter, WritesThroughSymbolicLinksInPlace)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need rights on Windows that few users have";
+#else
     TScratchDir dir;
     const std::string real = dir.Write("real.asc", "old\n");
     const std::string link = dir.Path("link.asc");
@@ -190,4 +200,5 @@ TEST(GridFileWriter, WritesThroughSymbolicLinksInPlace)
     ASSERT_EQ(::lstat(link.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode));
     EXPECT_EQ(ReadText(real).substr(0, 8), "ncols 1\n");
+#endif
 }
