@@ -107,5 +107,10 @@ long TFileSource::DescriptorBudget()
 bool TFileSource::NamesRegularFile(const std::string& name)
 {
     struct stat status;
-    return ::stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    if (TSystemCalls::Lstat(name.c_str(), &status) != 0) return false;
+#ifndef _WIN32
+    // Windows' Lstat follows links already.
+    if (S_ISLNK(status.st_mode) && ::stat(name.c_str(), &status) != 0) return false;
+#endif
+    return S_ISREG(status.st_mode);
 }

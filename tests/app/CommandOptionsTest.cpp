@@ -159,12 +159,12 @@ TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjec
 {
     TScratchDir dir;
     const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
-    const std::string near = dir.Write(  // within 250 * 1e-6 = 0.00025
-        "near.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000.0002\nyllcorner 4099999.9998"));
+    const std::string within = dir.Write(  // within 250 * 1e-6 = 0.00025
+        "within.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000.0002\nyllcorner 4099999.9998"));
     const std::string beyond = dir.Write(
         "beyond.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000\nyllcorner 4100000.0003"));
     const std::string out = dir.Path("out.asc");
-    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, near, out}).Status, 0);
+    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, within, out}).Status, 0);
     EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, beyond, out}).Output,
               "Geometry differs: " + beyond + " has yllcorner 4100000.0003, " + a + " has 4100000\n");
 
@@ -174,7 +174,7 @@ TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjec
     dir.Write("b.prj", "PROJCS[\"UTM 33N\", GEOGCS[\"WGS 84\"]]");
     const std::string c = dir.Write("c.asc", Grid(3, 1, "1 2 3\n"));
     dir.Write("c.prj", "PROJCS[\"UTM 32N\", GEOGCS[\"WGS 84\"]]");
-    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, b, near, out}).Status, 0);
+    EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, b, within, out}).Status, 0);
     const TCommandRun differs = RunCommand(dir, {"--check-geometry", a, b, c, out});
     EXPECT_EQ(differs.Status, 1);
     EXPECT_EQ(differs.Output,
@@ -224,6 +224,9 @@ TEST(CommandOptions, ProgressIsOneLineOnStandardErrorClearedAtTheEnd)
 
 TEST(CommandOptions, CompressedGridsAndTheProjectionFileGoThrough)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the gzip program is run through a POSIX shell";
+#endif
     TScratchDir dir;
     const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
     const std::string b = dir.Write("b.asc", Grid(3, 1, "3 4 5\n"));
@@ -245,6 +248,9 @@ TEST(CommandOptions, CompressedGridsAndTheProjectionFileGoThrough)
 
 TEST(CommandOptions, ThousandsOfInputsUnderASmallLimitOnOpenFiles)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows command line holds at most 32767 characters, and there is no limit to lower";
+#else
     TScratchDir dir;
     std::vector<std::string> arguments;
     for (int k = 0; k < 5000; ++k)
@@ -261,4 +267,5 @@ TEST(CommandOptions, ThousandsOfInputsUnderASmallLimitOnOpenFiles)
     });
     EXPECT_EQ(run.Status, 0) << run.Output;
     EXPECT_EQ(ReadText(out), expected.str());
+#endif
 }
