@@ -20,124 +20,425 @@ const char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Whether |value| x 10^power lies above (+1), at (0) or below (-1) the midpoint `twiceHalf` / 2,
-// computed exactly: |value| = m 2^q, and 10^power = 5^power 2^power.
-int CompareWithMidpoint(double value, int power, uint64_t twiceHalf)
+// ---- General notation by integer arithmetic only ----
+//
+// A finite double is x = m 2^q with m < 2^53. Its P significant digits are the integer nearest
+// y = x 10^k for the k that brings y into [10^(P-1), 10^P), a tie going to the even neighbour: printf
+// rounds the exact binary value. y is found as m times a 128-bit power of ten, scaled by a shift.
+
+using TU128 = unsigned __int128;
+
+// floor(log2(10^k)) and floor(log10(2^e)) by fixed-point multiplication, exact for |k| <= 1233 and
+// |e| <= 2620 (the first is also checked against every entry of the table below).
+constexpr int FloorLog2Pow10(int k) { return (k * 1741647) >> 19; }
+constexpr int FloorLog10Pow2(int e) { return (e * 315653) >> 20; }
+
+// Every scale the formatter uses, P - 1 - floor(log10(x)) for P from 1 to 17 over all finite
+// doubles, and every power of ten from the smallest subnormal up.
+constexpr int kMinTenPower = -324;
+constexpr int kMaxTenPower = 340;
+
+// 10^k = (hi 2^64 + lo + theta) 2^(FloorLog2Pow10(k) - 127) with 0 <= theta < 1: the leading 128 bits,
+// rounded down. theta = 0 (the entry is exact) for 0 <= k <= 55, lo = 0 as well for 0 <= k <= 27.
+struct TTenPower {
+    uint64_t hi;
+    uint64_t lo;
+};
+struct TTenPowerTable {
+    TTenPower entry[kMaxTenPower - kMinTenPower + 1];
+};
+
+// An unsigned number of 22 words, least significant first, for building the table at compile time.
+struct TBig {
+    uint64_t word[22];
+};
+
+constexpr int BitLength(const TBig& big)
 {
-    int binary;
-    const double fraction = std::frexp(std::fabs(value), &binary);
-    const uint64_t m = static_cast<uint64_t>(std::ldexp(fraction, 53));
-    const int q = binary - 53;
-    uint64_t five = 1;
-    for (int i = 0; i < (power < 0 ? -power : power); ++i) five *= 5;
-    // Compare m 5^power 2^(q + power + 1) with twiceHalf when power >= 0, and
-    // m 2^(q + power + 1) with twiceHalf 5^-power when power < 0.
-    unsigned __int128 left = static_cast<unsigned __int128>(m) * (power >= 0 ? five : 1);
-    unsigned __int128 right = static_cast<unsigned __int128>(twiceHalf) * (power >= 0 ? 1 : five);
-    int shift = q + power + 1;
+    for (int w = 21; w >= 0; --w)
+        if (big.word[w] != 0) return 64 * w + 64 - __builtin_clzll(big.word[w]);
+    return 0;
+}
+
+constexpr TTenPower Leading128Bits(const TBig& big)
+{
+    const int shift = BitLength(big) - 128;
+    TU128 bits = 0;
+    if (shift <= 0) {
+        bits = ((TU128(big.word[1]) << 64) | big.word[0]) << -shift;
+    } else {
+        const int w = shift / 64;
+        const int bit = shift % 64;
+        bits = ((TU128(big.word[w + 1]) << 64) | big.word[w]) >> bit;
+        if (bit != 0) bits |= TU128(big.word[w + 2]) << (128 - bit);
+    }
+    return TTenPower{static_cast<uint64_t>(bits >> 64), static_cast<uint64_t>(bits)};
+}
+
+constexpr TTenPowerTable MakeTenPowers()
+{
+    TTenPowerTable table{};
+    TBig power{};  // 10^k
+    power.word[0] = 1;
+    for (int k = 0; k <= kMaxTenPower; ++k) {
+        if (BitLength(power) - 1 != FloorLog2Pow10(k)) throw "FloorLog2Pow10 is wrong";
+        table.entry[k - kMinTenPower] = Leading128Bits(power);
+        TU128 carry = 0;
+        for (uint64_t& word : power.word) {
+            carry += TU128(word) * 10;
+            word = static_cast<uint64_t>(carry);
+            carry >>= 64;
+        }
+    }
+    // floor(2^1279 / 10^j), by dividing by ten j times (floor of a floor is the floor of the whole
+    // quotient); its leading bits are those of 10^-j, rounded down.
+    TBig inverse{};
+    inverse.word[19] = uint64_t(1) << 63;
+    for (int j = 1; j <= -kMinTenPower; ++j) {
+        TU128 remainder = 0;
+        for (int w = 21; w >= 0; --w) {
+            remainder = (remainder << 64) | inverse.word[w];
+            inverse.word[w] = static_cast<uint64_t>(remainder / 10);
+            remainder %= 10;
+        }
+        if (BitLength(inverse) - 1280 != FloorLog2Pow10(-j)) throw "FloorLog2Pow10 is wrong";
+        table.entry[-j - kMinTenPower] = Leading128Bits(inverse);
+    }
+    return table;
+}
+
+constexpr TTenPowerTable kTenPowers = MakeTenPowers();
+
+// For each binade [2^e, 2^(e+1)), e from -1074 to 1023: the least m with m 2^(e-52) >= 10^n,
+// n = FloorLog10Pow2(e) + 1, or 2^53 when 10^n lies above the binade. With it, floor(log10(x))
+// of x in the binade is FloorLog10Pow2(e), plus one from that m up.
+struct TTenThresholds {
+    uint64_t m[1023 + 1074 + 1];
+};
+
+constexpr TTenThresholds MakeTenThresholds()
+{
+    TTenThresholds table{};
+    for (int e = -1074; e <= 1023; ++e) {
+        const int n = FloorLog10Pow2(e) + 1;
+        uint64_t least = uint64_t(1) << 53;
+        if (FloorLog2Pow10(n) == e) {
+            // 10^n = (hi 2^64 + lo + theta) 2^(e - 127): m = ceil(10^n / 2^(e - 52)).
+            const TTenPower& power = kTenPowers.entry[n - kMinTenPower];
+            const bool exact = n >= 0 && n <= 55 && (power.hi & 0x7ff) == 0 && power.lo == 0;
+            least = (power.hi >> 11) + (exact ? 0 : 1);
+        }
+        table.m[e + 1074] = least;
+    }
+    return table;
+}
+
+constexpr TTenThresholds kTenThresholds = MakeTenThresholds();
+
+// floor(log10(x)) for x = m 2^q, m in [2^52, 2^53).
+inline int DecimalExponent(uint64_t m, int q)
+{
+    return FloorLog10Pow2(q + 52) + (m >= kTenThresholds.m[q + 52 + 1074] ? 1 : 0);
+}
+
+constexpr uint64_t kTenPowersU64[] = {1,
+                                      10,
+                                      100,
+                                      1000,
+                                      10000,
+                                      100000,
+                                      1000000,
+                                      10000000,
+                                      100000000,
+                                      1000000000,
+                                      10000000000,
+                                      100000000000,
+                                      1000000000000,
+                                      10000000000000,
+                                      100000000000000,
+                                      1000000000000000,
+                                      10000000000000000,
+                                      100000000000000000};
+
+constexpr uint64_t kFivePowers[] = {1,
+                                    5,
+                                    25,
+                                    125,
+                                    625,
+                                    3125,
+                                    15625,
+                                    78125,
+                                    390625,
+                                    1953125,
+                                    9765625,
+                                    48828125,
+                                    244140625,
+                                    1220703125,
+                                    6103515625,
+                                    30517578125,
+                                    152587890625,
+                                    762939453125,
+                                    3814697265625,
+                                    19073486328125,
+                                    95367431640625,
+                                    476837158203125,
+                                    2384185791015625};
+
+// The sign of m 2^q 10^-j - (whole + 1/2), exactly, for 1 <= j <= 22: the sign of
+// m 2^(q - j + 1) - (2 whole + 1) 5^j, where the right side stays below 2^110.
+int CompareWithMidpoint(uint64_t m, int q, int j, uint64_t whole)
+{
+    TU128 right = TU128(2 * whole + 1) * kFivePowers[j];
+    TU128 left = m;
+    const int shift = q - j + 1;
     if (shift >= 0) {
-        if (shift > 20) return 1;  // far above any midpoint of a few digits
+        if (shift > 74) return 1;  // the left side is at least 2^127
         left <<= shift;
     } else {
-        if (-shift >= 100) return -1;
+        if (-shift > 52 || (right >> (127 + shift)) != 0) return -1;  // the right side is at least 2^127 or 2^53 m
         right <<= -shift;
     }
     return left > right ? 1 : left < right ? -1 : 0;
 }
 
-// The P significant digits of %.{P}g for P up to 9, found by scaling in double arithmetic. The
-// scaled value is within a few units of 1e-16 relative of the exact one, so its rounding to an
-// integer is certain unless its fraction lies very near one half; then the exact value decides,
-// a tie going to the even neighbour as printf has it. Exponents whose power of ten a double does
-// not hold exactly return null and take the general path.
-// The digits are written as printf's %g writes them: fixed notation for decimal exponents from
-// -4 to P - 1, scientific otherwise, trailing zeros and a trailing point removed.
-char* FormatFewDigits(char* out, double value, int precision)
+// Rounds x = m 2^q, m in [2^52, 2^53), to `precision` (1 to 17) significant digits:
+// x ~ digits 10^(exponent - precision + 1) with digits in [10^(precision-1), 10^precision).
+// Returns false in the cases it leaves to the general path (x within 2^-67 of a midpoint, where
+// no tie is possible and a 128-bit scale cannot tell the side).
+__attribute__((noinline)) bool RoundToDigits(uint64_t m, int q, int precision, uint64_t& digits, int& exponent)
+{
+    exponent = DecimalExponent(m, q);
+    const int k = precision - 1 - exponent;
+    const uint64_t limit = kTenPowersU64[precision];
+    const TTenPower& power = kTenPowers.entry[k - kMinTenPower];
+    // y ~ m hi / 2^shift, short by less than m / 2^shift < 2^-3, with shift in [59, 117] since y
+    // lies in [10^(precision-1), 10^precision).
+    const int shift = 63 - q - FloorLog2Pow10(k);
+    const TU128 product = TU128(m) * power.hi;
+    const uint64_t whole = static_cast<uint64_t>(product >> shift);
+    const TU128 half = TU128(1) << 127;
+    TU128 fraction = product << (128 - shift);  // in units of 2^-128
+    bool up;
+    if (k >= 0 && k <= 27) {
+        // 10^k = hi 2^(FloorLog2Pow10(k) - 63) exactly, so the fraction is exact too.
+        up = fraction > half || (fraction == half && whole % 2 == 1);
+    } else if (fraction >= half) {
+        up = true;  // the entry is short of 10^k, so y is above the computed value, and above the midpoint
+    } else if (fraction < half - (TU128(1) << (181 - shift))) {
+        up = false;  // y is below the computed value plus its error bound, so below the midpoint
+    } else {
+        // Near the midpoint: add the second word of the entry, which leaves an error below 2^-67.
+        const TU128 low = TU128(m) * power.lo;
+        fraction += shift >= 64 ? low >> (shift - 64) : low << (64 - shift);
+        if (fraction >= half) {
+            up = true;
+        } else if (fraction < half - (TU128(1) << (117 - shift)) - 1) {
+            up = false;
+        } else if (k < 0 && k >= -22) {
+            // A true tie is possible only here (x divisible by 5^-k); decide exactly.
+            const int side = CompareWithMidpoint(m, q, -k, whole);
+            up = side > 0 || (side == 0 && whole % 2 == 1);
+        } else {
+            return false;
+        }
+    }
+    digits = whole + (up ? 1 : 0);
+    if (digits == limit) {  // rounded up to the next power of ten
+        digits = limit / 10;
+        ++exponent;
+    }
+    return digits >= limit / 10;  // y just below 10^(precision-1) always rounds up to it
+}
+
+// RoundToDigits for precision up to 8 from the product with the leading word of the scale alone,
+// which decides all but values near a midpoint (ties included); for those it returns false.
+inline bool RoundToFewDigitsQuickly(uint64_t m, int q, int precision, uint64_t& digits, int& exponent)
+{
+    exponent = DecimalExponent(m, q);
+    const int k = precision - 1 - exponent;
+    // y ~ high / 2^(shift - 64) with shift in [89, 117], since y < 10^8: the integer part, then the
+    // leading shift - 64 bits of the fraction in units of 2^-64, short of the exact fraction by less
+    // than 2^(128 - shift) units (the bits left out) plus 2^(117 - shift) (the scale's error), so by
+    // less than 2^40. Within that below the midpoint, or at it, the side is unknown.
+    const int shift = 63 - q - FloorLog2Pow10(k);
+    const uint64_t high = static_cast<uint64_t>((TU128(m) * kTenPowers.entry[k - kMinTenPower].hi) >> 64);
+    const uint64_t whole = high >> (shift - 64);
+    const uint64_t fraction = high << (128 - shift);
+    const uint64_t half = uint64_t(1) << 63;
+    const uint64_t doubt = uint64_t(1) << 40;
+    if (fraction - 1 - (half - doubt) < doubt) return false;
+    digits = whole + (fraction > half ? 1 : 0);
+    const uint64_t limit = kTenPowersU64[precision];
+    if (digits == limit) {
+        digits = limit / 10;
+        ++exponent;
+    }
+    return true;
+}
+
+// Stores 8 bytes in the machine's order, so that the text of DigitText and kZeroPoint reads in
+// order, and `text >> 8n` (little endian) or `text << 8n` (big endian) drops its first n bytes.
+inline void StoreBytes(char* out, uint64_t bytes) { std::memcpy(out, &bytes, sizeof bytes); }
+
+inline uint64_t DropBytes(uint64_t text, int count)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return text << (8 * count);
+#else
+    return text >> (8 * count);
+#endif
+}
+
+// The eight decimal digits of value (below 10^8) as byte values 0 to 9, the leading digit in the
+// most significant byte: split into halves of four, pairs, then single digits, all lanes at once
+// (each step adds q (2^w - d) to a lane holding q d + r, which leaves q above r).
+inline uint64_t EightDigits(uint32_t value)
+{
+    uint64_t lanes = value;
+    lanes += ((lanes * 109951163) >> 40) * ((uint64_t(1) << 32) - 10000);  // x / 10^4 for x < 10^8
+    lanes += (((lanes * 10486) >> 20) & 0x0000007F0000007F) * ((1 << 16) - 100);  // x / 100 for x < 10^4
+    lanes += (((lanes * 103) >> 10) & 0x000F000F000F000F) * ((1 << 8) - 10);  // x / 10 for x < 100
+    return lanes;
+}
+
+// The bytes of EightDigits in text order, the leading digit first in memory.
+inline uint64_t DigitText(uint64_t digits)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return digits | 0x3030303030303030;
+#else
+    return __builtin_bswap64(digits | 0x3030303030303030);
+#endif
+}
+
+__attribute__((noinline)) char* WriteExponent(char* out, int exponent)
+{
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    unsigned shown = static_cast<unsigned>(exponent < 0 ? -exponent : exponent);
+    if (shown >= 100) {
+        *out++ = static_cast<char>('0' + shown / 100);
+        shown %= 100;
+    }
+    std::memcpy(out, kDigitPairs + 2 * shown, 2);
+    return out + 2;
+}
+
+// Writes `digits` (exactly `precision` of them, at most 8) as printf's %g: fixed notation for
+// decimal exponents from -4 to precision - 1, scientific otherwise, trailing zeros and a trailing
+// point removed. The text stays in one register; stores may run 8 bytes past the end.
+inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precision)
+{
+    // Left-aligned to eight digits, so that the padding zeros are trailing zeros like any other.
+    const uint64_t values = EightDigits(static_cast<uint32_t>(digits)) << (8 * (8 - precision));
+    const int kept = 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(values)) / 8);
+    const uint64_t text = DigitText(values);
+    if (exponent >= 0 && exponent < precision) {
+        const int integral = exponent + 1;
+        StoreBytes(out, text);
+        if (kept <= integral) return out + integral;
+        out[integral] = '.';
+        StoreBytes(out + integral + 1, DropBytes(text, integral));
+        return out + kept + 1;
+    }
+    if (exponent < 0 && exponent >= -4) {
+        std::memcpy(out, "0.000000", 8);
+        StoreBytes(out + 1 - exponent, text);
+        return out + 1 - exponent + kept;
+    }
+    StoreBytes(out, text);
+    out[1] = '.';
+    StoreBytes(out + 2, DropBytes(text, 1));
+    return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
+}
+
+// As WriteFewDigits for 9 to 17 digits, through a buffer of text.
+__attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
+{
+    const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits
+    const uint64_t rest = aligned % kTenPowersU64[16];
+    const uint64_t high = EightDigits(static_cast<uint32_t>(rest / kTenPowersU64[8]));
+    const uint64_t low = EightDigits(static_cast<uint32_t>(rest % kTenPowersU64[8]));
+    const int kept = low != 0 ? 17 - __builtin_ctzll(low) / 8 : high != 0 ? 9 - __builtin_ctzll(high) / 8 : 1;
+    char text[32];  // the digits, then zeros to cover the fixed-size copies below
+    text[0] = static_cast<char>('0' + aligned / kTenPowersU64[16]);
+    StoreBytes(text + 1, DigitText(high));
+    StoreBytes(text + 9, DigitText(low));
+    std::memcpy(text + 17, "000000000000000", 15);
+    if (exponent >= 0 && exponent < precision) {
+        const int integral = exponent + 1;
+        std::memcpy(out, text, 17);
+        if (kept <= integral) return out + integral;
+        out[integral] = '.';
+        std::memcpy(out + integral + 1, text + integral, 16);
+        return out + kept + 1;
+    }
+    if (exponent < 0 && exponent >= -4) {
+        std::memcpy(out, "0.000000", 8);
+        std::memcpy(out + 1 - exponent, text, 17);
+        return out + 1 - exponent + kept;
+    }
+    out[0] = text[0];
+    out[1] = '.';
+    std::memcpy(out + 2, text + 1, 16);
+    return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
+}
+
+// %.{precision}g for precision 1 to 17, for every double.
+__attribute__((noinline)) char* FormatGeneral(char* out, double value, int precision)
 {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>((bits >> 52) & 0x7ff);
-    if (biased == 0 || biased == 0x7ff) return nullptr;  // zero, subnormal, infinite or NaN
-    const double magnitude = std::fabs(value);
-
-    // The decimal exponent of the leading digit, from the binary one: exact or one too small.
-    int exponent = static_cast<int>(std::floor((biased - 1023) * 0.30102999566398119521));
-    auto scale = [magnitude](int power) {
-        return power >= 0 ? magnitude * kExactPowers[power] : magnitude / kExactPowers[-power];
-    };
-    int power = precision - 1 - exponent;
-    if (power < -22 || power > 22) return nullptr;
-    double digits = scale(power);
-    const double limit = kExactPowers[precision];
-    if (digits >= limit) {
-        ++exponent;
-        if (--power < -22) return nullptr;
-        digits = scale(power);
-    }
-    if (digits < limit / 10) return nullptr;
-    const uint64_t whole = static_cast<uint64_t>(digits);
-    const double fraction = digits - static_cast<double>(whole);
-    uint64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
-    if (std::fabs(fraction - 0.5) < limit * 1e-14) {
-        // Too near the midpoint between `whole` and `whole + 1` to trust the scaled value.
-        const int side = CompareWithMidpoint(value, power, 2 * whole + 1);
-        rounded = whole + (side > 0 || (side == 0 && whole % 2 == 1) ? 1 : 0);
-    }
-    if (static_cast<double>(rounded) >= limit) {
-        rounded /= 10;
-        ++exponent;
-    }
-
-    char text[16];
-    char* end = text + precision;
-    char* p = end;
-    uint32_t rest = static_cast<uint32_t>(rounded);
-    while (p - text >= 2) {
-        p -= 2;
-        std::memcpy(p, kDigitPairs + 2 * (rest % 100), 2);
-        rest /= 100;
-    }
-    if (p != text) *--p = static_cast<char>('0' + rest);
-    while (end > text + 1 && end[-1] == '0') --end;  // trailing zeros go
-    const int kept = static_cast<int>(end - text);
-
-    if (value < 0) *out++ = '-';
-    if (exponent < -4 || exponent >= precision) {
-        *out++ = text[0];
-        if (kept > 1) {
-            *out++ = '.';
-            std::memcpy(out, text + 1, static_cast<size_t>(kept - 1));
-            out += kept - 1;
+    uint64_t m = bits & ((uint64_t(1) << 52) - 1);
+    int q = biased - 1075;
+    uint64_t digits;
+    int exponent;
+    if (biased == 0x7ff) goto general;  // infinite or NaN
+    if (biased != 0) {
+        m |= uint64_t(1) << 52;
+    } else {
+        if (m == 0) {
+            *out = '-';
+            out += bits >> 63;
+            *out = '0';
+            return out + 1;
         }
-        *out++ = 'e';
-        *out++ = exponent < 0 ? '-' : '+';
-        int shown = exponent < 0 ? -exponent : exponent;
-        if (shown >= 100) {
-            *out++ = static_cast<char>('0' + shown / 100);
-            shown %= 100;
-        }
-        std::memcpy(out, kDigitPairs + 2 * shown, 2);
-        return out + 2;
+        // A subnormal: normalized, its value unchanged.
+        const int shift = __builtin_clzll(m) - 11;
+        m <<= shift;
+        q = -1074 - shift;
     }
-    if (exponent < 0) {
-        *out++ = '0';
-        *out++ = '.';
-        for (int zero = -1; zero > exponent; --zero) *out++ = '0';
-        std::memcpy(out, text, static_cast<size_t>(kept));
-        return out + kept;
+    if (!RoundToDigits(m, q, precision, digits, exponent)) goto general;
+    *out = '-';
+    out += bits >> 63;
+    return precision <= 8 ? WriteFewDigits(out, digits, exponent, precision)
+                          : WriteManyDigits(out, digits, exponent, precision);
+general:
+    return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
+}
+
+// FormatGeneral for precision up to 8 where RoundToFewDigitsQuickly decides, and zero; null for
+// the rest (subnormals, infinities, NaN, values near a midpoint or just above a power of ten).
+inline char* FormatFewDigitsQuickly(char* out, double value, int precision)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ff;
+    if (biased - 1 >= 0x7fe) {
+        if ((bits << 1) != 0) return nullptr;
+        *out = '-';
+        out += bits >> 63;
+        *out = '0';
+        return out + 1;
     }
-    const int integral = exponent + 1;
-    if (kept <= integral) {
-        std::memcpy(out, text, static_cast<size_t>(kept));
-        out += kept;
-        for (int zero = kept; zero < integral; ++zero) *out++ = '0';
-        return out;
-    }
-    std::memcpy(out, text, static_cast<size_t>(integral));
-    out += integral;
-    *out++ = '.';
-    std::memcpy(out, text + integral, static_cast<size_t>(kept - integral));
-    return out + (kept - integral);
+    const uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    uint64_t digits;
+    int exponent;
+    if (!RoundToFewDigitsQuickly(m, static_cast<int>(biased) - 1075, precision, digits, exponent)) return nullptr;
+    *out = '-';
+    out += bits >> 63;
+    return WriteFewDigits(out, digits, exponent, precision);
 }
 
 }  // namespace
@@ -250,20 +551,24 @@ TNumberText::TParse TNumberText::ParseLong(const char* begin, const char* end, l
 
 char* TNumberText::FormatDouble(char* out, double value, TStyle style, int precision)
 {
+    if (style == TStyle::General && precision <= 17) {
+        if (precision < 1) precision = 1;
+        if (precision <= 8) {
+            if (char* end = FormatFewDigitsQuickly(out, value, precision)) return end;
+        }
+        return FormatGeneral(out, value, precision);
+    }
     std::chars_format format = std::chars_format::general;
     if (style == TStyle::Fixed) format = std::chars_format::fixed;
     if (style == TStyle::Scientific) format = std::chars_format::scientific;
-    if (style == TStyle::General && precision <= 9) {
-        if (char* end = FormatFewDigits(out, value, precision < 1 ? 1 : precision)) return end;
-    }
     const size_t room = style == TStyle::Fixed ? 2 * kMaxDoubleText : kMaxDoubleText;
     return std::to_chars(out, out + room, value, format, precision).ptr;
 }
 
 char* TNumberText::FormatDefault(char* out, double value)
 {
-    if (char* end = FormatFewDigits(out, value, 6)) return end;
-    return std::to_chars(out, out + kMaxDoubleText, value, std::chars_format::general, 6).ptr;
+    if (char* end = FormatFewDigitsQuickly(out, value, 6)) return end;
+    return FormatGeneral(out, value, 6);
 }
 
 char* TNumberText::FormatLong(char* out, long value) { return std::to_chars(out, out + 24, value).ptr; }

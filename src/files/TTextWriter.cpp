@@ -89,9 +89,24 @@ void TTextWriter::PutGeneral(double value, int precision, int width)
 
 void TTextWriter::PutRow(const double* values, size_t count, char separator)
 {
-    for (size_t i = 0; i < count; ++i) {
-        PutValue(values[i]);
-        Put(separator);
+    if (MbrBlnFast && MbrEnmStyle == TNumberText::TStyle::General && MbrIntPrecision == 6) {
+        // The text of a default stream, the common case, with the position kept in a register.
+        char* cur = MbrPtrCur;
+        for (size_t i = 0; i < count; ++i) {
+            if (cur > MbrPtrLimit - kValueRoom) {
+                MbrPtrCur = cur;
+                Drain();
+                cur = MbrPtrCur;
+            }
+            cur = TNumberText::FormatDefault(cur, values[i]);
+            *cur++ = separator;
+        }
+        MbrPtrCur = cur;
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            PutValue(values[i]);
+            Put(separator);
+        }
     }
     Put('\n');
 }
