@@ -254,14 +254,20 @@ __attribute__((noinline)) bool RoundToDigits(uint64_t m, int q, int precision, u
 // which decides all but values near a midpoint (ties included); for those it returns false.
 inline bool RoundToFewDigitsQuickly(uint64_t m, int q, int precision, uint64_t& digits, int& exponent)
 {
-    exponent = DecimalExponent(m, q);
+    // DecimalExponent, with both candidate scales loaded before the comparison settles which applies.
+    const int estimate = FloorLog10Pow2(q + 52);
+    const TTenPower* scales = &kTenPowers.entry[precision - 1 - estimate - kMinTenPower];
+    const uint64_t lower = scales[-1].hi;
+    const uint64_t upper = scales[0].hi;
+    const bool above = m >= kTenThresholds.m[q + 52 + 1074];
+    exponent = estimate + (above ? 1 : 0);
     const int k = precision - 1 - exponent;
     // y ~ high / 2^(shift - 64) with shift in [89, 117], since y < 10^8: the integer part, then the
     // leading shift - 64 bits of the fraction in units of 2^-64, short of the exact fraction by less
     // than 2^(128 - shift) units (the bits left out) plus 2^(117 - shift) (the scale's error), so by
     // less than 2^40. Within that below the midpoint, or at it, the side is unknown.
     const int shift = 63 - q - FloorLog2Pow10(k);
-    const uint64_t high = static_cast<uint64_t>((TU128(m) * kTenPowers.entry[k - kMinTenPower].hi) >> 64);
+    const uint64_t high = static_cast<uint64_t>((TU128(m) * (above ? lower : upper)) >> 64);
     const uint64_t whole = high >> (shift - 64);
     const uint64_t fraction = high << (128 - shift);
     const uint64_t half = uint64_t(1) << 63;
@@ -334,12 +340,13 @@ inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precis
     const int kept = 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(values)) / 8);
     const uint64_t text = DigitText(values);
     if (exponent >= 0 && exponent < precision) {
+        // The integral digits, a point and the rest, without a branch: the point is scratch when
+        // no fraction remains.
         const int integral = exponent + 1;
         StoreBytes(out, text);
-        if (kept <= integral) return out + integral;
+        StoreBytes(out + integral, DropBytes(text, integral - 1));
         out[integral] = '.';
-        StoreBytes(out + integral + 1, DropBytes(text, integral));
-        return out + kept + 1;
+        return out + (kept > integral ? kept + 1 : integral);
     }
     if (exponent < 0 && exponent >= -4) {
         std::memcpy(out, "0.000000", 8);
@@ -418,12 +425,11 @@ general:
     return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
 }
 
-// FormatGeneral for precision up to 8 where RoundToFewDigitsQuickly decides, and zero; null for
-// the rest (subnormals, infinities, NaN, values near a midpoint or just above a power of ten).
-inline char* FormatFewDigitsQuickly(char* out, double value, int precision)
+// FormatGeneral for precision up to 8, of the double with the given bits, where
+// RoundToFewDigitsQuickly decides, and zero; null for the rest (subnormals, infinities, NaN, values
+// near a midpoint).
+inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
 {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
     const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ff;
     if (biased - 1 >= 0x7fe) {
         if ((bits << 1) != 0) return nullptr;
@@ -439,6 +445,13 @@ inline char* FormatFewDigitsQuickly(char* out, double value, int precision)
     *out = '-';
     out += bits >> 63;
     return WriteFewDigits(out, digits, exponent, precision);
+}
+
+inline uint64_t BitsOf(double value)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
 }  // namespace
@@ -554,7 +567,7 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
     if (style == TStyle::General && precision <= 17) {
         if (precision < 1) precision = 1;
         if (precision <= 8) {
-            if (char* end = FormatFewDigitsQuickly(out, value, precision)) return end;
+            if (char* end = FormatFewDigitsQuickly(out, BitsOf(value), precision)) return end;
         }
         return FormatGeneral(out, value, precision);
     }
@@ -567,8 +580,21 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
 
 char* TNumberText::FormatDefault(char* out, double value)
 {
-    if (char* end = FormatFewDigitsQuickly(out, value, 6)) return end;
+    if (char* end = FormatFewDigitsQuickly(out, BitsOf(value), 6)) return end;
     return FormatGeneral(out, value, 6);
+}
+
+char* TNumberText::FormatDefaultRun(char* out, const double* values, size_t count, char separator)
+{
+    // Each text is at most 13 characters, and the scratch stores end within 18 of its start.
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t bits;
+        std::memcpy(&bits, values + i, sizeof bits);
+        char* end = FormatFewDigitsQuickly(out, bits, 6);
+        out = end ? end : FormatGeneral(out, values[i], 6);
+        *out++ = separator;
+    }
+    return out;
 }
 
 char* TNumberText::FormatLong(char* out, long value) { return std::to_chars(out, out + 24, value).ptr; }

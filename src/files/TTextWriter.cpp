@@ -90,18 +90,18 @@ void TTextWriter::PutGeneral(double value, int precision, int width)
 void TTextWriter::PutRow(const double* values, size_t count, char separator)
 {
     if (MbrBlnFast && MbrEnmStyle == TNumberText::TStyle::General && MbrIntPrecision == 6) {
-        // The text of a default stream, the common case, with the position kept in a register.
-        char* cur = MbrPtrCur;
-        for (size_t i = 0; i < count; ++i) {
-            if (cur > MbrPtrLimit - kValueRoom) {
-                MbrPtrCur = cur;
+        // The text of a default stream, the common case: as many values at once as the buffer holds.
+        while (count > 0) {
+            const size_t room = static_cast<size_t>(MbrPtrLimit - MbrPtrCur) / TNumberText::kDefaultRoom;
+            if (room == 0) {
                 Drain();
-                cur = MbrPtrCur;
+                continue;
             }
-            cur = TNumberText::FormatDefault(cur, values[i]);
-            *cur++ = separator;
+            const size_t run = count < room ? count : room;
+            MbrPtrCur = TNumberText::FormatDefaultRun(MbrPtrCur, values, run, separator);
+            values += run;
+            count -= run;
         }
-        MbrPtrCur = cur;
     } else {
         for (size_t i = 0; i < count; ++i) {
             PutValue(values[i]);
