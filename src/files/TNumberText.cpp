@@ -20,6 +20,17 @@ const char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// Clinger's fast path: mantissa 10^exponent is exact when the digits fit in 53 bits and |exponent|
+// <= 22, since both operands are then exact doubles and one correctly rounded operation rounds the
+// exact value. Returns false, leaving `value` alone, for any other operands.
+bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
+{
+    if (mantissa > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
+    const double m = static_cast<double>(mantissa);
+    value = exponent < 0 ? m / kExactPowers[-exponent] : m * kExactPowers[exponent];
+    return true;
+}
+
 // ---- General notation by integer arithmetic only ----
 //
 // A finite double is x = m 2^q with m < 2^53. Its P significant digits are the integer nearest
@@ -45,7 +56,16 @@ struct TTenPower {
     uint64_t lo;
 };
 struct TTenPowerTable {
-    TTenPower entry[kMaxTenPower - kMinTenPower + 1];
+    // Apart, so that the leading words, all that most values need, lie close together.
+    uint64_t hi[kMaxTenPower - kMinTenPower + 1];
+    uint64_t lo[kMaxTenPower - kMinTenPower + 1];
+
+    constexpr void Set(int k, TTenPower power)
+    {
+        hi[k - kMinTenPower] = power.hi;
+        lo[k - kMinTenPower] = power.lo;
+    }
+    constexpr TTenPower operator[](int k) const { return TTenPower{hi[k - kMinTenPower], lo[k - kMinTenPower]}; }
 };
 
 // An unsigned number of 22 words, least significant first, for building the table at compile time.
@@ -82,7 +102,7 @@ constexpr TTenPowerTable MakeTenPowers()
     power.word[0] = 1;
     for (int k = 0; k <= kMaxTenPower; ++k) {
         if (BitLength(power) - 1 != FloorLog2Pow10(k)) throw "FloorLog2Pow10 is wrong";
-        table.entry[k - kMinTenPower] = Leading128Bits(power);
+        table.Set(k, Leading128Bits(power));
         TU128 carry = 0;
         for (uint64_t& word : power.word) {
             carry += TU128(word) * 10;
@@ -102,7 +122,7 @@ constexpr TTenPowerTable MakeTenPowers()
             remainder %= 10;
         }
         if (BitLength(inverse) - 1280 != FloorLog2Pow10(-j)) throw "FloorLog2Pow10 is wrong";
-        table.entry[-j - kMinTenPower] = Leading128Bits(inverse);
+        table.Set(-j, Leading128Bits(inverse));
     }
     return table;
 }
@@ -124,7 +144,7 @@ constexpr TTenThresholds MakeTenThresholds()
         uint64_t least = uint64_t(1) << 53;
         if (FloorLog2Pow10(n) == e) {
             // 10^n = (hi 2^64 + lo + theta) 2^(e - 127): m = ceil(10^n / 2^(e - 52)).
-            const TTenPower& power = kTenPowers.entry[n - kMinTenPower];
+            const TTenPower power = kTenPowers[n];
             const bool exact = n >= 0 && n <= 55 && (power.hi & 0x7ff) == 0 && power.lo == 0;
             least = (power.hi >> 11) + (exact ? 0 : 1);
         }
@@ -210,7 +230,7 @@ __attribute__((noinline)) bool RoundToDigits(uint64_t m, int q, int precision, u
     exponent = DecimalExponent(m, q);
     const int k = precision - 1 - exponent;
     const uint64_t limit = kTenPowersU64[precision];
-    const TTenPower& power = kTenPowers.entry[k - kMinTenPower];
+    const TTenPower power = kTenPowers[k];
     // y ~ m hi / 2^shift, short by less than m / 2^shift < 2^-3, with shift in [59, 117] since y
     // lies in [10^(precision-1), 10^precision).
     const int shift = 63 - q - FloorLog2Pow10(k);
@@ -256,9 +276,9 @@ inline bool RoundToFewDigitsQuickly(uint64_t m, int q, int precision, uint64_t& 
 {
     // DecimalExponent, with both candidate scales loaded before the comparison settles which applies.
     const int estimate = FloorLog10Pow2(q + 52);
-    const TTenPower* scales = &kTenPowers.entry[precision - 1 - estimate - kMinTenPower];
-    const uint64_t lower = scales[-1].hi;
-    const uint64_t upper = scales[0].hi;
+    const uint64_t* scales = kTenPowers.hi + (precision - 1 - kMinTenPower) - estimate;
+    const uint64_t lower = scales[-1];
+    const uint64_t upper = scales[0];
     const bool above = m >= kTenThresholds.m[q + 52 + 1074];
     exponent = estimate + (above ? 1 : 0);
     const int k = precision - 1 - exponent;
@@ -330,15 +350,29 @@ __attribute__((noinline)) char* WriteExponent(char* out, int exponent)
     return out + 2;
 }
 
-// Writes `digits` (exactly `precision` of them, at most 8) as printf's %g: fixed notation for
-// decimal exponents from -4 to precision - 1, scientific otherwise, trailing zeros and a trailing
-// point removed. The text stays in one register; stores may run 8 bytes past the end.
-inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precision)
+// A value rounded to at most 8 significant digits, ready to be written.
+struct TFewDigits {
+    uint64_t text;  // the digits, left-aligned to eight, as StoreBytes stores them
+    int kept;       // the digits before the trailing zeros (at least one)
+    int exponent;   // the decimal exponent of the leading digit
+};
+
+inline TFewDigits FewDigitsOf(uint64_t digits, int exponent, int precision)
 {
     // Left-aligned to eight digits, so that the padding zeros are trailing zeros like any other.
     const uint64_t values = EightDigits(static_cast<uint32_t>(digits)) << (8 * (8 - precision));
-    const int kept = 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(values)) / 8);
-    const uint64_t text = DigitText(values);
+    return TFewDigits{DigitText(values), 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(values)) / 8),
+                      exponent};
+}
+
+// Writes the digits as printf's %g: fixed notation for decimal exponents from -4 to precision - 1,
+// scientific otherwise, trailing zeros and a trailing point removed. The text stays in one
+// register; stores may run 8 bytes past the end.
+inline char* WriteFewDigits(char* out, const TFewDigits& value, int precision)
+{
+    const uint64_t text = value.text;
+    const int kept = value.kept;
+    const int exponent = value.exponent;
     if (exponent >= 0 && exponent < precision) {
         // The integral digits, a point and the rest, without a branch: the point is scratch when
         // no fraction remains.
@@ -419,32 +453,40 @@ __attribute__((noinline)) char* FormatGeneral(char* out, double value, int preci
     if (!RoundToDigits(m, q, precision, digits, exponent)) goto general;
     *out = '-';
     out += bits >> 63;
-    return precision <= 8 ? WriteFewDigits(out, digits, exponent, precision)
+    return precision <= 8 ? WriteFewDigits(out, FewDigitsOf(digits, exponent, precision), precision)
                           : WriteManyDigits(out, digits, exponent, precision);
 general:
     return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
 }
 
-// FormatGeneral for precision up to 8, of the double with the given bits, where
-// RoundToFewDigitsQuickly decides, and zero; null for the rest (subnormals, infinities, NaN, values
-// near a midpoint).
-inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
+// The digits of FormatGeneral for precision up to 8, of the double with the given bits, where
+// RoundToFewDigitsQuickly decides, and of zero; false for the rest (subnormals, infinities, NaN,
+// values near a midpoint).
+inline bool FewDigitsQuickly(uint64_t bits, int precision, TFewDigits& value)
 {
     const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ff;
     if (biased - 1 >= 0x7fe) {
-        if ((bits << 1) != 0) return nullptr;
-        *out = '-';
-        out += bits >> 63;
-        *out = '0';
-        return out + 1;
+        value = TFewDigits{DigitText(0), 1, 0};
+        return (bits << 1) == 0;
     }
     const uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
     uint64_t digits;
     int exponent;
-    if (!RoundToFewDigitsQuickly(m, static_cast<int>(biased) - 1075, precision, digits, exponent)) return nullptr;
+    if (!RoundToFewDigitsQuickly(m, static_cast<int>(biased) - 1075, precision, digits, exponent)) return false;
+    value = FewDigitsOf(digits, exponent, precision);
+    return true;
+}
+
+inline char* WriteSigned(char* out, uint64_t bits, const TFewDigits& value, int precision)
+{
     *out = '-';
-    out += bits >> 63;
-    return WriteFewDigits(out, digits, exponent, precision);
+    return WriteFewDigits(out + (bits >> 63), value, precision);
+}
+
+inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
+{
+    TFewDigits value;
+    return FewDigitsQuickly(bits, precision, value) ? WriteSigned(out, bits, value, precision) : nullptr;
 }
 
 inline uint64_t BitsOf(double value)
@@ -469,7 +511,7 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
     int exponent = 0;      // decimal exponent applied to the gathered mantissa
     int leadExponent = 0;  // position of the leading significant digit, for range decisions
     bool anyDigit = false;
-    bool exact = true;
+    bool allDigitsKept = true;  // no significant digit was dropped
     for (; p != end && IsDigit(*p); ++p) {
         anyDigit = true;
         if (mantissa == 0 && *p == '0') continue;
@@ -478,7 +520,7 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
             ++significant;
         } else {
             ++exponent;
-            exact = false;
+            allDigitsKept = false;
         }
         ++leadExponent;
     }
@@ -496,7 +538,7 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
                 ++significant;
                 --exponent;
             } else {
-                exact = false;
+                allDigitsKept = false;
             }
         }
     }
@@ -520,11 +562,9 @@ TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end,
         value = negative ? -0.0 : 0.0;
         return TParse::Ok;
     }
-    // Both operands exact, so one correctly rounded operation gives the correctly rounded value.
-    if (exact && mantissa <= (uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
-        double m = static_cast<double>(mantissa);
-        m = exponent < 0 ? m / kExactPowers[-exponent] : m * kExactPowers[exponent];
-        value = negative ? -m : m;
+    double magnitude;
+    if (allDigitsKept && ClingerFastPath(mantissa, exponent, magnitude)) {
+        value = negative ? -magnitude : magnitude;
         return TParse::Ok;
     }
 
@@ -587,11 +627,21 @@ char* TNumberText::FormatDefault(char* out, double value)
 char* TNumberText::FormatDefaultRun(char* out, const double* values, size_t count, char separator)
 {
     // Each text is at most 13 characters, and the scratch stores end within 18 of its start.
-    for (size_t i = 0; i < count; ++i) {
-        uint64_t bits;
-        std::memcpy(&bits, values + i, sizeof bits);
-        char* end = FormatFewDigitsQuickly(out, bits, 6);
-        out = end ? end : FormatGeneral(out, values[i], 6);
+    // Two values at a time, their digits found side by side.
+    size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        uint64_t bits[2];
+        std::memcpy(bits, values + i, sizeof bits);
+        TFewDigits first, second;
+        const bool firstFound = FewDigitsQuickly(bits[0], 6, first);
+        const bool secondFound = FewDigitsQuickly(bits[1], 6, second);
+        out = firstFound ? WriteSigned(out, bits[0], first, 6) : FormatGeneral(out, values[i], 6);
+        *out++ = separator;
+        out = secondFound ? WriteSigned(out, bits[1], second, 6) : FormatGeneral(out, values[i + 1], 6);
+        *out++ = separator;
+    }
+    if (i < count) {
+        out = FormatDefault(out, values[i]);
         *out++ = separator;
     }
     return out;
