@@ -161,48 +161,23 @@ inline int DecimalExponent(uint64_t m, int q)
     return FloorLog10Pow2(q + 52) + (m >= kTenThresholds.m[q + 52 + 1074] ? 1 : 0);
 }
 
-constexpr uint64_t kTenPowersU64[] = {1,
-                                      10,
-                                      100,
-                                      1000,
-                                      10000,
-                                      100000,
-                                      1000000,
-                                      10000000,
-                                      100000000,
-                                      1000000000,
-                                      10000000000,
-                                      100000000000,
-                                      1000000000000,
-                                      10000000000000,
-                                      100000000000000,
-                                      1000000000000000,
-                                      10000000000000000,
-                                      100000000000000000};
+template <int Count>
+struct TPowers {
+    uint64_t value[Count];
+    constexpr uint64_t operator[](int n) const { return value[n]; }
+};
 
-constexpr uint64_t kFivePowers[] = {1,
-                                    5,
-                                    25,
-                                    125,
-                                    625,
-                                    3125,
-                                    15625,
-                                    78125,
-                                    390625,
-                                    1953125,
-                                    9765625,
-                                    48828125,
-                                    244140625,
-                                    1220703125,
-                                    6103515625,
-                                    30517578125,
-                                    152587890625,
-                                    762939453125,
-                                    3814697265625,
-                                    19073486328125,
-                                    95367431640625,
-                                    476837158203125,
-                                    2384185791015625};
+template <int Count>
+constexpr TPowers<Count> PowersOf(uint64_t base)
+{
+    TPowers<Count> powers{};
+    powers.value[0] = 1;
+    for (int n = 1; n < Count; ++n) powers.value[n] = powers.value[n - 1] * base;
+    return powers;
+}
+
+constexpr TPowers<18> kTenPowersU64 = PowersOf<18>(10);
+constexpr TPowers<23> kFivePowers = PowersOf<23>(5);  // up to 5^22, below 2^53
 
 // The sign of m 2^q 10^-j - (whole + 1/2), exactly, for 1 <= j <= 22: the sign of
 // m 2^(q - j + 1) - (2 whole + 1) 5^j, where the right side stays below 2^110.
@@ -212,10 +187,11 @@ int CompareWithMidpoint(uint64_t m, int q, int j, uint64_t whole)
     TU128 left = m;
     const int shift = q - j + 1;
     if (shift >= 0) {
-        if (shift > 74) return 1;  // the left side is at least 2^127
+        if (shift > 74) return 1;  // m 2^shift is at least 2^127
         left <<= shift;
     } else {
-        if (-shift > 52 || (right >> (127 + shift)) != 0) return -1;  // the right side is at least 2^127 or 2^53 m
+        // m 2^shift below 1, or the right side times 2^-shift at least 2^127: either is below it.
+        if (-shift > 52 || (right >> (127 + shift)) != 0) return -1;
         right <<= -shift;
     }
     return left > right ? 1 : left < right ? -1 : 0;
@@ -231,7 +207,7 @@ __attribute__((noinline)) bool RoundToDigits(uint64_t m, int q, int precision, u
     const int k = precision - 1 - exponent;
     const uint64_t limit = kTenPowersU64[precision];
     const TTenPower power = kTenPowers[k];
-    // y ~ m hi / 2^shift, short by less than m / 2^shift < 2^-3, with shift in [59, 117] since y
+    // y ~ m hi / 2^shift, short by less than m / 2^shift < 2^-6, with shift in [59, 117] since y
     // lies in [10^(precision-1), 10^precision).
     const int shift = 63 - q - FloorLog2Pow10(k);
     const TU128 product = TU128(m) * power.hi;
@@ -302,10 +278,10 @@ inline bool RoundToFewDigitsQuickly(uint64_t m, int q, int precision, uint64_t& 
     return true;
 }
 
-// Stores 8 bytes in the machine's order, so that the text of DigitText and kZeroPoint reads in
-// order, and `text >> 8n` (little endian) or `text << 8n` (big endian) drops its first n bytes.
+// Stores 8 bytes in the machine's order, so that the text of DigitText reads in order.
 inline void StoreBytes(char* out, uint64_t bytes) { std::memcpy(out, &bytes, sizeof bytes); }
 
+// The text of DigitText without its first `count` (0 to 7) characters.
 inline uint64_t DropBytes(uint64_t text, int count)
 {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -425,17 +401,20 @@ __attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int 
     return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
 }
 
+char* ToChars(char* out, double value, int precision)
+{
+    return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
+}
+
 // %.{precision}g for precision 1 to 17, for every double.
 __attribute__((noinline)) char* FormatGeneral(char* out, double value, int precision)
 {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biased == 0x7ff) return ToChars(out, value, precision);  // infinite or NaN
     uint64_t m = bits & ((uint64_t(1) << 52) - 1);
     int q = biased - 1075;
-    uint64_t digits;
-    int exponent;
-    if (biased == 0x7ff) goto general;  // infinite or NaN
     if (biased != 0) {
         m |= uint64_t(1) << 52;
     } else {
@@ -450,13 +429,13 @@ __attribute__((noinline)) char* FormatGeneral(char* out, double value, int preci
         m <<= shift;
         q = -1074 - shift;
     }
-    if (!RoundToDigits(m, q, precision, digits, exponent)) goto general;
+    uint64_t digits;
+    int exponent;
+    if (!RoundToDigits(m, q, precision, digits, exponent)) return ToChars(out, value, precision);
     *out = '-';
     out += bits >> 63;
     return precision <= 8 ? WriteFewDigits(out, FewDigitsOf(digits, exponent, precision), precision)
                           : WriteManyDigits(out, digits, exponent, precision);
-general:
-    return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
 }
 
 // The digits of FormatGeneral for precision up to 8, of the double with the given bits, where
