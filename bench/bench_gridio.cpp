@@ -1,6 +1,7 @@
 // Read and write throughput of the grid file reader and writer on a 2000 x 2000 grid (~30 MB).
 
 #include "files/TARCGISFileTools.h"
+#include "files/TNumberText.h"
 #include "grid/TMap.h"
 
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 namespace {
@@ -72,5 +74,21 @@ void WriteGridDiscarded(benchmark::State& state)
         static_cast<double>(state.iterations()) * 2000 * 2000, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(WriteGridDiscarded)->Unit(benchmark::kMillisecond);
+
+// The grid's cells in general notation with 1 to 17 significant digits, into memory.
+void FormatGeneral(benchmark::State& state)
+{
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
+    const int precision = static_cast<int>(state.range(0));
+    std::vector<char> text(TNumberText::kMaxDoubleText + 64);
+    for (auto _ : state) {
+        for (long y = 0; y < map->GetYDim(); ++y)
+            for (double value : map->GetRowRef(y))
+                benchmark::DoNotOptimize(TNumberText::FormatDouble(text.data(), value, TNumberText::TStyle::General, precision));
+    }
+    state.counters["ns_per_cell"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2000 * 2000,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(FormatGeneral)->DenseRange(1, 17)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -246,70 +246,55 @@ __attribute__((noinline)) bool RoundToDigits(uint64_t m, int q, int precision, u
     return digits >= limit / 10;  // y just below 10^(precision-1) always rounds up to it
 }
 
-// RoundToDigits for precision up to 8 from the product with the leading word of the scale alone,
-// which decides all but values near a midpoint (ties included); for those it returns false.
-inline bool RoundToFewDigitsQuickly(uint64_t m, int q, int precision, uint64_t& digits, int& exponent)
-{
-    // DecimalExponent, with both candidate scales loaded before the comparison settles which applies.
-    const int estimate = FloorLog10Pow2(q + 52);
-    const uint64_t* scales = kTenPowers.hi + (precision - 1 - kMinTenPower) - estimate;
-    const uint64_t lower = scales[-1];
-    const uint64_t upper = scales[0];
-    const bool above = m >= kTenThresholds.m[q + 52 + 1074];
-    exponent = estimate + (above ? 1 : 0);
-    const int k = precision - 1 - exponent;
-    // y ~ high / 2^(shift - 64) with shift in [89, 117], since y < 10^8: the integer part, then the
-    // leading shift - 64 bits of the fraction in units of 2^-64, short of the exact fraction by less
-    // than 2^(128 - shift) units (the bits left out) plus 2^(117 - shift) (the scale's error), so by
-    // less than 2^40. Within that below the midpoint, or at it, the side is unknown.
-    const int shift = 63 - q - FloorLog2Pow10(k);
-    const uint64_t high = static_cast<uint64_t>((TU128(m) * (above ? lower : upper)) >> 64);
-    const uint64_t whole = high >> (shift - 64);
-    const uint64_t fraction = high << (128 - shift);
-    const uint64_t half = uint64_t(1) << 63;
-    const uint64_t doubt = uint64_t(1) << 40;
-    if (fraction - 1 - (half - doubt) < doubt) return false;
-    digits = whole + (fraction > half ? 1 : 0);
-    const uint64_t limit = kTenPowersU64[precision];
-    if (digits == limit) {
-        digits = limit / 10;
-        ++exponent;
-    }
-    return true;
-}
-
-// Stores 8 bytes in the machine's order, so that the text of DigitText reads in order.
+// Stores 8 bytes in the machine's order, so that eight characters of text kept in a register
+// (PairText, kZeroText) read in order.
 inline void StoreBytes(char* out, uint64_t bytes) { std::memcpy(out, &bytes, sizeof bytes); }
 
-// The text of DigitText without its first `count` (0 to 7) characters.
-inline uint64_t DropBytes(uint64_t text, int count)
-{
+// Eight characters of text in a register, as StoreBytes stores them: the first character, the
+// text without its first `count` (0 to 7) characters, and a '0' as the last character.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return text << (8 * count);
+inline char FirstChar(uint64_t text) { return static_cast<char>(text >> 56); }
+inline uint64_t DropBytes(uint64_t text, int count) { return text << (8 * count); }
+constexpr uint64_t kLastZero = 0x30;
 #else
-    return text >> (8 * count);
+inline char FirstChar(uint64_t text) { return static_cast<char>(text); }
+inline uint64_t DropBytes(uint64_t text, int count) { return text >> (8 * count); }
+constexpr uint64_t kLastZero = uint64_t(0x30) << 56;
+#endif
+
+// The text of the two digits of pair (below 100), shifted to be the index-th pair of eight
+// characters stored with StoreBytes.
+inline uint64_t PairText(uint64_t pair, int index)
+{
+    uint16_t text;
+    std::memcpy(&text, kDigitPairs + 2 * pair, sizeof text);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return uint64_t(text) << (16 * (3 - index));
+#else
+    return uint64_t(text) << (16 * index);
 #endif
 }
 
-// The eight decimal digits of value (below 10^8) as byte values 0 to 9, the leading digit in the
-// most significant byte: split into halves of four, pairs, then single digits, all lanes at once
-// (each step adds q (2^w - d) to a lane holding q d + r, which leaves q above r).
-inline uint64_t EightDigits(uint32_t value)
+// The text of the eight digits of value (below 10^8), leading zeros included.
+inline uint64_t EightDigitText(uint32_t value)
 {
-    uint64_t lanes = value;
-    lanes += ((lanes * 109951163) >> 40) * ((uint64_t(1) << 32) - 10000);  // x / 10^4 for x < 10^8
-    lanes += (((lanes * 10486) >> 20) & 0x0000007F0000007F) * ((1 << 16) - 100);  // x / 100 for x < 10^4
-    lanes += (((lanes * 103) >> 10) & 0x000F000F000F000F) * ((1 << 8) - 10);  // x / 10 for x < 100
-    return lanes;
+    const uint32_t millions = value / 1000000;
+    const uint32_t tenThousands = value / 10000;
+    const uint32_t hundreds = value / 100;
+    return PairText(millions, 0) | PairText(tenThousands - 100 * millions, 1) |
+        PairText(hundreds - 100 * tenThousands, 2) | PairText(value - 100 * hundreds, 3);
 }
 
-// The bytes of EightDigits in text order, the leading digit first in memory.
-inline uint64_t DigitText(uint64_t digits)
+constexpr uint64_t kZeroText = 0x3030303030303030;  // "00000000"
+
+// The characters of an eight-character text before its trailing zeros, for a text not all zeros.
+inline int KeptChars(uint64_t text)
 {
+    const uint64_t zeros = text ^ kZeroText;  // zero bytes for the '0' characters
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return digits | 0x3030303030303030;
+    return 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(zeros)) / 8);
 #else
-    return __builtin_bswap64(digits | 0x3030303030303030);
+    return 8 - static_cast<int>(static_cast<unsigned>(__builtin_clzll(zeros)) / 8);
 #endif
 }
 
@@ -326,29 +311,12 @@ __attribute__((noinline)) char* WriteExponent(char* out, int exponent)
     return out + 2;
 }
 
-// A value rounded to at most 8 significant digits, ready to be written.
-struct TFewDigits {
-    uint64_t text;  // the digits, left-aligned to eight, as StoreBytes stores them
-    int kept;       // the digits before the trailing zeros (at least one)
-    int exponent;   // the decimal exponent of the leading digit
-};
-
-inline TFewDigits FewDigitsOf(uint64_t digits, int exponent, int precision)
+// Writes eight digits of text (as StoreBytes stores them; `precision` of them, then zeros) as
+// printf's %g: fixed notation for decimal exponents from -4 to precision - 1, scientific
+// otherwise, trailing zeros and a trailing point removed. Stores may run 8 bytes past the end.
+inline char* WriteFewText(char* out, uint64_t text, int exponent, int precision)
 {
-    // Left-aligned to eight digits, so that the padding zeros are trailing zeros like any other.
-    const uint64_t values = EightDigits(static_cast<uint32_t>(digits)) << (8 * (8 - precision));
-    return TFewDigits{DigitText(values), 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(values)) / 8),
-                      exponent};
-}
-
-// Writes the digits as printf's %g: fixed notation for decimal exponents from -4 to precision - 1,
-// scientific otherwise, trailing zeros and a trailing point removed. The text stays in one
-// register; stores may run 8 bytes past the end.
-inline char* WriteFewDigits(char* out, const TFewDigits& value, int precision)
-{
-    const uint64_t text = value.text;
-    const int kept = value.kept;
-    const int exponent = value.exponent;
+    const int kept = KeptChars(text);
     if (exponent >= 0 && exponent < precision) {
         // The integral digits, a point and the rest, without a branch: the point is scratch when
         // no fraction remains.
@@ -369,18 +337,26 @@ inline char* WriteFewDigits(char* out, const TFewDigits& value, int precision)
     return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
 }
 
+// WriteFewText of `digits` (exactly `precision` of them, at most 8).
+inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precision)
+{
+    // Left-aligned to eight digits, so that the padding zeros are trailing zeros like any other.
+    return WriteFewText(out, EightDigitText(static_cast<uint32_t>(digits * kTenPowersU64[8 - precision])), exponent,
+                        precision);
+}
+
 // As WriteFewDigits for 9 to 17 digits, through a buffer of text.
 __attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
 {
     const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits
     const uint64_t rest = aligned % kTenPowersU64[16];
-    const uint64_t high = EightDigits(static_cast<uint32_t>(rest / kTenPowersU64[8]));
-    const uint64_t low = EightDigits(static_cast<uint32_t>(rest % kTenPowersU64[8]));
-    const int kept = low != 0 ? 17 - __builtin_ctzll(low) / 8 : high != 0 ? 9 - __builtin_ctzll(high) / 8 : 1;
+    const uint64_t high = EightDigitText(static_cast<uint32_t>(rest / kTenPowersU64[8]));
+    const uint64_t low = EightDigitText(static_cast<uint32_t>(rest % kTenPowersU64[8]));
+    const int kept = low != kZeroText ? 9 + KeptChars(low) : high != kZeroText ? 1 + KeptChars(high) : 1;
     char text[32];  // the digits, then zeros to cover the fixed-size copies below
     text[0] = static_cast<char>('0' + aligned / kTenPowersU64[16]);
-    StoreBytes(text + 1, DigitText(high));
-    StoreBytes(text + 9, DigitText(low));
+    StoreBytes(text + 1, high);
+    StoreBytes(text + 9, low);
     std::memcpy(text + 17, "000000000000000", 15);
     if (exponent >= 0 && exponent < precision) {
         const int integral = exponent + 1;
@@ -434,38 +410,55 @@ __attribute__((noinline)) char* FormatGeneral(char* out, double value, int preci
     if (!RoundToDigits(m, q, precision, digits, exponent)) return ToChars(out, value, precision);
     *out = '-';
     out += bits >> 63;
-    return precision <= 8 ? WriteFewDigits(out, FewDigitsOf(digits, exponent, precision), precision)
+    return precision <= 8 ? WriteFewDigits(out, digits, exponent, precision)
                           : WriteManyDigits(out, digits, exponent, precision);
 }
 
-// The digits of FormatGeneral for precision up to 8, of the double with the given bits, where
-// RoundToFewDigitsQuickly decides, and of zero; false for the rest (subnormals, infinities, NaN,
-// values near a midpoint).
-inline bool FewDigitsQuickly(uint64_t bits, int precision, TFewDigits& value)
+// FormatGeneral for precision up to 8, of the double with the given bits, for all but values
+// near a midpoint (ties included), subnormals, infinities and NaN; null for those.
+inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
 {
     const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ff;
     if (biased - 1 >= 0x7fe) {
-        value = TFewDigits{DigitText(0), 1, 0};
-        return (bits << 1) == 0;
+        if ((bits << 1) != 0) return nullptr;
+        *out = '-';
+        out += bits >> 63;
+        *out = '0';
+        return out + 1;
     }
     const uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
-    uint64_t digits;
-    int exponent;
-    if (!RoundToFewDigitsQuickly(m, static_cast<int>(biased) - 1075, precision, digits, exponent)) return false;
-    value = FewDigitsOf(digits, exponent, precision);
-    return true;
-}
-
-inline char* WriteSigned(char* out, uint64_t bits, const TFewDigits& value, int precision)
-{
+    const int q = static_cast<int>(biased) - 1075;
+    const int exponent = DecimalExponent(m, q);
+    // The digits come in pairs: `width` is the precision made even, with a leading zero digit when
+    // the precision is odd. With y = x 10^(precision - 1 - exponent), whose nearest integer holds
+    // the digits, the fraction z = (y + 1/2) / 10^width lies in [0.01, 1); its first `width`
+    // decimals are those of y rounded half up.
+    const int width = (precision + 1) & ~1;
+    const int j = precision - 1 - exponent - width;
+    // z 2^64 ~ m hi / 2^shift + 2^63 / 10^width, with shift in [51, 60]: short by less than
+    // m / 2^shift + 2 < 6 units.
+    const int shift = -1 - q - FloorLog2Pow10(j);
+    const TU128 product = TU128(m) * kTenPowers.hi[j - kMinTenPower];
+    const uint64_t scaled = (static_cast<uint64_t>(product >> 64) << (64 - shift)) | (static_cast<uint64_t>(product) >> shift);
+    uint64_t fraction = scaled + (uint64_t(1) << 63) / kTenPowersU64[width];
+    if (fraction < scaled) return nullptr;  // y rounds up to 10^precision
+    // Each step takes the next two decimals exactly: fraction 100 = pair 2^64 + next fraction.
+    uint64_t text = kZeroText;
+    for (int pair = 0; pair < width / 2; ++pair) {
+        text |= PairText(static_cast<uint64_t>((TU128(fraction) * 100) >> 64), pair);
+        fraction *= 100;
+    }
+    // What is left is y + 1/2 less its integer part, short by less than 6 10^width < 2^30 units:
+    // at zero, or that close below one, y may be a midpoint or on the other side of one.
+    if (fraction - 1 >= ~uint64_t(0) - (uint64_t(1) << 30)) return nullptr;
+    if (width != precision) {
+        // Without the leading zero, unless y rounds up to 10^precision and that digit is one.
+        if (FirstChar(text) != '0') return nullptr;
+        text = DropBytes(text, 1) | kLastZero;
+    }
     *out = '-';
-    return WriteFewDigits(out + (bits >> 63), value, precision);
-}
-
-inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
-{
-    TFewDigits value;
-    return FewDigitsQuickly(bits, precision, value) ? WriteSigned(out, bits, value, precision) : nullptr;
+    out += bits >> 63;
+    return WriteFewText(out, text, exponent, precision);
 }
 
 inline uint64_t BitsOf(double value)
@@ -606,21 +599,11 @@ char* TNumberText::FormatDefault(char* out, double value)
 char* TNumberText::FormatDefaultRun(char* out, const double* values, size_t count, char separator)
 {
     // Each text is at most 13 characters, and the scratch stores end within 18 of its start.
-    // Two values at a time, their digits found side by side.
-    size_t i = 0;
-    for (; i + 2 <= count; i += 2) {
-        uint64_t bits[2];
-        std::memcpy(bits, values + i, sizeof bits);
-        TFewDigits first, second;
-        const bool firstFound = FewDigitsQuickly(bits[0], 6, first);
-        const bool secondFound = FewDigitsQuickly(bits[1], 6, second);
-        out = firstFound ? WriteSigned(out, bits[0], first, 6) : FormatGeneral(out, values[i], 6);
-        *out++ = separator;
-        out = secondFound ? WriteSigned(out, bits[1], second, 6) : FormatGeneral(out, values[i + 1], 6);
-        *out++ = separator;
-    }
-    if (i < count) {
-        out = FormatDefault(out, values[i]);
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t bits;
+        std::memcpy(&bits, values + i, sizeof bits);  // straight to an integer register
+        char* end = FormatFewDigitsQuickly(out, bits, 6);
+        out = end ? end : FormatGeneral(out, values[i], 6);
         *out++ = separator;
     }
     return out;
