@@ -345,35 +345,42 @@ inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precis
                         precision);
 }
 
-// As WriteFewDigits for 9 to 17 digits, through a buffer of text.
+// As WriteFewDigits for 9 to 17 digits: the leading digit, then two texts of eight.
 __attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
 {
-    const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits
-    const uint64_t rest = aligned % kTenPowersU64[16];
-    const uint64_t high = EightDigitText(static_cast<uint32_t>(rest / kTenPowersU64[8]));
-    const uint64_t low = EightDigitText(static_cast<uint32_t>(rest % kTenPowersU64[8]));
+    const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits, trailing zeros added
+    const uint32_t upper = static_cast<uint32_t>(aligned / kTenPowersU64[8]);
+    const char lead = static_cast<char>('0' + upper / kTenPowersU64[8]);
+    const uint64_t high = EightDigitText(static_cast<uint32_t>(upper % kTenPowersU64[8]));
+    const uint64_t low = EightDigitText(static_cast<uint32_t>(aligned % kTenPowersU64[8]));
     const int kept = low != kZeroText ? 9 + KeptChars(low) : high != kZeroText ? 1 + KeptChars(high) : 1;
-    char text[32];  // the digits, then zeros to cover the fixed-size copies below
-    text[0] = static_cast<char>('0' + aligned / kTenPowersU64[16]);
-    StoreBytes(text + 1, high);
-    StoreBytes(text + 9, low);
-    std::memcpy(text + 17, "000000000000000", 15);
     if (exponent >= 0 && exponent < precision) {
         const int integral = exponent + 1;
-        std::memcpy(out, text, 17);
+        out[0] = lead;
+        StoreBytes(out + 1, high);
+        StoreBytes(out + 9, low);
         if (kept <= integral) return out + integral;
+        // The digits from `integral` on move one place for the point.
+        if (integral <= 8) {
+            StoreBytes(out + integral + 1, DropBytes(high, integral - 1));
+            StoreBytes(out + 10, low);
+        } else {
+            StoreBytes(out + integral + 1, DropBytes(low, integral - 9));
+        }
         out[integral] = '.';
-        std::memcpy(out + integral + 1, text + integral, 16);
         return out + kept + 1;
     }
     if (exponent < 0 && exponent >= -4) {
         std::memcpy(out, "0.000000", 8);
-        std::memcpy(out + 1 - exponent, text, 17);
+        out[1 - exponent] = lead;
+        StoreBytes(out + 2 - exponent, high);
+        StoreBytes(out + 10 - exponent, low);
         return out + 1 - exponent + kept;
     }
-    out[0] = text[0];
+    out[0] = lead;
     out[1] = '.';
-    std::memcpy(out + 2, text + 1, 16);
+    StoreBytes(out + 2, high);
+    StoreBytes(out + 10, low);
     return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
 }
 
