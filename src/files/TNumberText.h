@@ -58,10 +58,12 @@ public:
     static char* FormatDouble(char* out, double value, TStyle style, int precision);
     // %.6g, the text of a default output stream.
     static char* FormatDefault(char* out, double value);
-    // Writes each of the `count` values as FormatDefault does, each followed by `separator`, and
-    // returns the end of the text. The buffer must hold count * kDefaultRoom characters.
-    static char* FormatDefaultRun(char* out, const double* values, size_t count, char separator);
-    static constexpr size_t kDefaultRoom = 32;
+    // Writes each of the `count` values as FormatDouble does in General style with the given
+    // precision (0 to kMaxRunPrecision), each followed by `separator`, and returns the end of the
+    // text. The buffer must hold count * kRunRoom characters.
+    static char* FormatGeneralRun(char* out, const double* values, size_t count, char separator, int precision);
+    static constexpr int kMaxRunPrecision = 17;
+    static constexpr size_t kRunRoom = 32;
     static char* FormatLong(char* out, long value);
 
 private:

@@ -298,26 +298,24 @@ TEST(NumberFormat, GeneralTextMatchesPrintfForEveryPrecision)
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(NumberFormat, DefaultTextAloneAndInRunsMatchesPrintf)
+TEST(NumberFormat, DefaultTextAndRunsMatchPrintf)
 {
-    // FormatDefault and FormatDefaultRun (the writer's road) give %.6g, each value followed by
-    // the separator in a run, whatever road each value takes (specials and ties included).
+    // FormatDefault gives %.6g; FormatGeneralRun (the writer's road) gives %.*g with each value
+    // followed by the separator, whatever road each value takes (specials and ties included).
     for (const TValueFamily& family : HardGeneralValues()) {
         std::vector<double> values = family.values;
         for (double magnitude : family.values) values.push_back(-magnitude);
-        std::string expected;
         for (double value : values) {
             char text[TNumberText::kMaxDoubleText];
-            EXPECT_EQ(std::string(text, TNumberText::FormatDefault(text, value)), Printf("%.*g", 6, value))
+            ASSERT_EQ(std::string(text, TNumberText::FormatDefault(text, value)), Printf("%.*g", 6, value))
                 << family.name;
-            expected += Printf("%.*g", 6, value) + ' ';
         }
-        for (size_t count : {values.size(), values.size() - 1}) {
-            std::vector<char> buffer(count * TNumberText::kDefaultRoom);
-            char* end = TNumberText::FormatDefaultRun(buffer.data(), values.data(), count, ' ');
-            std::string cut = expected;
-            if (count < values.size()) cut.resize(cut.size() - Printf("%.*g", 6, values.back()).size() - 1);
-            EXPECT_TRUE(std::string(buffer.data(), end) == cut) << family.name << ", " << count << " values";
+        for (int precision : {0, 1, 5, 6, 8, 9, 17}) {
+            std::string expected;
+            for (double value : values) expected += Printf("%.*g", precision, value) + ' ';
+            std::vector<char> buffer(values.size() * TNumberText::kRunRoom);
+            char* end = TNumberText::FormatGeneralRun(buffer.data(), values.data(), values.size(), ' ', precision);
+            EXPECT_TRUE(std::string(buffer.data(), end) == expected) << family.name << " at precision " << precision;
         }
     }
 }
