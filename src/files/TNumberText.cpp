@@ -35,7 +35,14 @@ bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
 //
 // A finite double is x = m 2^q with m < 2^53. Its P significant digits are the integer nearest
 // y = x 10^k for the k that brings y into [10^(P-1), 10^P), a tie going to the even neighbour: printf
-// rounds the exact binary value. y is found as m times a 128-bit power of ten, scaled by a shift.
+// rounds the exact binary value. y is found as m times a power of ten from a table of their
+// leading 128 bits, scaled by a shift. Two roads use it:
+// - up to 8 digits, FormatFewDigitsQuickly: the leading 64 bits give (y + 1/2) / 10^P as a binary
+//   fraction, whose decimals, taken two at a time, are the digits; values that land too near a
+//   midpoint for that precision to tell (ties among them) take the other road;
+// - RoundToDigits: exact for every value, using the second 64 bits near a midpoint and an exact
+//   comparison where a tie is possible, with std::to_chars for the values it cannot tell (within
+//   2^-67 of a midpoint without being one, which no test value has reached).
 
 using TU128 = unsigned __int128;
 
@@ -252,27 +259,18 @@ inline void StoreBytes(char* out, uint64_t bytes) { std::memcpy(out, &bytes, siz
 
 // Eight characters of text in a register, as StoreBytes stores them: the first character, the
 // text without its first `count` (0 to 7) characters, and a '0' as the last character.
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-inline char FirstChar(uint64_t text) { return static_cast<char>(text >> 56); }
-inline uint64_t DropBytes(uint64_t text, int count) { return text << (8 * count); }
-constexpr uint64_t kLastZero = 0x30;
-#else
-inline char FirstChar(uint64_t text) { return static_cast<char>(text); }
-inline uint64_t DropBytes(uint64_t text, int count) { return text >> (8 * count); }
-constexpr uint64_t kLastZero = uint64_t(0x30) << 56;
-#endif
+constexpr bool kBigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+inline char FirstChar(uint64_t text) { return static_cast<char>(kBigEndian ? text >> 56 : text); }
+inline uint64_t DropBytes(uint64_t text, int count) { return kBigEndian ? text << (8 * count) : text >> (8 * count); }
+constexpr uint64_t kLastZero = kBigEndian ? 0x30 : uint64_t(0x30) << 56;
 
 // The text of the two digits of pair (below 100), shifted to be the index-th pair of eight
-// characters stored with StoreBytes.
+// characters.
 inline uint64_t PairText(uint64_t pair, int index)
 {
     uint16_t text;
     std::memcpy(&text, kDigitPairs + 2 * pair, sizeof text);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return uint64_t(text) << (16 * (3 - index));
-#else
-    return uint64_t(text) << (16 * index);
-#endif
+    return uint64_t(text) << (16 * (kBigEndian ? 3 - index : index));
 }
 
 // The text of the eight digits of value (below 10^8), leading zeros included.
@@ -291,11 +289,8 @@ constexpr uint64_t kZeroText = 0x3030303030303030;  // "00000000"
 inline int KeptChars(uint64_t text)
 {
     const uint64_t zeros = text ^ kZeroText;  // zero bytes for the '0' characters
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return 8 - static_cast<int>(static_cast<unsigned>(__builtin_ctzll(zeros)) / 8);
-#else
-    return 8 - static_cast<int>(static_cast<unsigned>(__builtin_clzll(zeros)) / 8);
-#endif
+    const int trailing = kBigEndian ? __builtin_ctzll(zeros) : __builtin_clzll(zeros);
+    return 8 - static_cast<int>(static_cast<unsigned>(trailing) / 8);
 }
 
 __attribute__((noinline)) char* WriteExponent(char* out, int exponent)
