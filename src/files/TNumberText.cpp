@@ -37,7 +37,7 @@ bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
 // y = x 10^k for the k that brings y into [10^(P-1), 10^P), a tie going to the even neighbour: printf
 // rounds the exact binary value. y is found as m times a power of ten from a table of their
 // leading 128 bits, scaled by a shift. Two roads use it:
-// - up to 8 digits, FormatFewDigitsQuickly: the leading 64 bits give (y + 1/2) / 10^P as a binary
+// - up to 16 digits, FormatQuickly: the leading 64 bits give (y + 1/2) / 10^P as a binary
 //   fraction, whose decimals, taken two at a time, are the digits; values that land too near a
 //   midpoint for that precision to tell (ties among them) take the other road;
 // - RoundToDigits: exact for every value, using the second 64 bits near a midpoint and an exact
@@ -262,6 +262,7 @@ inline void StoreBytes(char* out, uint64_t bytes) { std::memcpy(out, &bytes, siz
 constexpr bool kBigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
 inline char FirstChar(uint64_t text) { return static_cast<char>(kBigEndian ? text >> 56 : text); }
 inline uint64_t DropBytes(uint64_t text, int count) { return kBigEndian ? text << (8 * count) : text >> (8 * count); }
+inline uint64_t LastChar(char c) { return kBigEndian ? uint64_t(uint8_t(c)) : uint64_t(uint8_t(c)) << 56; }
 constexpr uint64_t kLastZero = kBigEndian ? 0x30 : uint64_t(0x30) << 56;
 
 // The text of the two digits of pair (below 100), shifted to be the index-th pair of eight
@@ -340,14 +341,11 @@ inline char* WriteFewDigits(char* out, uint64_t digits, int exponent, int precis
                         precision);
 }
 
-// As WriteFewDigits for 9 to 17 digits: the leading digit, then two texts of eight.
-__attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
+// As WriteFewText for 9 to 17 digits: the leading digit, then two texts of eight characters
+// (`precision` digits in all, then zeros).
+__attribute__((noinline)) char* WriteManyText(char* out, char lead, uint64_t high, uint64_t low, int exponent,
+                                              int precision)
 {
-    const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits, trailing zeros added
-    const uint32_t upper = static_cast<uint32_t>(aligned / kTenPowersU64[8]);
-    const char lead = static_cast<char>('0' + upper / kTenPowersU64[8]);
-    const uint64_t high = EightDigitText(static_cast<uint32_t>(upper % kTenPowersU64[8]));
-    const uint64_t low = EightDigitText(static_cast<uint32_t>(aligned % kTenPowersU64[8]));
     const int kept = low != kZeroText ? 9 + KeptChars(low) : high != kZeroText ? 1 + KeptChars(high) : 1;
     if (exponent >= 0 && exponent < precision) {
         const int integral = exponent + 1;
@@ -377,6 +375,16 @@ __attribute__((noinline)) char* WriteManyDigits(char* out, uint64_t digits, int 
     StoreBytes(out + 2, high);
     StoreBytes(out + 10, low);
     return WriteExponent(out + (kept > 1 ? kept + 1 : 1), exponent);
+}
+
+// WriteManyText of `digits` (exactly `precision` of them, 9 to 17).
+char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
+{
+    const uint64_t aligned = digits * kTenPowersU64[17 - precision];  // 17 digits, trailing zeros added
+    const uint32_t upper = static_cast<uint32_t>(aligned / kTenPowersU64[8]);
+    return WriteManyText(out, static_cast<char>('0' + upper / kTenPowersU64[8]),
+                         EightDigitText(static_cast<uint32_t>(upper % kTenPowersU64[8])),
+                         EightDigitText(static_cast<uint32_t>(aligned % kTenPowersU64[8])), exponent, precision);
 }
 
 char* ToChars(char* out, double value, int precision)
@@ -416,9 +424,9 @@ __attribute__((noinline)) char* FormatGeneral(char* out, double value, int preci
                           : WriteManyDigits(out, digits, exponent, precision);
 }
 
-// FormatGeneral for precision up to 8, of the double with the given bits, for all but values
+// FormatGeneral for precision up to 16, of the double with the given bits, for all but values
 // near a midpoint (ties included), subnormals, infinities and NaN; null for those.
-inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
+inline char* FormatQuickly(char* out, uint64_t bits, int precision)
 {
     const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ff;
     if (biased - 1 >= 0x7fe) {
@@ -445,22 +453,25 @@ inline char* FormatFewDigitsQuickly(char* out, uint64_t bits, int precision)
     uint64_t fraction = scaled + (uint64_t(1) << 63) / kTenPowersU64[width];
     if (fraction < scaled) return nullptr;  // y rounds up to 10^precision
     // Each step takes the next two decimals exactly: fraction 100 = pair 2^64 + next fraction.
-    uint64_t text = kZeroText;
+    uint64_t text[2] = {kZeroText, kZeroText};  // the first eight digits, the next eight
     for (int pair = 0; pair < width / 2; ++pair) {
-        text |= PairText(static_cast<uint64_t>((TU128(fraction) * 100) >> 64), pair);
+        text[pair / 4] |= PairText(static_cast<uint64_t>((TU128(fraction) * 100) >> 64), pair % 4);
         fraction *= 100;
     }
-    // What is left is y + 1/2 less its integer part, short by less than 6 10^width < 2^30 units:
-    // at zero, or that close below one, y may be a midpoint or on the other side of one.
-    if (fraction - 1 >= ~uint64_t(0) - (uint64_t(1) << 30)) return nullptr;
+    // What is left is y + 1/2 less its integer part, short by less than 6 10^width units: at
+    // zero, or that close below one, y may be a midpoint or on the other side of one.
+    if (fraction - 1 >= ~uint64_t(0) - 6 * kTenPowersU64[width]) return nullptr;
     if (width != precision) {
         // Without the leading zero, unless y rounds up to 10^precision and that digit is one.
-        if (FirstChar(text) != '0') return nullptr;
-        text = DropBytes(text, 1) | kLastZero;
+        if (FirstChar(text[0]) != '0') return nullptr;
+        text[0] = DropBytes(text[0], 1) | LastChar(FirstChar(text[1]));
+        text[1] = DropBytes(text[1], 1) | kLastZero;
     }
     *out = '-';
     out += bits >> 63;
-    return WriteFewText(out, text, exponent, precision);
+    if (precision <= 8) return WriteFewText(out, text[0], exponent, precision);
+    return WriteManyText(out, FirstChar(text[0]), DropBytes(text[0], 1) | LastChar(FirstChar(text[1])),
+                         DropBytes(text[1], 1) | kLastZero, exponent, precision);
 }
 
 inline uint64_t BitsOf(double value)
@@ -580,8 +591,8 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
 {
     if (style == TStyle::General && precision <= 17) {
         if (precision < 1) precision = 1;
-        if (precision <= 8) {
-            if (char* end = FormatFewDigitsQuickly(out, BitsOf(value), precision)) return end;
+        if (precision <= 16) {
+            if (char* end = FormatQuickly(out, BitsOf(value), precision)) return end;
         }
         return FormatGeneral(out, value, precision);
     }
@@ -594,7 +605,7 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
 
 char* TNumberText::FormatDefault(char* out, double value)
 {
-    if (char* end = FormatFewDigitsQuickly(out, BitsOf(value), 6)) return end;
+    if (char* end = FormatQuickly(out, BitsOf(value), 6)) return end;
     return FormatGeneral(out, value, 6);
 }
 
@@ -608,7 +619,7 @@ __attribute__((always_inline)) inline char* FormatRun(char* out, const double* v
     for (size_t i = 0; i < count; ++i) {
         uint64_t bits;
         std::memcpy(&bits, values + i, sizeof bits);  // straight to an integer register
-        char* end = precision <= 8 ? FormatFewDigitsQuickly(out, bits, precision) : nullptr;
+        char* end = precision <= 16 ? FormatQuickly(out, bits, precision) : nullptr;
         out = end ? end : FormatGeneral(out, values[i], precision);
         *out++ = separator;
     }
