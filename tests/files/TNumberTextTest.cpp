@@ -259,7 +259,10 @@ std::vector<TValueFamily> HardGeneralValues()
     families.push_back(integers);
 
     // Values as grids hold them, and values near a tie in the sixth digit.
-    TValueFamily decimals{"short decimals", {}};
+    TValueFamily decimals{"short decimals",
+                          {100000.5, 100001.5, 1234565, 1234575, 999999.5, 9999995, 0.00010000005, 0.0001,
+                           0.000099999995, 99999.95, 9.9999995, 1e-5, 1e15, 123456789012.0, 0.30000000000000004, 2.5,
+                           0.125, 1.0000005, 7e-310}};
     for (int i = 0; i < 20000; ++i)
         decimals.values.push_back(static_cast<double>(static_cast<int>(random() % 20000001) - 10000000) / 100.0 /
                                   static_cast<double>(1 + random() % 64));
