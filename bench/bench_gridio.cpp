@@ -3,6 +3,7 @@
 
 #include "files/TARCGISFileTools.h"
 #include "files/TGzipSink.h"
+#include "files/TNumberText.h"
 #include "grid/TMap.h"
 
 #include <benchmark/benchmark.h>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,5 +121,31 @@ void WriteGzipGrid(benchmark::State& state)
     std::remove(out.c_str());
 }
 BENCHMARK(WriteGzipGrid)->Unit(benchmark::kMillisecond);
+
+// The same text written to /dev/null: the writer's own cost, without the file system's.
+void WriteGridDiscarded(benchmark::State& state)
+{
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
+    for (auto _ : state) TARCGISFileTools::WriteARCGISFile(map.get(), "/dev/null");
+    state.counters["ns_per_cell"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 2000 * 2000, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(WriteGridDiscarded)->Unit(benchmark::kMillisecond);
+
+// The grid's cells in general notation with 1 to 17 significant digits, into memory.
+void FormatGeneral(benchmark::State& state)
+{
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
+    const int precision = static_cast<int>(state.range(0));
+    std::vector<char> text(TNumberText::kMaxDoubleText + 64);
+    for (auto _ : state) {
+        for (long y = 0; y < map->GetYDim(); ++y)
+            for (double value : map->GetRowRef(y))
+                benchmark::DoNotOptimize(TNumberText::FormatDouble(text.data(), value, TNumberText::TStyle::General, precision));
+    }
+    state.counters["ns_per_cell"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2000 * 2000,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(FormatGeneral)->DenseRange(1, 17)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -98,9 +98,25 @@ void TTextWriter::PutGeneral(double value, int precision, int width)
 
 void TTextWriter::PutRow(const double* values, size_t count, char separator)
 {
-    for (size_t i = 0; i < count; ++i) {
-        PutValue(values[i]);
-        Put(separator);
+    if (MbrBlnFast && MbrEnmStyle == TNumberText::TStyle::General && MbrIntPrecision <= TNumberText::kMaxRunPrecision) {
+        // General notation (the text of a default stream is the common case): as many values at
+        // once as the buffer holds.
+        while (count > 0) {
+            const size_t room = static_cast<size_t>(MbrPtrLimit - MbrPtrCur) / TNumberText::kRunRoom;
+            if (room == 0) {
+                Drain();
+                continue;
+            }
+            const size_t run = count < room ? count : room;
+            MbrPtrCur = TNumberText::FormatGeneralRun(MbrPtrCur, values, run, separator, MbrIntPrecision);
+            values += run;
+            count -= run;
+        }
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            PutValue(values[i]);
+            Put(separator);
+        }
     }
     Put('\n');
 }
