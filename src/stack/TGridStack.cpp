@@ -26,8 +26,6 @@ const char* const kNoCells = "File format error: ncols and nrows must be greater
 
 // Additions of the geometry's edge sums per band: a few milliseconds.
 constexpr uint64_t kGeometryStepsPerBand = uint64_t(1) << 22;
-// The longest text of one written cell: a sign, 17 digits, a point and a three-digit exponent.
-constexpr size_t kMaxValueText = 32;
 
 // Where the result's text goes.
 class TOutput {
@@ -389,8 +387,10 @@ void TStackRun::Format(size_t piece)
     const size_t begin = cells * piece / MbrSizPieces;
     const size_t end = cells * (piece + 1) / MbrSizPieces;
     std::vector<char>& text = MbrPtrFormatting->Pieces[piece];
-    const size_t perCell = std::max(kMaxValueText, MbrStgNoDataText.size()) + 2;
-    if (text.size() < (end - begin) * perCell) text.resize((end - begin) * perCell);
+    // Room for each cell and its line break, and for the formatter's scratch past the last one.
+    const size_t perCell = std::max(TNumberText::kRunRoom, MbrStgNoDataText.size() + 1) + 1;
+    const size_t room = (end - begin) * perCell + TNumberText::kMaxDoubleText;
+    if (text.size() < room) text.resize(room);
     char* out = text.data();
     const uint64_t columns = static_cast<uint64_t>(MbrVecInputs[0].Header.Columns);
     if (!MbrBlnReversed) {
