@@ -3,7 +3,7 @@
 
 #include "files/TARCGISFileTools.h"
 #include "files/TGzipSink.h"
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 #include "grid/TMap.h"
 
 #include <benchmark/benchmark.h>

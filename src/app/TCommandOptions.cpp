@@ -1,6 +1,6 @@
 #include "app/TCommandOptions.h"
 
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 #include "support/TStringTools.h"
 
 #include <cmath>

@@ -6,7 +6,7 @@
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
 #include "files/TGzipSink.h"
-#include "files/TTextWriter.h"
+#include "text/TTextWriter.h"
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
 
@@ -28,7 +28,13 @@ void WriteGrid(TMap* map, TTextWriter& writer)
     writer.Put("NODATA_value ");
     writer.PutValue(map->GetNoDataValue());
     writer.Put('\n');
-    WriteValueRows(writer, map, ' ', true);
+    // North row first: a map whose Y edges ascend has its north row last.
+    const long rows = map->GetYDim();
+    const bool reverse = rows > 1 && yEdges->GetOrdinate(0, 'Y') < yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y');
+    for (long i = 0; i < rows; ++i) {
+        const std::vector<double>& row = map->GetRowRef(reverse ? rows - 1 - i : i);
+        writer.PutRow(row.data(), row.size(), ' ');
+    }
     writer.Flush();
 }
 

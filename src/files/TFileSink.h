@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sys/TSystemCalls.h"
+#include "text/TByteSink.h"
 
 #include <cstddef>
 #include <string>
@@ -20,7 +21,7 @@
 // On Windows the temporary file is always named, the final step is MoveFileExW (replacing and
 // written through), devices (NUL, \\.\pipe\NAME) are written in place, a read-only output
 // file is refused (Windows does not replace one) and a symbolic link is replaced like a file.
-class TFileSink {
+class TFileSink : public TByteSink {
 public:
     // Throws "Unable to open file " and the name when the output, or a temporary file beside a
     // regular one, cannot be created; nothing has been changed then.
@@ -31,7 +32,7 @@ public:
     TFileSink& operator=(const TFileSink&) = delete;
 
     // Throws "Unable to write file " and the name, after discarding the output.
-    void Write(const char* data, size_t size);
+    void Write(const char* data, size_t size) override;
     // Puts the file in place. Throws "Unable to write file " and the name, with the old file
     // untouched, except when only forcing the directory to disk fails after the rename: the new
     // file is then whole and in place. Messages show the name with control characters escaped.

@@ -1,6 +1,6 @@
 #include "files/TGridHeaderText.h"
 
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 
 
 namespace {

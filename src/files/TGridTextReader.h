@@ -3,7 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TGridHeader.h"
 #include "files/TGridReadOptions.h"
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 
 #include <memory>
 #include <string>

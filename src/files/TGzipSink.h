@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/TFileSink.h"
+#include "text/TByteSink.h"
 
 #include <cstddef>
 #include <memory>
@@ -11,7 +12,7 @@ struct z_stream_s;
 // A named output file written gzip-compressed, through a TFileSink: the file is replaced only on
 // Commit, and a sink released without Commit leaves the target as it was. The gzip header carries
 // no name and no time, so the same grid always compresses to the same bytes.
-class TGzipSink {
+class TGzipSink : public TByteSink {
 public:
     // Throws "Unable to open file " and the name, or std::bad_alloc when the compressor cannot be
     // set up.
@@ -21,7 +22,7 @@ public:
     TGzipSink& operator=(const TGzipSink&) = delete;
 
     // Throws "Unable to write file " and the name.
-    void Write(const char* data, size_t size);
+    void Write(const char* data, size_t size) override;
     // Ends the gzip data and puts the file in place. Throws "Unable to write file " and the name.
     void Commit();
 

@@ -1,6 +1,6 @@
 #include "ops/TMapTools.h"
 
-#include "files/TTextWriter.h"
+#include "text/TTextWriter.h"
 #include "grid/TAxis.h"
 #include "grid/TGridMessages.h"
 #include "grid/TMap.h"

@@ -1,11 +1,14 @@
 #include "ops/TMapTools.h"
 
-#include "files/TTextWriter.h"
 #include "grid/TMap.h"
+#include "text/TTextWriter.h"
 
 void TMapTools::WriteFlatFile(TMap* PtrMap, std::ostream& StmOutput, char ChrSeparator)
 {
     TTextWriter writer(StmOutput);
-    WriteValueRows(writer, PtrMap, ChrSeparator, false);
+    for (long y = 0; y < PtrMap->GetYDim(); ++y) {
+        const std::vector<double>& row = PtrMap->GetRowRef(y);
+        writer.PutRow(row.data(), row.size(), ChrSeparator);
+    }
     writer.Flush();
 }

@@ -6,7 +6,7 @@
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
 #include "files/TGzipSink.h"
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 #include "stack/TStackGeometry.h"
 #include "stack/TTaskTeam.h"
 #include "stats/TStackMessages.h"

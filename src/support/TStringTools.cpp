@@ -1,6 +1,6 @@
 #include "support/TStringTools.h"
 
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 
 bool TStringTools::StgToBool(std::string StgText)
 {

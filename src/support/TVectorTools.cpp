@@ -1,6 +1,6 @@
 #include "support/TVectorTools.h"
 
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,9 +1,5 @@
-#include "files/TTextWriter.h"
+#include "text/TTextWriter.h"
 
-#include "files/TFileSink.h"
-#include "files/TGzipSink.h"
-#include "grid/TAxis.h"
-#include "grid/TMap.h"
 
 #include <cstring>
 #include <locale>
@@ -31,13 +27,7 @@ TTextWriter::TTextWriter(std::ostream& stream) : MbrPtrStream(&stream), MbrPtrBu
     stream.width(0);
 }
 
-TTextWriter::TTextWriter(TFileSink& file) : MbrPtrFile(&file), MbrPtrBuffer(new char[kBufferSize])
-{
-    MbrPtrCur = MbrPtrBuffer.get();
-    MbrPtrLimit = MbrPtrCur + kBufferSize;
-}
-
-TTextWriter::TTextWriter(TGzipSink& file) : MbrPtrGzip(&file), MbrPtrBuffer(new char[kBufferSize])
+TTextWriter::TTextWriter(TByteSink& sink) : MbrPtrSink(&sink), MbrPtrBuffer(new char[kBufferSize])
 {
     MbrPtrCur = MbrPtrBuffer.get();
     MbrPtrLimit = MbrPtrCur + kBufferSize;
@@ -57,10 +47,8 @@ void TTextWriter::Drain()
     const size_t size = static_cast<size_t>(MbrPtrCur - MbrPtrBuffer.get());
     MbrPtrCur = MbrPtrBuffer.get();
     if (size == 0) return;
-    if (MbrPtrFile)
-        MbrPtrFile->Write(MbrPtrBuffer.get(), size);
-    else if (MbrPtrGzip)
-        MbrPtrGzip->Write(MbrPtrBuffer.get(), size);
+    if (MbrPtrSink)
+        MbrPtrSink->Write(MbrPtrBuffer.get(), size);
     else
         MbrPtrStream->write(MbrPtrBuffer.get(), static_cast<std::streamsize>(size));
 }
@@ -119,18 +107,4 @@ void TTextWriter::PutRow(const double* values, size_t count, char separator)
         }
     }
     Put('\n');
-}
-
-void WriteValueRows(TTextWriter& writer, TMap* map, char separator, bool northFirst)
-{
-    const long rows = map->GetYDim();
-    bool reverse = false;
-    if (northFirst && rows > 1) {
-        TAxis* edges = map->GetYAxisInterval();
-        reverse = edges && edges->GetOrdinate(0, 'Y') < edges->GetOrdinate(edges->GetSize() - 1, 'Y');
-    }
-    for (long i = 0; i < rows; ++i) {
-        const std::vector<double>& row = map->GetRowRef(reverse ? rows - 1 - i : i);
-        writer.PutRow(row.data(), row.size(), separator);
-    }
 }

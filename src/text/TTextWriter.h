@@ -1,18 +1,15 @@
 #pragma once
 
-#include "files/TNumberText.h"
+#include "text/TByteSink.h"
+#include "text/TNumberText.h"
 
 #include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
 
-class TFileSink;
-class TGzipSink;
-class TMap;
-
-// Buffered text output for the grid, flat and CSV writers: a caller's stream or a named file,
-// plain or gzip-compressed.
+// Buffered text output for the grid, flat and CSV writers: a caller's stream or a byte sink (a
+// named file, plain or gzip-compressed).
 // Numbers written with PutValue follow the stream's formatting (precision, fixed or scientific
 // notation), formatted in the buffer when the stream's settings allow it and through the stream
 // itself when they do not (showpoint, showpos, uppercase, another locale). A file has the
@@ -20,8 +17,7 @@ class TMap;
 class TTextWriter {
 public:
     explicit TTextWriter(std::ostream& stream);
-    explicit TTextWriter(TFileSink& file);
-    explicit TTextWriter(TGzipSink& file);
+    explicit TTextWriter(TByteSink& sink);
     // Flushes what is buffered; failures are reported only by Flush.
     ~TTextWriter();
     TTextWriter(const TTextWriter&) = delete;
@@ -56,8 +52,7 @@ private:
     void PutThroughStream(double value);
 
     std::ostream* MbrPtrStream = nullptr;
-    TFileSink* MbrPtrFile = nullptr;
-    TGzipSink* MbrPtrGzip = nullptr;
+    TByteSink* MbrPtrSink = nullptr;
     bool MbrBlnFast = true;
     TNumberText::TStyle MbrEnmStyle = TNumberText::TStyle::General;
     int MbrIntPrecision = 6;
@@ -65,7 +60,3 @@ private:
     char* MbrPtrCur;
     char* MbrPtrLimit;
 };
-
-// Writes the map's value rows, each value followed by the separator and each row by a line
-// break; north row first when `northFirst` and the map's Y edges ascend, else row 0 first.
-void WriteValueRows(TTextWriter& writer, TMap* map, char separator, bool northFirst);

@@ -1,4 +1,4 @@
-#include "files/TNumberText.h"
+#include "text/TNumberText.h"
 
 #include <gtest/gtest.h>
 
