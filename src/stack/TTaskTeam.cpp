@@ -1,13 +1,7 @@
 #include "stack/TTaskTeam.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "sys/TWindowsApi.h"
 #else
 #include <sched.h>
 #endif

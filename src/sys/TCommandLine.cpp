@@ -4,13 +4,7 @@
 
 #include "sys/TWindowsCalls.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "sys/TWindowsApi.h"
 
 #include <shellapi.h>
 

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string Grid(long cols, long rows, const std::string& values, const std::string& noData = "-9999",
-                 const std::string& corner = "xllcorner 500000\nyllcorner 4100000")
-{
-    return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) + "\n" + corner +
-        "\ncellsize 250\nNODATA_value " + noData + "\n" + values;
-}
-
 const std::string kHeader = "ncols 3\nnrows 1\nxllcorner   500000\nyllcorner  4100000\ncellsize 250\n";
 
 }  // namespace
@@ -29,10 +22,10 @@ const std::string kHeader = "ncols 3\nnrows 1\nxllcorner   500000\nyllcorner  41
 TEST(CommandOptions, EachOptionChangesTheResultAsDocumented)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 -9999\n"));
-    const std::string b = dir.Write("b.asc", Grid(3, 1, "4 -1 6\n", "-1"));
-    const std::string c = dir.Write("c.asc", Grid(3, 1, "7 8 9\n"));
-    const std::string dash = dir.Write("-c.asc", Grid(3, 1, "7 8 9\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 1, "1 2 -9999\n"));
+    const std::string b = dir.Write("b.asc", CommandGrid(3, 1, "4 -1 6\n", "-1"));
+    const std::string c = dir.Write("c.asc", CommandGrid(3, 1, "7 8 9\n"));
+    const std::string dash = dir.Write("-c.asc", CommandGrid(3, 1, "7 8 9\n"));
     const std::string out = dir.Path("out.asc");
     struct TCase {
         std::vector<std::string> Options;
@@ -68,7 +61,7 @@ TEST(CommandOptions, EachOptionChangesTheResultAsDocumented)
 TEST(CommandOptions, OptionErrorsAreOneLineNamingTheOption)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 1, "1 2 3\n"));
     const std::string out = dir.Path("out.asc");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--frobnicate"}, "Unknown option \"--frobnicate\" (gridmean --help lists the options)"},
@@ -123,9 +116,9 @@ TEST(CommandOptions, HelpAndVersionOnStandardOutput)
 TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("day_001.asc", Grid(3, 1, "1 2 3\n"));
-    const std::string wide = dir.Write("day_017.asc", Grid(4, 1, "1 2 3 4\n"));
-    const std::string bad = dir.Write("day_094.asc", Grid(3, 1, "1 0,3 3\n"));
+    const std::string a = dir.Write("day_001.asc", CommandGrid(3, 1, "1 2 3\n"));
+    const std::string wide = dir.Write("day_017.asc", CommandGrid(4, 1, "1 2 3 4\n"));
+    const std::string bad = dir.Write("day_094.asc", CommandGrid(3, 1, "1 0,3 3\n"));
     const std::string out = dir.Path("out.asc");
     struct TCase {
         std::vector<std::string> Arguments;
@@ -147,7 +140,7 @@ TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
     }
     // With --lenient the decimal comma reads; a shifted corner then passes unless the geometry is checked.
     const std::string shifted =
-        dir.Write("shifted.asc", Grid(3, 1, "4 5 6\n", "-9999", "xllcorner 500000.01\nyllcorner 4100000"));
+        dir.Write("shifted.asc", CommandGrid(3, 1, "4 5 6\n", "-9999", "xllcorner 500000.01\nyllcorner 4100000"));
     EXPECT_EQ(RunCommand(dir, {"--lenient", a, bad, out}).Status, 0);
     EXPECT_EQ(RunCommand(dir, {a, shifted, out}).Status, 0);
     const TCommandRun checked = RunCommand(dir, {"--check-geometry", a, shifted, out});
@@ -158,11 +151,11 @@ TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
 TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjection)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 1, "1 2 3\n"));
     const std::string within = dir.Write(  // within 250 * 1e-6 = 0.00025
-        "within.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000.0002\nyllcorner 4099999.9998"));
+        "within.asc", CommandGrid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000.0002\nyllcorner 4099999.9998"));
     const std::string beyond = dir.Write(
-        "beyond.asc", Grid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000\nyllcorner 4100000.0003"));
+        "beyond.asc", CommandGrid(3, 1, "1 2 3\n", "-9999", "xllcorner 500000\nyllcorner 4100000.0003"));
     const std::string out = dir.Path("out.asc");
     EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, within, out}).Status, 0);
     EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, beyond, out}).Output,
@@ -170,9 +163,9 @@ TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjec
 
     // The projection files are compared after collapsing whitespace; one without a .prj passes.
     dir.Write("a.prj", "PROJCS[\"UTM 33N\",\n  GEOGCS[\"WGS 84\"]]\n");
-    const std::string b = dir.Write("b.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string b = dir.Write("b.asc", CommandGrid(3, 1, "1 2 3\n"));
     dir.Write("b.prj", "PROJCS[\"UTM 33N\", GEOGCS[\"WGS 84\"]]");
-    const std::string c = dir.Write("c.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string c = dir.Write("c.asc", CommandGrid(3, 1, "1 2 3\n"));
     dir.Write("c.prj", "PROJCS[\"UTM 32N\", GEOGCS[\"WGS 84\"]]");
     EXPECT_EQ(RunCommand(dir, {"--check-geometry", a, b, within, out}).Status, 0);
     const TCommandRun differs = RunCommand(dir, {"--check-geometry", a, b, c, out});
@@ -184,7 +177,7 @@ TEST(CommandOptions, GeometryIsCheckedWithinAMillionthOfACellAndAgainstTheProjec
 TEST(CommandOptions, UnusableGeoreferencingIsRefusedNamingTheValue)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 1, "1 2 3\n"));
     const std::string out = dir.Path("out.asc");
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"xllcorner 0\nyllcorner 0\ncellsize -30", "File format error: cellsize -30 is not a positive finite number"},
@@ -206,7 +199,7 @@ TEST(CommandOptions, ProgressIsOneLineOnStandardErrorClearedAtTheEnd)
     TScratchDir dir;
     std::string values;
     for (int i = 0; i < 300 * 300; ++i) values += std::to_string(i % 97) + (i % 300 == 299 ? "\n" : " ");
-    const std::string a = dir.Write("a.asc", Grid(300, 300, values));
+    const std::string a = dir.Write("a.asc", CommandGrid(300, 300, values));
     const std::string out = dir.Path("out.asc");
     const TCommandRun run = RunCommand(dir, {"--progress", a, a, out});
     EXPECT_EQ(run.Status, 0);
@@ -228,8 +221,8 @@ TEST(CommandOptions, CompressedGridsAndTheProjectionFileGoThrough)
     GTEST_SKIP() << "the gzip program is run through a POSIX shell";
 #endif
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 1, "1 2 3\n"));
-    const std::string b = dir.Write("b.asc", Grid(3, 1, "3 4 5\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 1, "1 2 3\n"));
+    const std::string b = dir.Write("b.asc", CommandGrid(3, 1, "3 4 5\n"));
     ASSERT_EQ(std::system(("gzip -k " + Quoted(b)).c_str()), 0);
     dir.Write("a.prj", "PROJCS[\"UTM 33N\"]\n");
     const std::string plain = dir.Path("mean.asc");
@@ -254,7 +247,7 @@ TEST(CommandOptions, ThousandsOfInputsUnderASmallLimitOnOpenFiles)
     TScratchDir dir;
     std::vector<std::string> arguments;
     for (int k = 0; k < 5000; ++k)
-        arguments.push_back(dir.Write("g" + std::to_string(k) + ".asc", Grid(3, 2, std::to_string(k % 7) + " 1 2\n3 " +
+        arguments.push_back(dir.Write("g" + std::to_string(k) + ".asc", CommandGrid(3, 2, std::to_string(k % 7) + " 1 2\n3 " +
                                                                                      std::to_string(k % 11) + " 5\n")));
     std::unique_ptr<TMap> mean(TGridFileAverager::AverageFiles(arguments));
     std::ostringstream expected;

@@ -85,3 +85,11 @@ inline TCommandRun RunCommand(const TScratchDir& dir, const std::vector<std::str
     std::remove(errors.c_str());
     return run;
 }
+
+// A small grid of 250 m cells for the command tests: the header, then the value rows as given.
+inline std::string CommandGrid(long cols, long rows, const std::string& values, const std::string& noData = "-9999",
+                               const std::string& corner = "xllcorner 500000\nyllcorner 4100000")
+{
+    return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) + "\n" + corner +
+        "\ncellsize 250\nNODATA_value " + noData + "\n" + values;
+}

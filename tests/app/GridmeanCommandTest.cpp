@@ -19,12 +19,6 @@ using TRun = TCommandRun;
 
 TRun Gridmean(const TScratchDir& dir, const std::vector<std::string>& arguments) { return RunCommand(dir, arguments); }
 
-std::string Grid(long cols, long rows, const std::string& values, const std::string& noData = "-9999")
-{
-    return "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(rows) +
-        "\nxllcorner 500000\nyllcorner 4100000\ncellsize 250\nNODATA_value " + noData + "\n" + values;
-}
-
 const std::string kUsage = "Usage: gridmean file_1 file_2 file_n output_file\n";
 
 }  // namespace
@@ -32,9 +26,9 @@ const std::string kUsage = "Usage: gridmean file_1 file_2 file_n output_file\n";
 TEST(Command, AveragesIntoTheOutputSilently)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(3, 2, "1 2 -9999\n4 5 6\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 2, "1 2 -9999\n4 5 6\n"));
     // -1 marks missing data in b, where -9999 is a value like any other.
-    const std::string b = dir.Write("b.asc", Grid(3, 2, "3 4 5\n-1 5 -9999\n", "-1"));
+    const std::string b = dir.Write("b.asc", CommandGrid(3, 2, "3 4 5\n-1 5 -9999\n", "-1"));
     const std::string out = dir.Path("mean.asc");
     const TRun run = Gridmean(dir, {a, b, out});
     EXPECT_EQ(run.Status, 0);
@@ -46,11 +40,11 @@ TEST(Command, AveragesIntoTheOutputSilently)
 TEST(Command, EveryErrorIsOneLineWithStatusOneAndNoOutput)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(2, 1, "1 2\n"));
-    const std::string wide = dir.Write("wide.asc", Grid(3, 1, "1 2 3\n"));
-    const std::string tall = dir.Write("tall.asc", Grid(2, 2, "1 2\n3 4\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(2, 1, "1 2\n"));
+    const std::string wide = dir.Write("wide.asc", CommandGrid(3, 1, "1 2 3\n"));
+    const std::string tall = dir.Write("tall.asc", CommandGrid(2, 2, "1 2\n3 4\n"));
     const std::string bad = dir.Write("bad.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncells 1\n");
-    const std::string shortFile = dir.Write("short.asc", Grid(2, 2, "1 2 3"));
+    const std::string shortFile = dir.Write("short.asc", CommandGrid(2, 2, "1 2 3"));
     const std::string missing = dir.Path("missing.asc");
     const std::string out = dir.Path("out.asc");
     const std::string noDir = dir.Path("nowhere/out.asc");
@@ -84,9 +78,9 @@ TEST(Command, EveryErrorIsOneLineWithStatusOneAndNoOutput)
 TEST(Command, AnExistingOutputIsReplacedOnlyOnSuccess)
 {
     TScratchDir dir;
-    const std::string a = dir.Write("a.asc", Grid(2, 1, "1 2\n"));
-    const std::string b = dir.Write("b.asc", Grid(2, 1, "3 4\n"));
-    const std::string wide = dir.Write("wide.asc", Grid(3, 1, "1 2 3\n"));
+    const std::string a = dir.Write("a.asc", CommandGrid(2, 1, "1 2\n"));
+    const std::string b = dir.Write("b.asc", CommandGrid(2, 1, "3 4\n"));
+    const std::string wide = dir.Write("wide.asc", CommandGrid(3, 1, "1 2 3\n"));
     const std::string out = dir.Write("out.asc", "keep me\n");
     EXPECT_EQ(Gridmean(dir, {a, wide, out}).Status, 1);
     EXPECT_EQ(ReadText(out), "keep me\n");
@@ -105,8 +99,8 @@ TEST(Command, FileNamesInAnyScriptReachTheFileSystemIntact)
     TScratchDir dir;
     const std::string folder = "Niederschlag Zürich 雨";
     ASSERT_TRUE(std::filesystem::create_directory(TestPath(dir.Path(folder))));
-    const std::string a = dir.Write(folder + "/März 2023.asc", Grid(2, 1, "1 2\n"));
-    const std::string b = dir.Write(folder + "/Regen 🌧 2024.asc", Grid(2, 1, "3 4\n"));
+    const std::string a = dir.Write(folder + "/März 2023.asc", CommandGrid(2, 1, "1 2\n"));
+    const std::string b = dir.Write(folder + "/Regen 🌧 2024.asc", CommandGrid(2, 1, "3 4\n"));
     const std::string out = dir.Path(folder + "/Mittel 日本.asc");
     const TRun run = Gridmean(dir, {a, b, out});
     EXPECT_EQ(run.Status, 0);

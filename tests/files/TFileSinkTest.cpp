@@ -18,13 +18,7 @@
 #ifdef _WIN32
 #include "sys/TWindowsCalls.h"
 #include <io.h>
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "sys/TWindowsApi.h"
 #else
 #include <sys/wait.h>
 #include <unistd.h>

@@ -9,13 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "sys/TWindowsApi.h"
 
 #include <cerrno>
 #include <fcntl.h>

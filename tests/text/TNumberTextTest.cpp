@@ -294,10 +294,9 @@ TEST(NumberFormat, GeneralTextMatchesPrintfForEveryPrecision)
             for (double value : {magnitude, -magnitude}) {
                 for (int precision = 0; precision <= 17; ++precision) {
                     char text[TNumberText::kMaxDoubleText];
-                    char expected[TNumberText::kMaxDoubleText];
                     char* end =
                         TNumberText::FormatDouble(text, value, TNumberText::TStyle::General, precision);
-                    std::snprintf(expected, sizeof expected, "%.*g", precision, value);
+                    const std::string expected = Printf("%.*g", precision, value);
                     if (std::string(text, end) != expected && ++mismatches <= 10) {
                         char bits[64];
                         std::snprintf(bits, sizeof bits, "%a", value);
