@@ -17,10 +17,17 @@ constexpr int kMemoryLevel = 8;
 }  // namespace
 
 TGzipSink::TGzipSink(const std::string& name)
-    : MbrStgName(name), MbrFile(name), MbrPtrStream(new z_stream_s()), MbrPtrOutput(new unsigned char[kOutputSize])
+    : MbrStgName(name),
+      MbrFile(name),
+      MbrPtrStream(new z_stream_s()),
+      MbrPtrHeader(new gz_header_s()),
+      MbrPtrOutput(new unsigned char[kOutputSize])
 {
     if (deflateInit2(MbrPtrStream.get(), kLevel, Z_DEFLATED, kGzipWindow, kMemoryLevel, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::bad_alloc();
+    // zlib names the system it runs on in the header; one name keeps the bytes equal everywhere.
+    MbrPtrHeader->os = 3;  // Unix, as gzip writes on Linux
+    deflateSetHeader(MbrPtrStream.get(), MbrPtrHeader.get());
 }
 
 TGzipSink::~TGzipSink() { deflateEnd(MbrPtrStream.get()); }

@@ -8,6 +8,7 @@
 #include <string>
 
 struct z_stream_s;
+struct gz_header_s;
 
 // A named output file written gzip-compressed, through a TFileSink: the file is replaced only on
 // Commit, and a sink released without Commit leaves the target as it was. The gzip header carries
@@ -32,6 +33,7 @@ private:
     std::string MbrStgName;
     TFileSink MbrFile;
     std::unique_ptr<z_stream_s> MbrPtrStream;
+    std::unique_ptr<gz_header_s> MbrPtrHeader;
     std::unique_ptr<unsigned char[]> MbrPtrOutput;
     bool MbrBlnFinished = false;
 };
