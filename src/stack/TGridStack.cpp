@@ -252,7 +252,7 @@ void TStackRun::ApplyFailures()
 
 void TStackRun::OpenInputs()
 {
-    const size_t readerBytes = std::clamp((size_t(32) << 20) / std::max<size_t>(MbrSizCount, 1), size_t(64) << 10,
+    const size_t readerBytes = std::clamp((size_t(4) << 20) / std::max<size_t>(MbrSizCount, 1), size_t(64) << 10,
                                           TGridTextReader::kMaxTokenBytes);
     for (size_t k = 0; k < MbrSizCount && k < MbrSizEarliest; ++k) {
         TInput& input = MbrVecInputs[k];
@@ -593,7 +593,7 @@ TMap* TStackRun::Execute()
     MbrPtrTeam = std::make_unique<TTaskTeam>(std::clamp(threads, 1u, 64u));
     MbrSizBand = MbrRefOptions.BandCells > 0
         ? MbrRefOptions.BandCells
-        : std::clamp((size_t(1) << 20) / MbrSizCount, size_t(4096), size_t(65536));
+        : std::clamp((size_t(1) << 16) / MbrSizCount, size_t(1024), size_t(65536));
     if (MbrSizEarliest == std::numeric_limits<size_t>::max() && !MbrPtrMismatch && MbrSizCount >= 2) StartComputing();
     ApplyFailures();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -39,5 +40,8 @@ private:
     size_t MbrSizNext = 0;
     size_t MbrSizRunning = 0;
     unsigned long MbrLngBatch = 0;
+    // Copies of the batch started and the batch finished, watched without the lock.
+    std::atomic<unsigned long> MbrAtmBatch{0};
+    std::atomic<unsigned long> MbrAtmFinished{0};
     bool MbrBlnStop = false;
 };

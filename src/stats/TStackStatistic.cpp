@@ -130,27 +130,53 @@ bool TStackStatistic::Compute(double* used, size_t count, const double* weights,
     return true;
 }
 
+// The choices between a sum and the mark compare doubles, which GCC will not turn into vector
+// blends while it must keep the floating-point exception flags of a comparison it would then
+// make for every cell; the program reads no such flag, so it may.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-trapping-math")))
+#endif
 void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
                                      unsigned char* missing) const
 {
-    // Input by input over the run, so that the loops vectorize; the sums run in argument order.
+    // Input by input over short stretches that stay in the first-level cache, so that the loops
+    // vectorize and the running sums are not fetched again for every input; the sums run in
+    // argument order. Where NaN lacks data, a cell lacking data is marked NaN in its sum: a sum
+    // of finite values never becomes NaN (once infinite it stays so), so the mark is safe. Where
+    // NaN is a value, the marks go beside the sums.
+    constexpr size_t kStretch = 512;
     const bool nanHoldsData = MbrRule.NaNHoldsData;
-    const double* first = values[0];
-    for (size_t c = 0; c < count; ++c) {
-        out[c] = first[c];
-        missing[c] = !Holds(first[c], noData[0], nanHoldsData);
-    }
-    for (size_t k = 1; k < MbrSizInputs; ++k) {
-        const double* row = values[k];
-        const double marker = noData[k];
-        for (size_t c = 0; c < count; ++c) {
-            out[c] += row[c];
-            missing[c] |= !Holds(row[c], marker, nanHoldsData);
-        }
-    }
-    if (MbrRule.Kind == TStatisticKind::Sum) return;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
     const double all = static_cast<double>(MbrSizInputs);
-    for (size_t c = 0; c < count; ++c) out[c] /= all;
+    const bool mean = MbrRule.Kind != TStatisticKind::Sum;
+    for (size_t start = 0; start < count; start += kStretch) {
+        const size_t end = std::min(count, start + kStretch);
+        const double* first = values[0];
+        if (nanHoldsData) {
+            for (size_t c = start; c < end; ++c) {
+                out[c] = first[c];
+                missing[c] = first[c] == noData[0];
+            }
+            for (size_t k = 1; k < MbrSizInputs; ++k) {
+                const double* row = values[k];
+                const double marker = noData[k];
+                for (size_t c = start; c < end; ++c) {
+                    out[c] += row[c];
+                    missing[c] |= row[c] == marker;
+                }
+            }
+        } else {
+            for (size_t c = start; c < end; ++c) out[c] = first[c] == noData[0] ? nan : first[c];
+            for (size_t k = 1; k < MbrSizInputs; ++k) {
+                const double* row = values[k];
+                const double marker = noData[k];
+                for (size_t c = start; c < end; ++c) out[c] = row[c] == marker ? nan : out[c] + row[c];
+            }
+            for (size_t c = start; c < end; ++c) missing[c] = out[c] != out[c];
+        }
+        if (mean)
+            for (size_t c = start; c < end; ++c) out[c] /= all;
+    }
 }
 
 void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* out,
