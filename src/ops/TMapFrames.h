@@ -74,7 +74,7 @@ public:
         for (size_t start = 0; start < columns; start += kStretch) {
             const size_t end = std::min(columns, start + kStretch);
             for (size_t x = start; x < end; ++x) cells[x] = combine(a[x], b[x]);
-            for (size_t x = start; x < end; ++x) cells[x] = (a[x] == aNoData) | (b[x] == bNoData) ? noData : cells[x];
+            for (size_t x = start; x < end; ++x) cells[x] = ((a[x] == aNoData) | (b[x] == bNoData)) ? noData : cells[x];
         }
     }
 

@@ -220,7 +220,9 @@ TEST(MapGeometry, LocateCellFindsAndFailsAsTheOperationItStandsFor)
         {TAccess::GetPoint, [&](TPoint* p) { return std::unique_ptr<TMapPoint>(map->GetPoint(p))->GetValue(); }},
         {TAccess::SetPoint, [&](TPoint* p) { map->SetPoint(p, 42); return 42.0; }},
     };
-    for (const auto& [access, operation] : accesses) {
+    for (const auto& entry : accesses) {
+        const TAccess access = entry.first;
+        const auto& operation = entry.second;
         for (double x : {-0.5, 0.0, 0.5, 1.0, 2.0, 2.5, 3.0, 3.5}) {
             for (double y : {-1.5, -1.0, -0.5, 0.0, 1.0, 1.5, 2.0, 2.5}) {
                 TPoint point(x, y);

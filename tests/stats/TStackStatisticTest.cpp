@@ -106,8 +106,10 @@ TEST(StackStatistic, NamesAndRulesThatAreRefused)
         {Rule("median", false, 0, {1, 1, 1}), "Weights apply to the mean only in TStackStatistic"},
         {Rule("mean", true, 4), "Minimum count is out of range in TStackStatistic"},
     };
-    for (const auto& [bad, message] : refused)
-        EXPECT_EQ(ThrownMessage([&] { TStackStatistic(bad, 3); }), message);
+    for (const auto& entry : refused) {
+        const TStackRule& bad = entry.first;
+        EXPECT_EQ(ThrownMessage([&] { TStackStatistic(bad, 3); }), entry.second);
+    }
 }
 
 namespace {
