@@ -65,12 +65,6 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, const TGridReadO
     return TGridTextReader(*source, options).ReadMap();
 }
 
-TGridHeader TARCGISFileTools::LoadARCGISHeader(std::string StgFileName, const TGridReadOptions& options)
-{
-    std::unique_ptr<TByteSource> source = OpenGridSource(StgFileName);
-    return TGridTextReader(*source, options).ReadHeader();
-}
-
 void TARCGISFileTools::WriteARCGISFile(TMap* map, std::ostream& stream)
 {
     TTextWriter writer(stream);

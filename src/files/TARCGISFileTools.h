@@ -1,6 +1,5 @@
 #pragma once
 
-#include "files/TGridHeader.h"
 #include "files/TGridReadOptions.h"
 
 #include <istream>
@@ -31,8 +30,6 @@ public:
     // lenient numbers of TGridTextReader, with the messages of TGridTextReader::ReadHeader).
     static TMap* LoadARCGISFile(std::istream& StmInput, const TGridReadOptions& options);
     static TMap* LoadARCGISFile(std::string StgFileName, const TGridReadOptions& options);
-    // Only the header of a named file (plain or gzip), with the messages of the file reader.
-    static TGridHeader LoadARCGISHeader(std::string StgFileName, const TGridReadOptions& options);
 
     // Writes the header and the value rows (north row first). Cell values and the no-data value
     // follow the stream's number formatting; the corners and cell size are written with 15

@@ -489,7 +489,6 @@ void TStackRun::Step()
     size_t parsedCells = 0;
     for (size_t k = 0; k < MbrSizCount; ++k) {
         if (!MbrVecInputs[k].Reader || MbrVecInputs[k].Left == 0) continue;
-        if (MbrBlnComputing && MbrIntReadySlot == MbrIntParseSlot) break;  // its slot is still unformatted
         MbrVecTasks.push_back({TTaskKind::Parse, k});
         parsing = true;
         parsedCells = static_cast<size_t>(std::min<uint64_t>(MbrVecInputs[k].Left, MbrSizBand));

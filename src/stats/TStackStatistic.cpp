@@ -216,13 +216,6 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
     }
 }
 
-const std::vector<std::string>& TStackStatistic::Names()
-{
-    static const std::vector<std::string> names = {"mean", "sum",   "count",  "min",      "max", "range",
-                                                   "median", "stddev", "variance", "pNN"};
-    return names;
-}
-
 bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
 {
     static const struct {

@@ -52,8 +52,6 @@ public:
     // Reads a statistic name: mean, sum, count, min, max, range, median, stddev, variance, or
     // pNN for a percentile NN from 0 to 100 (p90, p2.5). False for anything else.
     static bool ParseName(const std::string& StgName, TStackRule& rule);
-    // The names ParseName reads, percentiles shown as "pNN".
-    static const std::vector<std::string>& Names();
 
 private:
     // One cell's result from the values that hold data, in argument order (`used` of them, at

@@ -64,24 +64,10 @@ void TTextWriter::Put(const char* text)
     for (; *text; ++text) Put(*text);
 }
 
-void TTextWriter::PutLong(long value)
-{
-    if (MbrPtrCur > MbrPtrLimit - 32) Drain();
-    MbrPtrCur = TNumberText::FormatLong(MbrPtrCur, value);
-}
-
 void TTextWriter::PutThroughStream(double value)
 {
     Drain();
     *MbrPtrStream << value;
-}
-
-void TTextWriter::PutGeneral(double value, int precision, int width)
-{
-    char text[TNumberText::kMaxDoubleText];
-    const char* end = TNumberText::FormatDouble(text, value, TNumberText::TStyle::General, precision);
-    for (ptrdiff_t pad = width - (end - text); pad > 0; --pad) Put(' ');
-    for (const char* p = text; p != end; ++p) Put(*p);
 }
 
 void TTextWriter::PutRow(const double* values, size_t count, char separator)

@@ -29,7 +29,6 @@ public:
         *MbrPtrCur++ = c;
     }
     void Put(const char* text);
-    void PutLong(long value);
     // The value as the stream would write it.
     void PutValue(double value)
     {
@@ -39,8 +38,6 @@ public:
         else
             PutThroughStream(value);
     }
-    // The value in general notation with the given significant digits, right-aligned in `width`.
-    void PutGeneral(double value, int precision, int width = 0);
     // Writes one row of cells: each value followed by the separator, then a line break.
     void PutRow(const double* values, size_t count, char separator);
     // Hands everything buffered to the stream or file (flushing the stream).
