@@ -3,6 +3,7 @@
 // two syncs replaced by no-ops through the system call table. The difference is the cost.
 //   GRIDMEAN_BENCH_DIR chooses the directory written to (default /tmp): the cost is the disk's.
 
+#include "BenchSample.h"
 #include "files/TARCGISFileTools.h"
 #include "grid/TMap.h"
 #include "sys/TSystemCalls.h"
@@ -22,19 +23,7 @@ std::unique_ptr<TMap> SampleMap()
 {
     // Values with two decimals and about 2 % no-data, as bench/gengrid writes them.
     const std::string path = "/tmp/gridmean-bench-fsync-in.asc";
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    std::fprintf(out, "ncols 2000\nnrows 2000\nxllcorner 440720.5\nyllcorner 3750120.25\ncellsize 30\nNODATA_value -9999\n");
-    std::mt19937 random(1);
-    std::uniform_int_distribution<int> hundredths(100000, 199999);
-    for (int y = 0; y < 2000; ++y) {
-        for (int x = 0; x < 2000; ++x) {
-            const int v = hundredths(random);
-            if (v % 50 == 0) std::fprintf(out, "-9999 ");
-            else std::fprintf(out, "%d.%02d ", v / 100, v % 100);
-        }
-        std::fputc('\n', out);
-    }
-    std::fclose(out);
+    WriteSampleGrid(path, 100000, "xllcorner 440720.5\nyllcorner 3750120.25");
     std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(path));
     std::remove(path.c_str());
     return map;

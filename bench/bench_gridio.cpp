@@ -1,6 +1,7 @@
 // Read and write throughput of the grid file reader and writer on a 2000 x 2000 grid (~30 MB),
 // plain and gzip-compressed (bytes per second count the uncompressed text).
 
+#include "BenchSample.h"
 #include "files/TARCGISFileTools.h"
 #include "files/TGzipSink.h"
 #include "text/TNumberText.h"
@@ -36,19 +37,7 @@ const std::string& SampleFile()
     static const std::string path = [] {
         std::string name = BenchPath(".asc");
         std::atexit(RemoveSamples);
-        std::FILE* out = std::fopen(name.c_str(), "wb");
-        std::fprintf(out, "ncols 2000\nnrows 2000\nxllcorner 440720\nyllcorner 3750120\ncellsize 30\nNODATA_value -9999\n");
-        std::mt19937 random(1);
-        std::uniform_int_distribution<int> hundredths(0, 99999);
-        for (int y = 0; y < 2000; ++y) {
-            for (int x = 0; x < 2000; ++x) {
-                const int v = hundredths(random);
-                if (v % 50 == 0) std::fprintf(out, "-9999 ");
-                else std::fprintf(out, "%d.%02d ", v / 100, v % 100);
-            }
-            std::fputc('\n', out);
-        }
-        std::fclose(out);
+        WriteSampleGrid(name, 0, "xllcorner 440720\nyllcorner 3750120");
         return name;
     }();
     return path;

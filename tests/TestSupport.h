@@ -161,6 +161,18 @@ inline std::string Quoted(const std::string& text)
     return quoted + "'";
 }
 
+// Whether a program is on PATH, for tests that compare with it (looked for through a POSIX
+// shell, so never on Windows).
+inline bool HaveProgram(const std::string& name)
+{
+#ifdef _WIN32
+    (void)name;
+    return false;
+#else
+    return std::system(("command -v " + name + " > /dev/null 2>&1").c_str()) == 0;
+#endif
+}
+
 // The names in a directory, sorted, without "." and "..".
 inline std::vector<std::string> DirectoryEntries(const std::string& directory)
 {

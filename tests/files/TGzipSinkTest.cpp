@@ -11,11 +11,6 @@
 
 namespace {
 
-#ifdef _WIN32
-bool HaveGzip() { return false; }  // the peer runs through a POSIX shell
-#else
-bool HaveGzip() { return std::system("command -v gzip > /dev/null 2>&1") == 0; }
-#endif
 
 std::unique_ptr<TMap> SampleMap()
 {
@@ -31,7 +26,7 @@ std::unique_ptr<TMap> SampleMap()
 
 TEST(GzipSink, GridsNamedGzAreWrittenCompressed)
 {
-    if (!HaveGzip()) GTEST_SKIP() << "gzip is not on PATH";
+    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not on PATH";
     TScratchDir dir;
     auto map = SampleMap();
     const std::string plain = dir.Path("mean.asc");

@@ -22,11 +22,6 @@
 
 namespace {
 
-#ifdef _WIN32
-bool HaveGzip() { return false; }  // the peer runs through a POSIX shell
-#else
-bool HaveGzip() { return std::system("command -v gzip > /dev/null 2>&1") == 0; }
-#endif
 
 // A grid of a few hundred kilobytes, so that compressed and decompressed data span many blocks.
 std::string SampleGrid()
@@ -77,7 +72,7 @@ private:
 
 TEST(GzipSource, ReadsWhatGzipWroteAsThePlainFile)
 {
-    if (!HaveGzip()) GTEST_SKIP() << "gzip is not on PATH";
+    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not on PATH";
     TScratchDir dir;
     const std::string text = SampleGrid();
     const std::string plain = dir.Write("plain.asc", text);
@@ -113,7 +108,7 @@ TEST(GzipSource, ReadsWhatGzipWroteAsThePlainFile)
 
 TEST(GzipSource, DamagedDataIsReported)
 {
-    if (!HaveGzip()) GTEST_SKIP() << "gzip is not on PATH";
+    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not on PATH";
     TScratchDir dir;
     const std::string whole = Gzipped(dir, "whole.asc", SampleGrid());
     // gzip -n writes a 10-byte header, then the deflate blocks, then CRC-32 and length.

@@ -32,7 +32,6 @@ TRun Shell(const TScratchDir& dir, const std::string& command)
     return run;
 }
 
-bool HaveGdal() { return std::system("command -v gdal_translate > /dev/null 2>&1") == 0; }
 
 std::string Grid(long cols, long rows, const std::string& corner, const std::string& noData, const std::string& values)
 {
@@ -102,7 +101,7 @@ std::vector<TXyz> ParseXyz(const std::string& text)
 
 TEST(GdalInterop, AveragesGridsGdalWrote)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     TScratchDir dir;
     struct TCase {
         const char* Name;
@@ -146,7 +145,7 @@ TEST(GdalInterop, AveragesGridsGdalWrote)
 
 TEST(GdalInterop, GdalReadsTheMeanOnTheFirstInputsGeometry)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     TScratchDir dir;
     struct TCase {
         const char* Name;

@@ -24,7 +24,6 @@
 
 namespace {
 
-bool HaveGdal() { return std::system("command -v gdal_translate > /dev/null 2>&1") == 0; }
 
 // Standard output of a command, "" with a failure noted when it fails.
 std::string Output(const TScratchDir& dir, const std::string& command)
@@ -191,7 +190,7 @@ void CompareWithGdal(const TType& type, int& compared)
 // plain and compressed; GDAL's dx/dy grids are refused.
 TEST(GdalLenientReader, Float32GridsReadAsGdalReadsThem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     int compared;
     CompareWithGdal({"Float32", 4, 4}, compared);
     EXPECT_EQ(compared, 4 * 3);
@@ -199,7 +198,7 @@ TEST(GdalLenientReader, Float32GridsReadAsGdalReadsThem)
 
 TEST(GdalLenientReader, Float64GridsReadAsGdalReadsThem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     int compared;
     CompareWithGdal({"Float64", 5, 8}, compared);
     EXPECT_EQ(compared, 4 * 3);
@@ -207,7 +206,7 @@ TEST(GdalLenientReader, Float64GridsReadAsGdalReadsThem)
 
 TEST(GdalLenientReader, Int16GridsReadAsGdalReadsThem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     int compared;
     CompareWithGdal({"Int16", 2, 2}, compared);
     EXPECT_EQ(compared, 4 * 2);
@@ -215,7 +214,7 @@ TEST(GdalLenientReader, Int16GridsReadAsGdalReadsThem)
 
 TEST(GdalLenientReader, ByteGridsReadAsGdalReadsThem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     int compared;
     CompareWithGdal({"Byte", 1, 1}, compared);
     EXPECT_EQ(compared, 4 * 2);
@@ -223,7 +222,7 @@ TEST(GdalLenientReader, ByteGridsReadAsGdalReadsThem)
 
 TEST(GdalLenientReader, ProjectionFileCopiedBesideAGridReadsAsTheSameSystem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     TScratchDir dir;
     const TType type{"Float32", 4, 4};
     const std::string source = WriteEnvi(dir, type, {1, 2, 3, 4}, 2, 30, 30, "none");
@@ -254,7 +253,7 @@ TEST(GdalLenientReader, ProjectionFileCopiedBesideAGridReadsAsTheSameSystem)
 // gdalinfo as the inputs' coordinate system.
 TEST(GdalLenientReader, CommandAveragesGdalGridsAsGdalReadsThem)
 {
-    if (!HaveGdal()) GTEST_SKIP() << "gdal_translate is not on PATH";
+    if (!HaveProgram("gdal_translate")) GTEST_SKIP() << "gdal_translate is not on PATH";
     const std::vector<TType> types = {{"Float32", 4, 4}, {"Float64", 5, 8}, {"Int16", 2, 2}, {"Byte", 1, 1}};
     const double nan = std::nan("");
     int compared = 0;

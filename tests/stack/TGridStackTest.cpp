@@ -18,7 +18,7 @@
 
 namespace {
 
-struct TGridSpec {
+struct TGridShape {
     long Columns;
     long Rows;
     std::string Xll;
@@ -27,21 +27,21 @@ struct TGridSpec {
     std::string NoData;
 };
 
-std::string GridText(const TGridSpec& spec, std::mt19937& random)
+std::string GridText(const TGridShape& grid, std::mt19937& random)
 {
     std::uniform_int_distribution<int> cents(-200000, 200000);
     std::uniform_int_distribution<int> pick(0, 19);
     std::ostringstream text;
-    text << "ncols " << spec.Columns << "\nnrows " << spec.Rows << "\nxllcorner " << spec.Xll << "\nyllcorner "
-         << spec.Yll << "\ncellsize " << spec.CellSize << "\nNODATA_value " << spec.NoData << "\n";
-    for (long y = 0; y < spec.Rows; ++y) {
-        for (long x = 0; x < spec.Columns; ++x) {
+    text << "ncols " << grid.Columns << "\nnrows " << grid.Rows << "\nxllcorner " << grid.Xll << "\nyllcorner "
+         << grid.Yll << "\ncellsize " << grid.CellSize << "\nNODATA_value " << grid.NoData << "\n";
+    for (long y = 0; y < grid.Rows; ++y) {
+        for (long x = 0; x < grid.Columns; ++x) {
             const int kind = pick(random);
-            if (kind == 0) text << spec.NoData;
+            if (kind == 0) text << grid.NoData;
             else if (kind == 1) text << "-9999";
             else if (kind == 2) text << "-1";
             else text << cents(random) / 100.0;
-            text << (x + 1 < spec.Columns ? " " : "\n");
+            text << (x + 1 < grid.Columns ? " " : "\n");
         }
     }
     return text.str();
@@ -112,7 +112,7 @@ TEST(GridStack, DefaultResultIsTheAverageOfTheLoadedMapsByteForByte)
     // than a band, and georeferencing down to the degenerate (zero, negative and vanishing cell
     // sizes, where the result's rows come out in another order).
     std::mt19937 random(7);
-    const std::vector<TGridSpec> shapes = {
+    const std::vector<TGridShape> shapes = {
         {1, 1, "0", "0", "1", "-9999"},          {5, 3, "100", "200", "0.1", "-9999"},
         {1, 40, "500000", "4100000", "250", "-1"}, {37, 1, "-180", "-90", "0.25", "0"},
         {9, 7, "10", "20", "-2", "-9999"},        {4, 6, "10", "20", "0", "-9999"},
@@ -122,13 +122,13 @@ TEST(GridStack, DefaultResultIsTheAverageOfTheLoadedMapsByteForByte)
         {2, 2, "0", "-0.5000000000000001", "6.661338147750939e-17", "-1"},
     };
     const std::vector<size_t> bands = {1, 3, 7, 64, 0};
-    for (const TGridSpec& shape : shapes) {
+    for (const TGridShape& shape : shapes) {
         for (int inputs = 2; inputs <= 4; ++inputs) {
             std::vector<std::string> texts;
             for (int k = 0; k < inputs; ++k) {
-                TGridSpec spec = shape;
-                spec.NoData = k % 2 == 0 ? shape.NoData : "-9999";
-                texts.push_back(GridText(spec, random));
+                TGridShape grid = shape;
+                grid.NoData = k % 2 == 0 ? shape.NoData : "-9999";
+                texts.push_back(GridText(grid, random));
             }
             const std::string expected = ThroughMaps(texts);
             ASSERT_EQ(expected.rfind("error", 0), std::string::npos) << expected;
@@ -189,8 +189,8 @@ TEST(GridStack, NamedFilesAndFifosGiveTheSameResultAndTheTargetIsReplacedOnlyWhe
 {
     TScratchDir dir;
     std::mt19937 random(3);
-    const TGridSpec spec{50, 40, "440720", "3750120", "30", "-9999"};
-    const std::vector<std::string> texts = {GridText(spec, random), GridText(spec, random), GridText(spec, random)};
+    const TGridShape grid{50, 40, "440720", "3750120", "30", "-9999"};
+    const std::vector<std::string> texts = {GridText(grid, random), GridText(grid, random), GridText(grid, random)};
     const std::string expected = ThroughMaps(texts);
 
     std::vector<std::string> names;
