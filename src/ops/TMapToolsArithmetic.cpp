@@ -68,6 +68,14 @@ TMap* TMapTools::Multiply(TMap* PtrFirst, TMap* PtrSecond)
     return CombineOnFinerMap(PtrFirst, PtrSecond, [](double b, double o) { return b * o; });
 }
 
+TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
+{
+    if (PtrDividend->GetResolution() > PtrDivisor->GetResolution())
+        throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
+    return TMapFrames::CombineAtCentres(PtrDividend, PtrDivisor,
+                                        [](double numerator, double denominator) { return numerator / denominator; });
+}
+
 TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
 {
     RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Subtract",

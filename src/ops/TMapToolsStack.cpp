@@ -78,14 +78,6 @@ TMap* TMapTools::CellStatistics(std::vector<TMap*> VecMaps, const TStackRule& ru
     return ReduceMaps(VecMaps, rule, DblNoData).release();
 }
 
-TMap* TMapTools::Divide(TMap* PtrDividend, TMap* PtrDivisor)
-{
-    if (PtrDividend->GetResolution() > PtrDivisor->GetResolution())
-        throw "Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide";
-    return TMapFrames::CombineAtCentres(PtrDividend, PtrDivisor,
-                                        [](double numerator, double denominator) { return numerator / denominator; });
-}
-
 TMap* TMapTools::Average(std::vector<TMap*> VecMaps)
 {
     // Sum's checks and messages; a cell is averaged where every map holds data.

@@ -75,7 +75,9 @@ inline TPair RandomPair(std::mt19937& random, TPartner partner)
     const double cell = sizes[std::uniform_int_distribution<int>(0, 3)(random)];
     const double x0 = origins[std::uniform_int_distribution<int>(0, 3)(random)];
     const double y0 = origins[std::uniform_int_distribution<int>(0, 3)(random)];
-    const long columns = std::uniform_int_distribution<long>(1, 9)(random);
+    // Rows of up to 40 cells: the aligned road takes a row in vectors of cells, then the rest one
+    // by one, and every split between the two is met.
+    const long columns = std::uniform_int_distribution<long>(1, 40)(random);
     const long rows = std::uniform_int_distribution<long>(1, 9)(random);
     const bool ascending = std::uniform_int_distribution<int>(0, 3)(random) == 0;
     const double baseNoData = RandomNoData(random);
