@@ -159,6 +159,45 @@ TEST(CellwiseTwoMaps, EveryPairingGivesWhatTheCoordinateLookupGivesCellByCell)
     }
 }
 
+TEST(CellwiseTwoMaps, RowsPairedByIndexGiveTheLookupsCellsWhateverTheirLength)
+{
+    using namespace TwoMapCases;
+    // Rows of up to 40 cells on maps whose cells pair with their namesakes: such rows are combined
+    // several cells at a time and the rest one by one, and every split between the two must give
+    // what the lookup gives cell by cell.
+    using TOperation = TMap* (*)(TMap*, TMap*);
+    using TRule = double (*)(double, double);
+    const struct {
+        TOperation Operation;
+        TRule Rule;
+    } operations[] = {
+        {TMapTools::Add, [](double b, double o) { return b + o; }},
+        {static_cast<TOperation>(TMapTools::Multiply), [](double b, double o) { return b * o; }},
+        {static_cast<TOperation>(TMapTools::Divide), [](double b, double o) { return b / o; }},
+    };
+    std::mt19937 random(7);
+    for (TPartner partner : {TPartner::SameAxes, TPartner::LargerEastAndSouth, TPartner::ShiftedInsideTheCell}) {
+        for (int trial = 0; trial < 40; ++trial) {
+            const TPair pair = RandomPair(random, partner, 40);
+            TMap* base = pair.Base.get();
+            TMap* other = pair.Other.get();
+            const double baseNoData = base->GetNoDataValue();
+            const double otherNoData = other->GetNoDataValue();
+            for (const auto& operation : operations) {
+                const TReference reference = CellByCell(base, other, [&](double b, double o) {
+                    return b == baseNoData || o == otherNoData ? baseNoData : operation.Rule(b, o);
+                });
+                TOwned result;
+                const std::string message = ThrownMessage([&] { result.reset(operation.Operation(base, other)); });
+                ASSERT_EQ(message, reference.Message) << static_cast<int>(partner) << " trial " << trial;
+                if (!result) continue;  // an ascending pair: no centre lies in its namesake
+                EXPECT_TRUE(SameCells(CellsOf(result.get()), reference.Cells))
+                    << static_cast<int>(partner) << " trial " << trial << " width " << base->GetXDim();
+            }
+        }
+    }
+}
+
 TEST(CellwiseTwoMaps, IncompleteMapsFailWithTheMessageOfTheFirstStepThatFails)
 {
     // Maps with the same edges, each spoiled in one way; the base copy of the first map is made

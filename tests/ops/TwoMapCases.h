@@ -67,17 +67,16 @@ struct TPair {
     bool Ascending;
 };
 
-// A base map of random size, cell size, origin and Y direction, and a partner laid as asked.
-inline TPair RandomPair(std::mt19937& random, TPartner partner)
+// A base map of random size (up to maxColumns columns), cell size, origin and Y direction, and a
+// partner laid as asked.
+inline TPair RandomPair(std::mt19937& random, TPartner partner, long maxColumns = 9)
 {
     const double sizes[] = {1, 0.1, 25, 0.3};
     const double origins[] = {0, -3.7, 430000, 1e-3};
     const double cell = sizes[std::uniform_int_distribution<int>(0, 3)(random)];
     const double x0 = origins[std::uniform_int_distribution<int>(0, 3)(random)];
     const double y0 = origins[std::uniform_int_distribution<int>(0, 3)(random)];
-    // Rows of up to 40 cells: the aligned road takes a row in vectors of cells, then the rest one
-    // by one, and every split between the two is met.
-    const long columns = std::uniform_int_distribution<long>(1, 40)(random);
+    const long columns = std::uniform_int_distribution<long>(1, maxColumns)(random);
     const long rows = std::uniform_int_distribution<long>(1, 9)(random);
     const bool ascending = std::uniform_int_distribution<int>(0, 3)(random) == 0;
     const double baseNoData = RandomNoData(random);
