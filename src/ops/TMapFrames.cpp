@@ -1,11 +1,24 @@
 #include "ops/TMapFrames.h"
 
+#include "grid/TAxis.h"
 #include "grid/TGridMessages.h"
 
 std::unique_ptr<TMap> TMapFrames::FrameCopy(TMap* source)
 {
-    if (!source->GetXAxis() || !source->GetYAxis()) throw TGridMessages::kAxesNotSet;
-    return std::make_unique<TMap>(source->GetXAxis(), source->GetYAxis());
+    return FrameOfRows(source, [](long, size_t columns) { return std::vector<double>(columns, -9999.0); });
+}
+
+std::unique_ptr<TMap> TMapFrames::EmptyFrame(TMap* source, long& rows)
+{
+    TAxis* xAxis = source->GetXAxis();
+    TAxis* yAxis = source->GetYAxis();
+    // The checks of TMap(TAxis*, TAxis*), which makes the same frame with its cells.
+    if (!xAxis || !yAxis) throw TGridMessages::kAxesNotSet;
+    if (xAxis->GetResolution() != yAxis->GetResolution()) throw TGridMessages::kAxesResolutions;
+    auto map = std::make_unique<TMap>(xAxis->GetResolution());
+    map->Init(xAxis->GetResolution(), xAxis->GetSize(), 0, -9999);
+    rows = yAxis->GetSize();
+    return map;
 }
 
 std::unique_ptr<TMap> TMapFrames::BaseCopy(TMap* source)

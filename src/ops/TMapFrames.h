@@ -9,18 +9,40 @@
 #include <memory>
 #include <vector>
 
-// The two ways the map operations build a result on a source map's geometry, and the ways they
-// visit its cells: by index (FillCells); row by row beside the rows of the same index of one or
-// two sources (TransformCells, CombineCells), for the operations that pair cells by index; and
-// the road of the arithmetic on two maps, which pairs cells through the cell centres and takes
-// the rows side by side where that pairing is by index (CombineAtCentres).
+// The ways the map operations build a result on a source map's geometry, and the ways they fill
+// its cells: by index (FillCells); row by row from the rows of the same index of one or two
+// sources (RowOf, FrameOfRows, CombinedRow), for the operations that pair cells by index; and the
+// road of the arithmetic on two maps, which pairs cells through the cell centres and takes the
+// rows side by side where that pairing is by index (CombineAtCentres).
+//
+// A row made from its cells (RowOf) is made in one pass, not filled first and written over, and
+// a result whose rows are made so gets its axes after them: then the axes' many small blocks lie
+// above the rows on the heap, and freeing the result does not hand the rows' memory back to the
+// system at once (a result made and freed in a loop would take a page fault on every page).
 class TMapFrames {
 public:
     TMapFrames() = delete;
 
     // A map on copies of the source's point axes: same dimensions and cell size, every cell
-    // -9999, no-data value -9999.
+    // -9999, no-data value -9999. Throws what TMap(TAxis*, TAxis*) throws on the source's axes.
     static std::unique_ptr<TMap> FrameCopy(TMap* source);
+
+    // FrameCopy(source) whose row y is makeRow(y, columns), a row of the frame's columns, made
+    // without the fill; the frame has a row per point of the source's Y axis, and the source holds
+    // at least as many. Throws what FrameCopy throws (the axes' own failures once the rows are made).
+    template <class TMakeRow>
+    static std::unique_ptr<TMap> FrameOfRows(TMap* source, TMakeRow makeRow)
+    {
+        long rows = 0;
+        std::unique_ptr<TMap> map = EmptyFrame(source, rows);
+        const size_t columns = static_cast<size_t>(map->GetXDim());
+        for (long y = 0; y < rows; ++y)
+            map->AddRow(columns == 0 ? std::vector<double>() : makeRow(y, columns));  // no cell, no row fetched
+        map->SetXAxis(source->GetXAxis());
+        map->SetYAxis(source->GetYAxis());
+        return map;
+    }
+
     // A map of the source's resolution and dimensions whose no-data value and every cell are the
     // source's no-data value, on copies of the source's point axes.
     static std::unique_ptr<TMap> BaseCopy(TMap* source);
@@ -41,19 +63,16 @@ public:
         }
     }
 
-    // Sets every cell (x, y) of the result to rule(v), v the source's cell (x, y), row by row from
-    // row 0. The source holds at least the result's rows and columns. Each row is fetched once, not
-    // once per cell, which is most of the cost of FillCells on a large map.
+    // The row rule(0), rule(1), ..., rule(columns - 1), made in one pass by std::vector's range
+    // constructor over an iterator of the values. On Linux on x86-64 with GCC it is also compiled
+    // for AVX2, and the processor's best version is chosen when the program loads.
     template <class TRule>
-    static void TransformCells(TMap* result, const TMap* source, TRule rule)
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+    __attribute__((target_clones("avx2", "default")))
+#endif
+    static std::vector<double> RowOf(size_t columns, TRule rule)
     {
-        const size_t columns = static_cast<size_t>(result->GetXDim());
-        if (columns == 0) return;  // no cell is read, so no row is fetched either
-        for (long y = 0; y < result->GetYDim(); ++y) {
-            double* cells = result->GetRowRef(y).data();
-            const double* from = source->GetRowRef(y).data();
-            for (size_t x = 0; x < columns; ++x) cells[x] = rule(from[x]);
-        }
+        return std::vector<double>(TIndexedCells<TRule>(0, &rule), TIndexedCells<TRule>(columns, &rule));
     }
 
     // The cell rule of the arithmetic on two maps: combine(a, b) where a differs from aNoData and
@@ -69,74 +88,12 @@ public:
         return lacking ? noData : combined;
     }
 
-    // The cells CombineData makes of cells a[x] and b[x], x = 0, 1, ..., as an iterator, so that a
-    // row is made from them directly (std::vector's range constructor) instead of being filled
-    // first and written over.
+    // The row of CombineData of cells a[x] and b[x] for x below `columns`.
     template <class TCombine>
-    class TCombinedCells {
-    public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = double;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const double*;
-        using reference = double;
-
-        TCombinedCells(const double* a, const double* b, double aNoData, double bNoData, double noData,
-                       TCombine combine)
-            : MbrPtrA(a), MbrPtrB(b), MbrDblANoData(aNoData), MbrDblBNoData(bNoData), MbrDblNoData(noData),
-              MbrCombine(combine)
-        {
-        }
-
-        double operator*() const
-        {
-            return CombineData(*MbrPtrA, *MbrPtrB, MbrDblANoData, MbrDblBNoData, MbrDblNoData, MbrCombine);
-        }
-        double operator[](difference_type n) const { return *(*this + n); }
-
-        TCombinedCells& operator+=(difference_type n)
-        {
-            MbrPtrA += n;
-            MbrPtrB += n;
-            return *this;
-        }
-        TCombinedCells& operator-=(difference_type n) { return *this += -n; }
-        TCombinedCells& operator++() { return *this += 1; }
-        TCombinedCells& operator--() { return *this += -1; }
-        TCombinedCells operator++(int) { TCombinedCells before = *this; ++*this; return before; }
-        TCombinedCells operator--(int) { TCombinedCells before = *this; --*this; return before; }
-        TCombinedCells operator+(difference_type n) const { TCombinedCells moved = *this; return moved += n; }
-        TCombinedCells operator-(difference_type n) const { TCombinedCells moved = *this; return moved -= n; }
-        difference_type operator-(const TCombinedCells& other) const { return MbrPtrA - other.MbrPtrA; }
-
-        bool operator==(const TCombinedCells& other) const { return MbrPtrA == other.MbrPtrA; }
-        bool operator!=(const TCombinedCells& other) const { return MbrPtrA != other.MbrPtrA; }
-        bool operator<(const TCombinedCells& other) const { return MbrPtrA < other.MbrPtrA; }
-        bool operator>(const TCombinedCells& other) const { return MbrPtrA > other.MbrPtrA; }
-        bool operator<=(const TCombinedCells& other) const { return MbrPtrA <= other.MbrPtrA; }
-        bool operator>=(const TCombinedCells& other) const { return MbrPtrA >= other.MbrPtrA; }
-
-    private:
-        const double* MbrPtrA;
-        const double* MbrPtrB;
-        double MbrDblANoData;
-        double MbrDblBNoData;
-        double MbrDblNoData;
-        TCombine MbrCombine;
-    };
-
-    // The row of CombineData of cells a[x] and b[x] for x below `columns`, made in one pass. On
-    // Linux on x86-64 with GCC it is also compiled for AVX2, and the processor's best version is
-    // chosen when the program loads.
-    template <class TCombine>
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-    __attribute__((target_clones("avx2", "default")))
-#endif
     static std::vector<double> CombinedRow(const double* a, const double* b, size_t columns, double aNoData,
                                            double bNoData, double noData, TCombine combine)
     {
-        const TCombinedCells<TCombine> first(a, b, aNoData, bNoData, noData, combine);
-        return std::vector<double>(first, first + static_cast<std::ptrdiff_t>(columns));
+        return RowOf(columns, [=](size_t x) { return CombineData(a[x], b[x], aNoData, bNoData, noData, combine); });
     }
 
     // A base copy of the base whose cell (x, y) is CombineData of the base's cell and the other
@@ -150,12 +107,8 @@ public:
         const double otherNoData = other->GetNoDataValue();
         if (otherAt.PairsByIndex()) {
             // Every centre lies in the other map's cell of the same column and row, where the
-            // lookup finds it without failure: the rows of both maps are read side by side, and
-            // each result row is made as it is combined, not filled first. The axes are set
-            // after the rows (only they can fail now), so that their many small blocks lie above
-            // the rows on the heap and freeing the result does not hand the rows' memory back to
-            // the system at once: a result made and freed in a loop would take a page fault on
-            // every page of the next.
+            // lookup finds it without failure: the rows of both maps are read side by side. Only
+            // the axes can fail now, and they are set after the rows.
             const size_t columns = static_cast<size_t>(base->GetXDim());
             auto result = std::make_unique<TMap>(base->GetResolution());
             result->Init(base->GetResolution(), base->GetXDim(), 0, baseNoData);
@@ -173,17 +126,52 @@ public:
         return result.release();
     }
 
-    // Each row of the result replaced by CombinedRow of the two sources' rows of the same index; the
-    // sources hold at least the result's rows and columns.
-    template <class TCombine>
-    static void CombineCells(TMap* result, const TMap* first, const TMap* second, double noData, TCombine combine)
-    {
-        const size_t columns = static_cast<size_t>(result->GetXDim());
-        if (columns == 0) return;  // no cell is read, so no row is fetched either
-        const double firstNoData = first->GetNoDataValue();
-        const double secondNoData = second->GetNoDataValue();
-        for (long y = 0; y < result->GetYDim(); ++y)
-            result->GetRowRef(y) = CombinedRow(first->GetRowRef(y).data(), second->GetRowRef(y).data(), columns,
-                                               firstNoData, secondNoData, noData, combine);
-    }
+private:
+    // The values rule(k) of an index k as a random-access iterator: what RowOf makes a row from.
+    template <class TRule>
+    class TIndexedCells {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = double;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const double*;
+        using reference = double;
+
+        TIndexedCells(size_t index, const TRule* rule) : MbrIndex(index), MbrRule(rule) {}
+
+        double operator*() const { return (*MbrRule)(MbrIndex); }
+        double operator[](difference_type n) const { return *(*this + n); }
+
+        TIndexedCells& operator+=(difference_type n)
+        {
+            MbrIndex += static_cast<size_t>(n);
+            return *this;
+        }
+        TIndexedCells& operator-=(difference_type n) { return *this += -n; }
+        TIndexedCells& operator++() { return *this += 1; }
+        TIndexedCells& operator--() { return *this += -1; }
+        TIndexedCells operator++(int) { TIndexedCells before = *this; ++*this; return before; }
+        TIndexedCells operator--(int) { TIndexedCells before = *this; --*this; return before; }
+        TIndexedCells operator+(difference_type n) const { TIndexedCells moved = *this; return moved += n; }
+        TIndexedCells operator-(difference_type n) const { TIndexedCells moved = *this; return moved -= n; }
+        difference_type operator-(const TIndexedCells& other) const
+        {
+            return static_cast<difference_type>(MbrIndex) - static_cast<difference_type>(other.MbrIndex);
+        }
+
+        bool operator==(const TIndexedCells& other) const { return MbrIndex == other.MbrIndex; }
+        bool operator!=(const TIndexedCells& other) const { return MbrIndex != other.MbrIndex; }
+        bool operator<(const TIndexedCells& other) const { return MbrIndex < other.MbrIndex; }
+        bool operator>(const TIndexedCells& other) const { return MbrIndex > other.MbrIndex; }
+        bool operator<=(const TIndexedCells& other) const { return MbrIndex <= other.MbrIndex; }
+        bool operator>=(const TIndexedCells& other) const { return MbrIndex >= other.MbrIndex; }
+
+    private:
+        size_t MbrIndex;
+        const TRule* MbrRule;
+    };
+
+    // FrameCopy's checks, and a map of its resolution and columns without rows or axes; `rows` is
+    // set to the number of rows it is to have.
+    static std::unique_ptr<TMap> EmptyFrame(TMap* source, long& rows);
 };

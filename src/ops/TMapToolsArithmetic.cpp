@@ -38,11 +38,16 @@ TMap* CombineOnFinerMap(TMap* first, TMap* second, TCombine combine)
 template <class TRule>
 TMap* TransformData(TMap* map, TRule rule)
 {
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(map);
     const double noData = map->GetNoDataValue();
-    const double resultNoData = result->GetNoDataValue();
-    TMapFrames::TransformCells(result.get(), map, [&](double v) { return v == noData ? resultNoData : rule(v); });
-    return result.release();
+    const double resultNoData = -9999;  // the frame's
+    return TMapFrames::FrameOfRows(map, [&](long y, size_t columns) {
+               const double* cells = map->GetRowRef(y).data();
+               return TMapFrames::RowOf(columns, [&](size_t x) {
+                   const double v = cells[x];
+                   return v == noData ? resultNoData : rule(v);
+               });
+           })
+        .release();
 }
 
 // Truncates toward zero, then adds 1 when the fraction is at least 0.5, so negative values are
@@ -80,10 +85,13 @@ TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
 {
     RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Subtract",
                            "Y dimensions do not match in TMapTools::Subtract");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
     const double firstNoData = PtrFirst->GetNoDataValue();
+    const double secondNoData = PtrSecond->GetNoDataValue();
+    std::unique_ptr<TMap> result = TMapFrames::FrameOfRows(PtrFirst, [&](long y, size_t columns) {
+        return TMapFrames::CombinedRow(PtrFirst->GetRowRef(y).data(), PtrSecond->GetRowRef(y).data(), columns,
+                                       firstNoData, secondNoData, firstNoData, [](double a, double b) { return a - b; });
+    });
     result->SetNoDataValue(firstNoData);
-    TMapFrames::CombineCells(result.get(), PtrFirst, PtrSecond, firstNoData, [](double a, double b) { return a - b; });
     return result.release();
 }
 
@@ -142,14 +150,17 @@ TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double D
 {
     RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Mask",
                            "Y dimensions do not match in TMapTools::Mask");
-    std::unique_ptr<TMap> result = TMapFrames::FrameCopy(PtrFirst);
     const double secondNoData = PtrSecond->GetNoDataValue();
-    const double resultNoData = result->GetNoDataValue();
-    TMapFrames::TransformCells(result.get(), PtrSecond, [&](double w) {
-        if (w == DblMatch) return DblReplacement;
-        return w == secondNoData ? resultNoData : w;
-    });
-    return result.release();
+    const double resultNoData = -9999;  // the frame's
+    return TMapFrames::FrameOfRows(PtrFirst, [&](long y, size_t columns) {
+               const double* cells = PtrSecond->GetRowRef(y).data();
+               return TMapFrames::RowOf(columns, [&](size_t x) {
+                   const double w = cells[x];
+                   if (w == DblMatch) return DblReplacement;
+                   return w == secondNoData ? resultNoData : w;
+               });
+           })
+        .release();
 }
 
 std::map<double, long> TMapTools::CountValues(TMap* PtrMap)

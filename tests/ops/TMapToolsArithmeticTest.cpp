@@ -162,7 +162,7 @@ TEST(CellwiseTwoMaps, EveryPairingGivesWhatTheCoordinateLookupGivesCellByCell)
 TEST(CellwiseTwoMaps, RowsPairedByIndexGiveTheLookupsCellsWhateverTheirLength)
 {
     using namespace TwoMapCases;
-    // Rows of up to 40 cells on maps whose cells pair with their namesakes: such rows are combined
+    // Rows of up to 40 cells on maps whose cells pair with their namesakes: such rows are made
     // several cells at a time and the rest one by one, and every split between the two must give
     // what the lookup gives cell by cell.
     using TOperation = TMap* (*)(TMap*, TMap*);
@@ -194,6 +194,23 @@ TEST(CellwiseTwoMaps, RowsPairedByIndexGiveTheLookupsCellsWhateverTheirLength)
                 EXPECT_TRUE(SameCells(CellsOf(result.get()), reference.Cells))
                     << static_cast<int>(partner) << " trial " << trial << " width " << base->GetXDim();
             }
+            if (partner != TPartner::SameAxes) continue;
+            // Subtract and Mask pair cells by index on maps of the same size, and so may be checked
+            // cell by cell through GetPointVal(x, y).
+            const TOwned difference(TMapTools::Subtract(base, other));
+            const TOwned masked(TMapTools::Mask(base, other, 0.0, 42.0));
+            TRows differences = CellsOf(base);
+            TRows maskings = differences;
+            for (long y = 0; y < base->GetYDim(); ++y) {
+                for (long x = 0; x < base->GetXDim(); ++x) {
+                    const double b = base->GetPointVal(x, y);
+                    const double o = other->GetPointVal(x, y);
+                    differences[y][x] = b == baseNoData || o == otherNoData ? baseNoData : b - o;
+                    maskings[y][x] = o == 0.0 ? 42.0 : o == otherNoData ? -9999 : o;
+                }
+            }
+            EXPECT_TRUE(SameCells(CellsOf(difference.get()), differences)) << "trial " << trial;
+            EXPECT_TRUE(SameCells(CellsOf(masked.get()), maskings)) << "trial " << trial;
         }
     }
 }
