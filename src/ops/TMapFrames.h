@@ -16,9 +16,10 @@
 // rows side by side where that pairing is by index (CombineAtCentres).
 //
 // A row made from its cells (RowOf) is made in one pass, not filled first and written over, and
-// a result whose rows are made so gets its axes after them: then the axes' many small blocks lie
-// above the rows on the heap, and freeing the result does not hand the rows' memory back to the
-// system at once (a result made and freed in a loop would take a page fault on every page).
+// a result whose rows are made so gets its axes after them. The axes' many small blocks then tend
+// to lie above the rows on the heap, which makes it less likely that freeing the result hands the
+// rows' memory back to the system (the next result made in a loop would then take a page fault on
+// every page); the allocator decides, so this is a likelihood, not a promise.
 class TMapFrames {
 public:
     TMapFrames() = delete;
