@@ -26,6 +26,15 @@ std::string ThrownMessage(TCall call)
     return "<no throw>";
 }
 
+// What compute() returns, or "error: " and the message it throws.
+template <class TCompute>
+std::string Outcome(TCompute compute)
+{
+    std::string result;
+    const std::string message = ThrownMessage([&] { result = compute(); });
+    return message == "<no throw>" ? result : "error: " + message;
+}
+
 // A map holding the rows (row 0 first) with interval axes laid out as the grid reader lays them
 // out: west edge x0, south edge y0, square cells of cellSize, Y edges descending from the north.
 // With `ascending`, the Y edges ascend instead (row 0 is then the southern row).

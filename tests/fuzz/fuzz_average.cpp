@@ -4,33 +4,18 @@
 // both and averaging the maps; nothing may crash or leak.
 
 #include "files/TARCGISFileTools.h"
-#include "stack/TGridFileAverager.h"
 #include "grid/TMap.h"
 #include "ops/TMapTools.h"
+#include "stack/TGridFileAverager.h"
 #include "stack/TGridStack.h"
+
+#include "TestSupport.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
-
-namespace {
-
-// The written text of the result, or the message of the failure.
-template <class TCompute>
-std::string Outcome(TCompute compute)
-{
-    try {
-        return compute();
-    } catch (const char* message) {
-        return std::string("error: ") + message;
-    } catch (const std::string& message) {
-        return "error: " + message;
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

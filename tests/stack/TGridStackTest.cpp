@@ -47,17 +47,6 @@ std::string GridText(const TGridShape& grid, std::mt19937& random)
     return text.str();
 }
 
-template <class TCompute>
-std::string Outcome(TCompute compute)
-{
-    try {
-        return compute();
-    } catch (const char* message) {
-        return std::string("error: ") + message;
-    } catch (const std::string& message) {
-        return "error: " + message;
-    }
-}
 
 // What loading the grids one after another (a grid without cells refused as the command refuses
 // it), TMapTools::Average and the stream writer give.
