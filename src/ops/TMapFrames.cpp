@@ -5,7 +5,7 @@
 
 std::unique_ptr<TMap> TMapFrames::FrameCopy(TMap* source)
 {
-    return FrameOfRows(source, [](long, size_t columns) { return std::vector<double>(columns, -9999.0); });
+    return FrameOfRows(source, [](long, size_t columns) { return std::vector<double>(columns, kFrameNoData); });
 }
 
 std::unique_ptr<TMap> TMapFrames::EmptyFrame(TMap* source, long& rows)
@@ -16,7 +16,7 @@ std::unique_ptr<TMap> TMapFrames::EmptyFrame(TMap* source, long& rows)
     if (!xAxis || !yAxis) throw TGridMessages::kAxesNotSet;
     if (xAxis->GetResolution() != yAxis->GetResolution()) throw TGridMessages::kAxesResolutions;
     auto map = std::make_unique<TMap>(xAxis->GetResolution());
-    map->Init(xAxis->GetResolution(), xAxis->GetSize(), 0, -9999);
+    map->Init(xAxis->GetResolution(), xAxis->GetSize(), 0, kFrameNoData);
     rows = yAxis->GetSize();
     return map;
 }

@@ -24,8 +24,11 @@ class TMapFrames {
 public:
     TMapFrames() = delete;
 
-    // A map on copies of the source's point axes: same dimensions and cell size, every cell
-    // -9999, no-data value -9999. Throws what TMap(TAxis*, TAxis*) throws on the source's axes.
+    // The no-data value, and the value of every cell, of a frame copy.
+    static constexpr double kFrameNoData = -9999;
+
+    // A map on copies of the source's point axes: same dimensions and cell size, every cell and
+    // the no-data value kFrameNoData. Throws what TMap(TAxis*, TAxis*) throws on the source's axes.
     static std::unique_ptr<TMap> FrameCopy(TMap* source);
 
     // FrameCopy(source) whose row y is makeRow(y, columns), a row of the frame's columns, made
@@ -42,6 +45,19 @@ public:
         map->SetXAxis(source->GetXAxis());
         map->SetYAxis(source->GetYAxis());
         return map;
+    }
+
+    // FrameOfRows(frameOf) whose cell (x, y) is rule(v), v the source's cell (x, y); the source
+    // holds at least the frame's rows and columns. The row's rule holds the row and `rule` by value
+    // (and so should `rule` its own values): read through references, they kept GCC from
+    // vectorising the loop (Mask took 2.4-3.1 ms on 2000 x 2000 cells that way, 1.6 ms so).
+    template <class TRule>
+    static std::unique_ptr<TMap> TransformedFrame(TMap* frameOf, const TMap* source, TRule rule)
+    {
+        return FrameOfRows(frameOf, [&](long y, size_t columns) {
+            const double* cells = source->GetRowRef(y).data();
+            return RowOf(columns, [cells, rule](size_t x) { return rule(cells[x]); });
+        });
     }
 
     // A map of the source's resolution and dimensions whose no-data value and every cell are the

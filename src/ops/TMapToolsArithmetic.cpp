@@ -39,13 +39,8 @@ template <class TRule>
 TMap* TransformData(TMap* map, TRule rule)
 {
     const double noData = map->GetNoDataValue();
-    const double resultNoData = -9999;  // the frame's
-    return TMapFrames::FrameOfRows(map, [&](long y, size_t columns) {
-               const double* cells = map->GetRowRef(y).data();
-               return TMapFrames::RowOf(columns, [&](size_t x) {
-                   const double v = cells[x];
-                   return v == noData ? resultNoData : rule(v);
-               });
+    return TMapFrames::TransformedFrame(map, map, [noData, rule](double v) {
+               return v == noData ? TMapFrames::kFrameNoData : rule(v);
            })
         .release();
 }
@@ -89,7 +84,8 @@ TMap* TMapTools::Subtract(TMap* PtrFirst, TMap* PtrSecond)
     const double secondNoData = PtrSecond->GetNoDataValue();
     std::unique_ptr<TMap> result = TMapFrames::FrameOfRows(PtrFirst, [&](long y, size_t columns) {
         return TMapFrames::CombinedRow(PtrFirst->GetRowRef(y).data(), PtrSecond->GetRowRef(y).data(), columns,
-                                       firstNoData, secondNoData, firstNoData, [](double a, double b) { return a - b; });
+                                       firstNoData, secondNoData, firstNoData,
+                                       [](double a, double b) { return a - b; });
     });
     result->SetNoDataValue(firstNoData);
     return result.release();
@@ -151,14 +147,9 @@ TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double D
     RequireEqualDimensions(PtrFirst, PtrSecond, "X dimensions do not match in TMapTools::Mask",
                            "Y dimensions do not match in TMapTools::Mask");
     const double secondNoData = PtrSecond->GetNoDataValue();
-    const double resultNoData = -9999;  // the frame's
-    return TMapFrames::FrameOfRows(PtrFirst, [&](long y, size_t columns) {
-               const double* cells = PtrSecond->GetRowRef(y).data();
-               return TMapFrames::RowOf(columns, [&](size_t x) {
-                   const double w = cells[x];
-                   if (w == DblMatch) return DblReplacement;
-                   return w == secondNoData ? resultNoData : w;
-               });
+    return TMapFrames::TransformedFrame(PtrFirst, PtrSecond, [=](double w) {
+               if (w == DblMatch) return DblReplacement;
+               return w == secondNoData ? TMapFrames::kFrameNoData : w;
            })
         .release();
 }
