@@ -38,14 +38,9 @@ TCentreLookup TMapFrames::LookupAfterBaseCopy(TMap* base, TMap* other)
     try {
         return TCentreLookup(base, other);
     } catch (...) {
-        // The copy's axes on maps without cells: the same failures, without the cells' memory.
-        auto columns = std::make_unique<TMap>(base->GetResolution());
-        auto rows = std::make_unique<TMap>(base->GetResolution());
-        if (!base->GetXAxis() || !base->GetYAxis()) throw TGridMessages::kAxesNotSet;
-        columns->Init(base->GetResolution(), base->GetXDim(), 0, base->GetNoDataValue());
-        columns->SetXAxis(base->GetXAxis());
-        rows->Init(base->GetResolution(), 0, base->GetYDim(), base->GetNoDataValue());
-        rows->SetYAxis(base->GetYAxis());
+        // The copy's failure, if it has one, comes first; the copy costs no more memory than it
+        // did when it was made before every lookup.
+        BaseCopy(base);
         throw;
     }
 }
