@@ -21,16 +21,18 @@ std::unique_ptr<TMap> TMapFrames::EmptyFrame(TMap* source, long& rows)
     return map;
 }
 
-std::unique_ptr<TMap> TMapFrames::BaseCopy(TMap* source)
+std::unique_ptr<TMap> TMapFrames::EmptyBase(TMap* source)
 {
     if (!source->GetXAxis() || !source->GetYAxis()) throw TGridMessages::kAxesNotSet;
-    // Init fills the cells with the no-data value as it makes them: one pass over the cells
-    // instead of a fill with -9999 and a second with the no-data value.
-    auto copy = std::make_unique<TMap>(source->GetResolution());
-    copy->Init(source->GetResolution(), source->GetXDim(), source->GetYDim(), source->GetNoDataValue());
-    copy->SetXAxis(source->GetXAxis());
-    copy->SetYAxis(source->GetYAxis());
-    return copy;
+    auto map = std::make_unique<TMap>(source->GetResolution());
+    map->Init(source->GetResolution(), source->GetXDim(), 0, source->GetNoDataValue());
+    return map;
+}
+
+std::unique_ptr<TMap> TMapFrames::BaseCopy(TMap* source)
+{
+    const double noData = source->GetNoDataValue();
+    return BaseOfRows(source, [noData](long, size_t columns) { return std::vector<double>(columns, noData); });
 }
 
 TCentreLookup TMapFrames::LookupAfterBaseCopy(TMap* base, TMap* other)

@@ -3,7 +3,6 @@
 #include "grid/TMap.h"
 #include "ops/TCentreLookup.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <memory>
@@ -11,9 +10,9 @@
 
 // The ways the map operations build a result on a source map's geometry, and the ways they fill
 // its cells: by index (FillCells); row by row from the rows of the same index of one or two
-// sources (RowOf, FrameOfRows, CombinedRow), for the operations that pair cells by index; and the
-// road of the arithmetic on two maps, which pairs cells through the cell centres and takes the
-// rows side by side where that pairing is by index (CombineAtCentres).
+// sources (RowOf, FrameOfRows, BaseOfRows, CombinedRow), for the operations that pair cells by
+// index; and the road of the arithmetic on two maps, which pairs cells through the cell centres
+// and takes the rows side by side where that pairing is by index (CombineAtCentres).
 //
 // A row made from its cells (RowOf) is made in one pass, not filled first and written over, and
 // a result whose rows are made so gets its axes after them. The axes' many small blocks then tend
@@ -39,12 +38,7 @@ public:
     {
         long rows = 0;
         std::unique_ptr<TMap> map = EmptyFrame(source, rows);
-        const size_t columns = static_cast<size_t>(map->GetXDim());
-        for (long y = 0; y < rows; ++y)
-            map->AddRow(columns == 0 ? std::vector<double>() : makeRow(y, columns));  // no cell, no row fetched
-        map->SetXAxis(source->GetXAxis());
-        map->SetYAxis(source->GetYAxis());
-        return map;
+        return WithRowsThenAxes(std::move(map), rows, source, makeRow);
     }
 
     // FrameOfRows(frameOf) whose cell (x, y) is rule(v), v the source's cell (x, y); the source
@@ -63,6 +57,14 @@ public:
     // A map of the source's resolution and dimensions whose no-data value and every cell are the
     // source's no-data value, on copies of the source's point axes.
     static std::unique_ptr<TMap> BaseCopy(TMap* source);
+    // BaseCopy(source) whose row y is makeRow(y, columns), a row of the source's columns, made
+    // without the fill. Throws what BaseCopy throws (the axes' own failures once the rows are made).
+    template <class TMakeRow>
+    static std::unique_ptr<TMap> BaseOfRows(TMap* source, TMakeRow makeRow)
+    {
+        std::unique_ptr<TMap> map = EmptyBase(source);
+        return WithRowsThenAxes(std::move(map), source->GetYDim(), source, makeRow);
+    }
     // The lookup of the other map's cells at the base's cell centres; where both fail, what
     // BaseCopy(base) throws comes first, as when the copy is made before the lookup.
     static TCentreLookup LookupAfterBaseCopy(TMap* base, TMap* other);
@@ -125,16 +127,12 @@ public:
         if (otherAt.PairsByIndex()) {
             // Every centre lies in the other map's cell of the same column and row, where the
             // lookup finds it without failure: the rows of both maps are read side by side. Only
-            // the axes can fail now, and they are set after the rows.
-            const size_t columns = static_cast<size_t>(base->GetXDim());
-            auto result = std::make_unique<TMap>(base->GetResolution());
-            result->Init(base->GetResolution(), base->GetXDim(), 0, baseNoData);
-            for (long y = 0; y < base->GetYDim(); ++y)
-                result->AddRow(CombinedRow(base->GetRowRef(y).data(), other->GetRowRef(y).data(), columns, baseNoData,
-                                           otherNoData, baseNoData, combine));
-            result->SetXAxis(base->GetXAxis());
-            result->SetYAxis(base->GetYAxis());
-            return result.release();
+            // the copy's axes can fail now, and they are set after the rows.
+            return BaseOfRows(base, [&](long y, size_t columns) {
+                       return CombinedRow(base->GetRowRef(y).data(), other->GetRowRef(y).data(), columns, baseNoData,
+                                          otherNoData, baseNoData, combine);
+                   })
+                .release();
         }
         std::unique_ptr<TMap> result = BaseCopy(base);
         FillCells(result.get(), [&](long x, long y) {
@@ -191,4 +189,21 @@ private:
     // FrameCopy's checks, and a map of its resolution and columns without rows or axes; `rows` is
     // set to the number of rows it is to have.
     static std::unique_ptr<TMap> EmptyFrame(TMap* source, long& rows);
+    // BaseCopy's first check, and a map of its resolution, columns and no-data value without rows
+    // or axes.
+    static std::unique_ptr<TMap> EmptyBase(TMap* source);
+
+    // The map, made without rows or axes, with its rows makeRow(y, columns) for y below `rows` and
+    // then copies of the source's point axes.
+    template <class TMakeRow>
+    static std::unique_ptr<TMap> WithRowsThenAxes(std::unique_ptr<TMap> map, long rows, TMap* source,
+                                                  TMakeRow makeRow)
+    {
+        const size_t columns = static_cast<size_t>(map->GetXDim());
+        for (long y = 0; y < rows; ++y)
+            map->AddRow(columns == 0 ? std::vector<double>() : makeRow(y, columns));  // no cell, no row fetched
+        map->SetXAxis(source->GetXAxis());
+        map->SetYAxis(source->GetYAxis());
+        return map;
+    }
 };
