@@ -7,6 +7,7 @@
 #include "grid/TPoint.h"
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,22 @@ std::string Outcome(TCompute compute)
     const std::string message = ThrownMessage([&] { result = compute(); });
     return message == "<no throw>" ? result : "error: " + message;
 }
+
+// Text streams over the texts, for the roads that read streams: Pointers lists them in order.
+class TTextStreams {
+public:
+    explicit TTextStreams(const std::vector<std::string>& texts)
+    {
+        for (const std::string& text : texts) {
+            MbrStreams.push_back(std::make_unique<std::istringstream>(text));
+            Pointers.push_back(MbrStreams.back().get());
+        }
+    }
+    std::vector<std::istream*> Pointers;
+
+private:
+    std::vector<std::unique_ptr<std::istringstream>> MbrStreams;
+};
 
 // A map holding the rows (row 0 first) with interval axes laid out as the grid reader lays them
 // out: west edge x0, south edge y0, square cells of cellSize, Y edges descending from the north.

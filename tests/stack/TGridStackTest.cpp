@@ -73,14 +73,9 @@ std::string ThroughStack(const std::vector<std::string>& texts, const TGridStack
                          TStackBlame* blame = nullptr)
 {
     return Outcome([&] {
-        std::vector<std::unique_ptr<std::istringstream>> streams;
-        std::vector<std::istream*> inputs;
-        for (const std::string& text : texts) {
-            streams.push_back(std::make_unique<std::istringstream>(text));
-            inputs.push_back(streams.back().get());
-        }
+        TTextStreams inputs(texts);
         std::ostringstream out;
-        TGridStack::WriteStreams(inputs, out, options, blame);
+        TGridStack::WriteStreams(inputs.Pointers, out, options, blame);
         return out.str();
     });
 }

@@ -188,14 +188,9 @@ TEST(StackStatistic, StreamedResultEqualsTheMapsInMemoryForEveryRule)
         options.Rule = rule;
         options.Digits = 17;
         options.BandCells = 10;
-        std::vector<std::unique_ptr<std::istringstream>> streams;
-        std::vector<std::istream*> pointers;
-        for (const std::string& text : texts) {
-            streams.push_back(std::make_unique<std::istringstream>(text));
-            pointers.push_back(streams.back().get());
-        }
+        TTextStreams inputs(texts);
         std::ostringstream streamed;
-        TGridStack::WriteStreams(pointers, streamed, options);
+        TGridStack::WriteStreams(inputs.Pointers, streamed, options);
         EXPECT_EQ(streamed.str(), expected.str()) << test.Stat << " skip " << test.Skip << " min " << test.MinCount;
     }
 }
