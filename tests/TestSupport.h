@@ -6,9 +6,11 @@
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using TRows = std::vector<std::vector<double>>;
@@ -50,6 +52,29 @@ public:
 
 private:
     std::vector<std::unique_ptr<std::istringstream>> MbrStreams;
+};
+
+// A stream buffer that hands out `chunk` bytes at a time and cannot seek, like a pipe: a read
+// ahead of what a reader needs shows in what is left.
+class TTrickleBuffer : public std::streambuf {
+public:
+    TTrickleBuffer(std::string text, size_t chunk) : MbrStgText(std::move(text)), MbrSizeChunk(chunk) {}
+
+protected:
+    int_type underflow() override
+    {
+        if (MbrSizeNext >= MbrStgText.size()) return traits_type::eof();
+        const size_t count = std::min(MbrSizeChunk, MbrStgText.size() - MbrSizeNext);
+        char* begin = &MbrStgText[MbrSizeNext];
+        setg(begin, begin, begin + count);
+        MbrSizeNext += count;
+        return traits_type::to_int_type(*begin);
+    }
+
+private:
+    std::string MbrStgText;
+    size_t MbrSizeChunk;
+    size_t MbrSizeNext = 0;
 };
 
 // A map holding the rows (row 0 first) with interval axes laid out as the grid reader lays them

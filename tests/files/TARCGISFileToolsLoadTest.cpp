@@ -45,27 +45,6 @@ std::vector<double> Ordinates(TAxis* axis, char mode)
     return values;
 }
 
-// A stream buffer that hands out a few bytes at a time and cannot seek, like a pipe.
-class TPipeBuffer : public std::streambuf {
-public:
-    explicit TPipeBuffer(std::string text) : MbrStgText(std::move(text)) {}
-
-protected:
-    int_type underflow() override
-    {
-        if (MbrSizeNext >= MbrStgText.size()) return traits_type::eof();
-        const size_t count = std::min<size_t>(3, MbrStgText.size() - MbrSizeNext);
-        char* begin = &MbrStgText[MbrSizeNext];
-        setg(begin, begin, begin + count);
-        MbrSizeNext += count;
-        return traits_type::to_int_type(*begin);
-    }
-
-private:
-    std::string MbrStgText;
-    size_t MbrSizeNext = 0;
-};
-
 long PeakKilobytes()
 {
 #ifdef _WIN32
@@ -137,7 +116,7 @@ TEST(GridReader, ConsecutiveGridsFromAStreamThatCannotSeek)
 {
     const std::string first = Header() + "1 2";
     const std::string second = Header("1", "2", "-1") + "7\n8\n";
-    TPipeBuffer buffer(first + "\n" + second + "tail");
+    TTrickleBuffer buffer(first + "\n" + second + "tail", 3);
     std::istream in(&buffer);
     std::unique_ptr<TMap> a(TARCGISFileTools::LoadARCGISFile(in));
     std::unique_ptr<TMap> b(TARCGISFileTools::LoadARCGISFile(in));

@@ -13,25 +13,6 @@
 
 namespace {
 
-// Hands out one byte at a time, so that any read ahead would show in what is left.
-class TByteByByteBuffer : public std::streambuf {
-public:
-    explicit TByteByByteBuffer(std::string text) : MbrStgText(std::move(text)) {}
-
-protected:
-    int_type underflow() override
-    {
-        if (MbrSizeNext >= MbrStgText.size()) return traits_type::eof();
-        char* at = &MbrStgText[MbrSizeNext++];
-        setg(at, at, at + 1);
-        return traits_type::to_int_type(*at);
-    }
-
-private:
-    std::string MbrStgText;
-    size_t MbrSizeNext = 0;
-};
-
 std::string Rest(std::istream& in) { return std::string(std::istreambuf_iterator<char>(in.rdbuf()), {}); }
 
 }  // namespace
@@ -43,7 +24,7 @@ TEST(GridFileTools, AStreamReadStopsRightAfterTheLastValue)
         for (const std::string after : {"\n", " \n\nnext", "\tnext grid", "\r\nncols 2", "\n\n\n"}) {
             const std::string text = header + "1 " + last + after;
             std::istringstream buffered(text);
-            TByteByByteBuffer bytes(text);
+            TTrickleBuffer bytes(text, 1);
             std::istream unbuffered(&bytes);
             for (std::istream* in : {static_cast<std::istream*>(&buffered), &unbuffered}) {
                 std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(*in));
