@@ -5,6 +5,7 @@ set(GRIDMEAN_PUBLIC_HEADERS
   src/grid/TAxis.h
   src/grid/TAxisTools.h
   src/grid/TMap.h
+  src/grid/TNoData.h
   src/files/TARCGISFileTools.h
   src/files/TGridHeader.h
   src/files/TGridReadOptions.h

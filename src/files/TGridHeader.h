@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grid/TNoData.h"
+
 // The six header entries of an ESRI ASCII grid, as read: the corner is the lower-left corner of
 // the grid (a centre given in the file has been moved by half a cell already).
 struct TGridHeader {
@@ -8,7 +10,7 @@ struct TGridHeader {
     double XllCorner = 0;
     double YllCorner = 0;
     double CellSize = 0;
-    double NoData = -9999;
+    double NoData = TNoData::kDefault;
 
     // Relative to a cell: corners and cell sizes that differ by no more than this part of this
     // header's cell size are the same.

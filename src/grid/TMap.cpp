@@ -4,6 +4,7 @@
 #include "grid/TAxisTools.h"
 #include "grid/TGridMessages.h"
 #include "grid/TPoint.h"
+#include "grid/TNoData.h"
 
 #include <cassert>
 
@@ -13,14 +14,14 @@ TMap::TMap(double DblResolution) : MbrDblResolution(DblResolution) {}
 
 TMap::TMap(double DblResolution, long LngXDim, long LngYDim) : MbrDblResolution(DblResolution)
 {
-    Init(DblResolution, LngXDim, LngYDim, -9999);
+    Init(DblResolution, LngXDim, LngYDim, TNoData::kDefault);
 }
 
 TMap::TMap(TAxis* PtrXAxis, TAxis* PtrYAxis) : MbrDblResolution(0)
 {
     if (!PtrXAxis || !PtrYAxis) throw kAxesNotSet;
     if (PtrXAxis->GetResolution() != PtrYAxis->GetResolution()) throw kAxesResolutions;
-    Init(PtrXAxis->GetResolution(), PtrXAxis->GetSize(), PtrYAxis->GetSize(), -9999);
+    Init(PtrXAxis->GetResolution(), PtrXAxis->GetSize(), PtrYAxis->GetSize(), TNoData::kDefault);
     SetXAxis(PtrXAxis);
     SetYAxis(PtrYAxis);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grid/TNoData.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,5 +117,5 @@ private:
     std::unique_ptr<TAxis> MbrPtrXAxisInterval;
     std::unique_ptr<TAxis> MbrPtrYAxisInterval;
     std::string MbrStgText;
-    double MbrDblNoDataValue = -9999;
+    double MbrDblNoDataValue = TNoData::kDefault;
 };

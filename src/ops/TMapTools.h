@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grid/TNoData.h"
+
 #include <map>
 #include <ostream>
 #include <vector>
@@ -47,7 +49,8 @@ public:
     // map's no-data value marks missing data). Throws "No maps to reduce in
     // TMapTools::CellStatistics", "X-dimension of maps are inconsistent in TMapTools::CellStatistics"
     // or the Y form, and the rule's messages (TStackStatistic).
-    static TMap* CellStatistics(std::vector<TMap*> VecMaps, const TStackRule& rule, double DblNoData = -9999);
+    static TMap* CellStatistics(std::vector<TMap*> VecMaps, const TStackRule& rule,
+                                double DblNoData = TNoData::kDefault);
     // Average of every run of IntWindow consecutive maps (caller owns each); empty when the window
     // is longer than the list. The messages of Average.
     static std::vector<TMap*> MovingAverage(std::vector<TMap*> VecMaps, int IntWindow);

@@ -3,6 +3,7 @@
 #include "grid/TMap.h"
 #include "ops/TMapFrames.h"
 #include "support/TOwnership.h"
+#include "grid/TNoData.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +41,7 @@ TMap* TransformData(TMap* map, TRule rule)
 {
     const double noData = map->GetNoDataValue();
     return TMapFrames::TransformedFrame(map, map, [noData, rule](double v) {
-               return v == noData ? TMapFrames::kFrameNoData : rule(v);
+               return TNoData::Holds(v, noData) ? rule(v) : TMapFrames::kFrameNoData;
            })
         .release();
 }
@@ -149,7 +150,7 @@ TMap* TMapTools::Mask(TMap* PtrFirst, TMap* PtrSecond, double DblMatch, double D
     const double secondNoData = PtrSecond->GetNoDataValue();
     return TMapFrames::TransformedFrame(PtrFirst, PtrSecond, [=](double w) {
                if (w == DblMatch) return DblReplacement;
-               return w == secondNoData ? TMapFrames::kFrameNoData : w;
+               return TNoData::Holds(w, secondNoData) ? w : TMapFrames::kFrameNoData;
            })
         .release();
 }

@@ -10,6 +10,7 @@
 #include "ops/TMapFrames.h"
 #include "support/TOwnership.h"
 #include "support/TVectorTools.h"
+#include "grid/TNoData.h"
 
 #include <algorithm>
 #include <cmath>
@@ -211,14 +212,14 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Int
                 rowsOf = y;
             }
             // A cell that is zero in the window's first map is not computed and keeps -9999.
-            if (rows[0][x] == 0.0) return -9999.0;
+            if (rows[0][x] == 0.0) return TNoData::kDefault;
             if (IntWindow == 0) throw kRunTooShort;  // a run of one map, refused as GetValuesVector does
             size_t fitted = 0;
             for (size_t l = 0; l < span; ++l) {
                 double value = rows[l][x];
                 // The window's last value is never replaced, even when it is zero.
                 if (value == 0.0 && l + 1 < span) value = NonzeroNeighbour(windowMaps[l], x, y);
-                if (value == noData[l]) continue;
+                if (!TNoData::Holds(value, noData[l])) continue;
                 fitX[fitted] = abscissae[l];
                 fitY[fitted] = value;
                 ++fitted;

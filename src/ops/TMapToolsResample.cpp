@@ -6,6 +6,7 @@
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
+#include "grid/TNoData.h"
 
 #include <algorithm>
 #include <cmath>
@@ -267,7 +268,8 @@ TMap* TMapTools::BilinearInterpolate(TMap* PtrMap, double DblResolution)
             const double q21 = low[static_cast<size_t>(column.High)];
             const double q12 = high[static_cast<size_t>(column.Low)];
             const double q22 = high[static_cast<size_t>(column.High)];
-            const bool lacking = q11 == noData || q21 == noData || q12 == noData || q22 == noData;
+            const bool lacking = !TNoData::Holds(q11, noData) || !TNoData::Holds(q21, noData) ||
+                                 !TNoData::Holds(q12, noData) || !TNoData::Holds(q22, noData);
             target[static_cast<size_t>(column.ResultCell)] =
                 lacking ? resultNoData
                         : BilinearInterpolate(q11, q21, q12, q22, column.Ordinate, column.LowCentre, column.HighCentre,
@@ -296,7 +298,7 @@ TMap* TMapTools::Subdivide(TMap* PtrMap, int IntFactor)
     TMapFrames::FillCells(result.get(), [&](long x, long y) {
         if (x == 0) sourceRow = &PtrMap->GetRowRef(y / k);  // each row is visited from column 0
         const double v = (*sourceRow)[sourceColumn[static_cast<size_t>(x)]];
-        return v == noData ? resultNoData : v;
+        return TNoData::Holds(v, noData) ? v : resultNoData;
     });
 
     const double ySign = edges.LastY > edges.FirstY ? 1 : -1;

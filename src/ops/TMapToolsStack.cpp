@@ -5,6 +5,7 @@
 #include "stats/TStackMessages.h"
 #include "stats/TStackStatistic.h"
 #include "support/TOwnership.h"
+#include "grid/TNoData.h"
 
 #include <memory>
 
@@ -59,7 +60,7 @@ TMap* TMapTools::Sum(std::vector<TMap*> VecMaps)
 {
     if (VecMaps.size() < 2) throw TStackMessages::kTooFewMaps;
     RequireEqualDimensions(VecMaps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
-    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Sum), -9999).release();
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Sum), TNoData::kDefault).release();
 }
 
 TMap* TMapTools::DataCounts(std::vector<TMap*> VecMaps)
@@ -67,7 +68,7 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> VecMaps)
     if (VecMaps.empty()) throw "No maps to count in TMapTools::DataCounts";
     RequireEqualDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
                            "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
-    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Count), -9999).release();
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Count), TNoData::kDefault).release();
 }
 
 TMap* TMapTools::CellStatistics(std::vector<TMap*> VecMaps, const TStackRule& rule, double DblNoData)
@@ -83,7 +84,7 @@ TMap* TMapTools::Average(std::vector<TMap*> VecMaps)
     // Sum's checks and messages; a cell is averaged where every map holds data.
     if (VecMaps.size() < 2) throw TStackMessages::kTooFewMaps;
     RequireEqualDimensions(VecMaps, TStackMessages::kColumnsDiffer, TStackMessages::kRowsDiffer);
-    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Mean), -9999).release();
+    return ReduceMaps(VecMaps, MapRule(TStatisticKind::Mean), TNoData::kDefault).release();
 }
 
 std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntWindow)

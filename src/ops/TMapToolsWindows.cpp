@@ -7,6 +7,7 @@
 #include "grid/TPoint.h"
 #include "ops/TMapFrames.h"
 #include "support/TPointTools.h"
+#include "grid/TNoData.h"
 
 #include <algorithm>
 #include <limits>
@@ -94,7 +95,7 @@ TMap* TMapTools::Extract(TMap* PtrMap, TPoint* PtrCorner, TPoint* PtrOppositeCor
     const double partNoData = part->GetNoDataValue();
     TMapFrames::FillCells(part.get(), [&](long x, long y) {
         const double value = PtrMap->GetRowRef(north + y)[static_cast<size_t>(west + x)];
-        return value == sourceNoData ? partNoData : value;
+        return TNoData::Holds(value, sourceNoData) ? value : partNoData;
     });
     return part.release();
 }
@@ -183,7 +184,7 @@ void TMapTools::Insert(TMap* PtrDestination, TMap* PtrInserted)
         for (long x = 0; x < columns; ++x) {
             const double value = from[static_cast<size_t>(x)];
             to[static_cast<size_t>(targetColumns[static_cast<size_t>(x)])] =
-                value == insertedNoData ? destinationNoData : value;
+                TNoData::Holds(value, insertedNoData) ? value : destinationNoData;
         }
     }
 }

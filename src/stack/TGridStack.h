@@ -2,6 +2,7 @@
 
 #include "files/TGridReadOptions.h"
 #include "stats/TStackStatistic.h"
+#include "grid/TNoData.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,7 @@ struct TGridStackOptions {
     int Digits = 6;
     // The result's no-data value, written (in the header and in missing cells) so that it reads
     // back exactly; a computed value equal to it is still written as the value.
-    double NoData = -9999;
+    double NoData = TNoData::kDefault;
     // Threads to use, counting the caller; 0 for every processor this process may run on.
     unsigned Threads = 0;
     // Cells per band and input; 0 to choose from the number of inputs.

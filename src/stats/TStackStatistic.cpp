@@ -1,16 +1,13 @@
 #include "stats/TStackStatistic.h"
 
+#include "grid/TNoData.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 namespace {
-
-inline bool Holds(double value, double noData, bool nanHoldsData)
-{
-    return value != noData && (nanHoldsData || value == value);
-}
 
 // The sum of the values in order, starting from the first (so that -0 stays -0).
 double SumInOrder(const double* values, size_t count)
@@ -155,22 +152,22 @@ void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* 
         if (nanHoldsData) {
             for (size_t c = start; c < end; ++c) {
                 out[c] = first[c];
-                missing[c] = first[c] == noData[0];
+                missing[c] = !TNoData::Holds(first[c], noData[0]);
             }
             for (size_t k = 1; k < MbrSizInputs; ++k) {
                 const double* row = values[k];
                 const double marker = noData[k];
                 for (size_t c = start; c < end; ++c) {
                     out[c] += row[c];
-                    missing[c] |= row[c] == marker;
+                    missing[c] |= !TNoData::Holds(row[c], marker);
                 }
             }
         } else {
-            for (size_t c = start; c < end; ++c) out[c] = first[c] == noData[0] ? nan : first[c];
+            for (size_t c = start; c < end; ++c) out[c] = TNoData::Holds(first[c], noData[0]) ? first[c] : nan;
             for (size_t k = 1; k < MbrSizInputs; ++k) {
                 const double* row = values[k];
                 const double marker = noData[k];
-                for (size_t c = start; c < end; ++c) out[c] = row[c] == marker ? nan : out[c] + row[c];
+                for (size_t c = start; c < end; ++c) out[c] = TNoData::Holds(row[c], marker) ? out[c] + row[c] : nan;
             }
             for (size_t c = start; c < end; ++c) missing[c] = out[c] != out[c];
         }
@@ -198,7 +195,7 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         size_t held = 0;
         for (size_t k = 0; k < inputs; ++k) {
             const double value = values[k][c];
-            if (!Holds(value, noData[k], MbrRule.NaNHoldsData)) continue;
+            if (!TNoData::Holds(value, noData[k], !MbrRule.NaNHoldsData)) continue;
             if (weighted) weights[held] = MbrRule.Weights[k];
             used[held++] = value;
         }
