@@ -2,11 +2,9 @@
 
 #include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
-#include "files/TFileSink.h"
-#include "files/TGridHeaderText.h"
+#include "files/TGridFormat.h"
 #include "files/TGridTextReader.h"
-#include "files/TGzipSink.h"
-#include "text/TTextWriter.h"
+#include "files/TGridWriter.h"
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
 
@@ -15,27 +13,29 @@
 
 namespace {
 
-void WriteGrid(TMap* map, TTextWriter& writer)
+const char* const kNoEdges = "Map has no interval axes in TARCGISFileTools::WriteARCGISFile";
+
+void WriteGrid(TMap* map, TGridWriter& writer)
 {
     TAxis* xEdges = map->GetXAxisInterval();
     TAxis* yEdges = map->GetYAxisInterval();
-    if (!xEdges || !yEdges) throw "Map has no interval axes in TARCGISFileTools::WriteARCGISFile";
-    const double south = std::min(yEdges->GetOrdinate(0, 'Y'), yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y'));
-    writer.Put(TGridHeaderText::Geometry(map->GetXDim(), map->GetYDim(), xEdges->GetOrdinate(0, 'X'), south,
-                                         map->GetResolution())
-                   .c_str());
-    // Written like the cells, so that a no-data cell reads back equal to the no-data value.
-    writer.Put("NODATA_value ");
-    writer.PutValue(map->GetNoDataValue());
-    writer.Put('\n');
+    if (!xEdges || !yEdges) throw kNoEdges;
+    TGridHeader header;
+    header.Columns = map->GetXDim();
+    header.Rows = map->GetYDim();
+    header.XllCorner = xEdges->GetOrdinate(0, 'X');
+    header.YllCorner = std::min(yEdges->GetOrdinate(0, 'Y'), yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y'));
+    header.CellSize = map->GetResolution();
+    header.NoData = map->GetNoDataValue();
+    writer.WriteHeader(header);
     // North row first: a map whose Y edges ascend has its north row last.
     const long rows = map->GetYDim();
     const bool reverse = rows > 1 && yEdges->GetOrdinate(0, 'Y') < yEdges->GetOrdinate(yEdges->GetSize() - 1, 'Y');
     for (long i = 0; i < rows; ++i) {
         const std::vector<double>& row = map->GetRowRef(reverse ? rows - 1 - i : i);
-        writer.PutRow(row.data(), row.size(), ' ');
+        writer.WriteRow(row.data(), row.size());
     }
-    writer.Flush();
+    writer.Commit();
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream) { return LoadARCGIS
 TMap* TARCGISFileTools::LoadARCGISFile(std::istream& stream, const TGridReadOptions& options)
 {
     std::streambuf* buffer = stream.rdbuf();
-    if (!buffer || !stream) throw "File format error: expected to find ncols tag";
+    if (!buffer || !stream) throw TGridFormat::kNoNcolsTag;
     TStreamSource source(buffer);
     try {
         TMap* map = TGridTextReader(source, options).ReadMap();
@@ -67,28 +67,16 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, const TGridReadO
 
 void TARCGISFileTools::WriteARCGISFile(TMap* map, std::ostream& stream)
 {
-    TTextWriter writer(stream);
+    // Cells and the no-data value follow the caller's stream formatting.
+    TGridNumbers numbers;
+    numbers.Digits = 0;
+    TGridWriter writer(stream, numbers);
     WriteGrid(map, writer);
 }
 
 void TARCGISFileTools::WriteARCGISFile(TMap* map, std::string name)
 {
-    if (!map->GetXAxisInterval() || !map->GetYAxisInterval())
-        throw "Map has no interval axes in TARCGISFileTools::WriteARCGISFile";
-    const std::string kGzip = ".gz";
-    if (name.size() >= kGzip.size() && name.compare(name.size() - kGzip.size(), kGzip.size(), kGzip) == 0) {
-        TGzipSink file(name);
-        {
-            TTextWriter writer(file);
-            WriteGrid(map, writer);
-        }
-        file.Commit();
-        return;
-    }
-    TFileSink file(name);
-    {
-        TTextWriter writer(file);
-        WriteGrid(map, writer);
-    }
-    file.Commit();
+    if (!map->GetXAxisInterval() || !map->GetYAxisInterval()) throw kNoEdges;
+    TGridWriter writer(name, TGridNumbers());
+    WriteGrid(map, writer);
 }

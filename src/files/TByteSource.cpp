@@ -1,6 +1,6 @@
 #include "files/TByteSource.h"
 
-#include "support/TStringTools.h"
+#include "support/TFileMessages.h"
 #include "sys/TSystemCalls.h"
 
 #include <algorithm>
@@ -15,11 +15,6 @@ namespace {
 std::atomic<long> gHeld{0};
 // Left for the output, the standard streams and whatever else the program opens.
 constexpr long kReservedDescriptors = 64;
-
-std::string FileMessage(const char* what, const std::string& name)
-{
-    return what + TStringTools::EscapeControlCharacters(name);
-}
 
 }  // namespace
 
@@ -52,7 +47,7 @@ TFileSource::TFileSource(const std::string& name) : MbrStgName(name)
         TSystemCalls::Close(MbrIntDescriptor);
         MbrIntDescriptor = -1;
     }
-    if (MbrIntDescriptor < 0) throw FileMessage("Unable to open file ", name);
+    if (MbrIntDescriptor < 0) throw TFileMessages::UnableToOpen(name);
     ++gHeld;
     MbrBlnRegular = S_ISREG(status.st_mode);
     MbrLngDevice = status.st_dev;
@@ -83,7 +78,7 @@ void TFileSource::Reopen()
         TSystemCalls::Seek(descriptor, MbrLngOffset, SEEK_SET) == MbrLngOffset;
     if (!same) {
         if (descriptor >= 0) TSystemCalls::Close(descriptor);
-        throw FileMessage("Unable to read file ", MbrStgName);
+        throw TFileMessages::UnableToRead(MbrStgName);
     }
     MbrIntDescriptor = descriptor;
     ++gHeld;
@@ -93,7 +88,7 @@ size_t TFileSource::Read(char* destination, size_t max)
 {
     if (MbrIntDescriptor < 0) Reopen();
     const ssize_t got = TSystemCalls::Read(MbrIntDescriptor, destination, max);
-    if (got < 0) throw FileMessage("Unable to read file ", MbrStgName);
+    if (got < 0) throw TFileMessages::UnableToRead(MbrStgName);
     MbrLngOffset += got;
     if (MbrBlnRegular && gHeld.load(std::memory_order_relaxed) > DescriptorBudget()) Release();
     return static_cast<size_t>(got);

@@ -1,6 +1,6 @@
 #include "files/TFileSink.h"
 
-#include "support/TStringTools.h"
+#include "support/TFileMessages.h"
 #include "sys/TSignalCleanup.h"
 #include "sys/TSystemCalls.h"
 
@@ -15,11 +15,6 @@ namespace {
 // Link chains longer than this fail, as the kernel's own resolution does (ELOOP).
 constexpr int kMaxLinks = 40;
 constexpr int kNameAttempts = 100;
-
-std::string FileMessage(const char* what, const std::string& name)
-{
-    return what + TStringTools::EscapeControlCharacters(name);
-}
 
 bool IsSeparator(char c) { return c != '\0' && std::strchr(TSystemCalls::kPathSeparators, c) != nullptr; }
 
@@ -203,13 +198,13 @@ void TFileSink::Discard()
 void TFileSink::FailOpen()
 {
     Discard();
-    throw FileMessage("Unable to open file ", MbrStgName);
+    throw TFileMessages::UnableToOpen(MbrStgName);
 }
 
 void TFileSink::FailWrite()
 {
     Discard();
-    throw FileMessage("Unable to write file ", MbrStgName);
+    throw TFileMessages::UnableToWrite(MbrStgName);
 }
 
 void TFileSink::Write(const char* data, size_t size)

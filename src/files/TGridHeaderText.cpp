@@ -1,5 +1,6 @@
 #include "files/TGridHeaderText.h"
 
+#include "files/TGridFormat.h"
 #include "text/TNumberText.h"
 
 
@@ -20,11 +21,13 @@ void Append(std::string& text, double value, int width)
 
 std::string TGridHeaderText::Geometry(long columns, long rows, double xllCorner, double yllCorner, double cellSize)
 {
-    std::string text = "ncols " + std::to_string(columns) + "\nnrows " + std::to_string(rows) + "\nxllcorner ";
+    // Each tag is followed by one blank; the corners are right-aligned in 8 characters.
+    std::string text = std::string(TGridFormat::kNcols) + " " + std::to_string(columns) + "\n" + TGridFormat::kNrows +
+        " " + std::to_string(rows) + "\n" + TGridFormat::kXllCorner + " ";
     Append(text, xllCorner, 8);
-    text += "\nyllcorner ";
+    text = text + "\n" + TGridFormat::kYllCorner + " ";
     Append(text, yllCorner, 8);
-    text += "\ncellsize ";
+    text = text + "\n" + TGridFormat::kCellSize + " ";
     Append(text, cellSize, 0);
     text += '\n';
     return text;

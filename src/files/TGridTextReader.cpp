@@ -1,5 +1,7 @@
 #include "files/TGridTextReader.h"
 
+#include "files/TGridFormat.h"
+
 #include "grid/TAxis.h"
 #include "grid/TMap.h"
 #include "grid/TPoint.h"
@@ -9,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-const char* const kUnexpectedEndOfFile = "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
+const char* const kUnexpectedEndOfFile = TGridFormat::kUnexpectedEndOfFile;
 
 namespace {
 
@@ -22,7 +24,7 @@ constexpr size_t kHeaderTokenLimit = 256;
 constexpr long kMaxExtentWithoutCells = 1000000;
 constexpr long kHeaderTokens = 12;
 
-const char* const kNoNcolsTag = "File format error: expected to find ncols tag";
+const char* const kNoNcolsTag = TGridFormat::kNoNcolsTag;
 const char* const kNoNrowsTag = "File format error: expectd to find nrows tag";
 const char* const kNegativeNcols = "File format error: ncols must not be negative";
 const char* const kNegativeNrows = "File format error: nrows must not be negative";
@@ -190,11 +192,11 @@ TGridHeader TGridTextReader::ReadStrictHeader()
         const char* Message;
     };
     static const TEntry kEntries[] = {
-        {"ncols", kNoNcolsTag},
-        {"nrows", kNoNrowsTag},
-        {"xllcorner", "File format error: expected to find xllcorner tag"},
-        {"yllcorner", "File format error: expected to find yllcorner tag"},
-        {"cellsize", "File format error: expected to find cellsize tag"},
+        {TGridFormat::kNcols, kNoNcolsTag},
+        {TGridFormat::kNrows, kNoNrowsTag},
+        {TGridFormat::kXllCorner, "File format error: expected to find xllcorner tag"},
+        {TGridFormat::kYllCorner, "File format error: expected to find yllcorner tag"},
+        {TGridFormat::kCellSize, "File format error: expected to find cellsize tag"},
     };
 
     TGridHeader header;
@@ -238,7 +240,7 @@ TGridHeader TGridTextReader::ReadStrictHeader()
     }
 
     readToken(tag);
-    if (tag != "NODATA_value" && tag != "nodata_value") throw "File format error: expected to find NODATA_value tag";
+    if (tag != TGridFormat::kNoData && tag != TGridFormat::kNoDataLower) throw "File format error: expected to find NODATA_value tag";
     if (!readToken(text)) throw kUnexpectedEndOfFile;
     if (overlong || TNumberText::ParseDouble(text.data(), text.data() + text.size(), header.NoData) !=
                         TNumberText::TParse::Ok)
@@ -251,8 +253,9 @@ TGridHeader TGridTextReader::ReadLenientHeader()
 {
     enum TKey { kNcols, kNrows, kXllCorner, kXllCenter, kYllCorner, kYllCenter, kCellSize, kDx, kDy, kNoData, kKeys };
     // As messages name them; matched in any case.
-    static const char* const kNames[kKeys] = {"ncols",     "nrows",    "xllcorner", "xllcenter", "yllcorner",
-                                              "yllcenter", "cellsize", "dx",        "dy",        "NODATA_value"};
+    static const char* const kNames[kKeys] = {
+        TGridFormat::kNcols,     TGridFormat::kNrows,    TGridFormat::kXllCorner, "xllcenter", TGridFormat::kYllCorner,
+        "yllcenter",             TGridFormat::kCellSize, "dx",                    "dy",        TGridFormat::kNoData};
     bool seen[kKeys] = {};
     double values[kKeys] = {};
     TGridHeader header;

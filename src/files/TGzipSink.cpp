@@ -1,5 +1,7 @@
 #include "files/TGzipSink.h"
 
+#include "support/TFileMessages.h"
+
 #include <zlib.h>
 
 #include <climits>
@@ -39,7 +41,7 @@ void TGzipSink::Deflate(int flush)
         stream.next_out = MbrPtrOutput.get();
         stream.avail_out = static_cast<uInt>(kOutputSize);
         const int result = deflate(&stream, flush);
-        if (result == Z_STREAM_ERROR) throw std::string("Unable to write file ") + MbrStgName;
+        if (result == Z_STREAM_ERROR) throw TFileMessages::UnableToWrite(MbrStgName);
         const size_t produced = kOutputSize - stream.avail_out;
         if (produced > 0) MbrFile.Write(reinterpret_cast<const char*>(MbrPtrOutput.get()), produced);
         if (flush == Z_FINISH ? result == Z_STREAM_END : stream.avail_out != 0) return;

@@ -3,6 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
 #include "files/TGridTextReader.h"
+#include "support/TFileMessages.h"
 #include "sys/TSystemCalls.h"
 
 #include <memory>
@@ -84,7 +85,7 @@ std::string TProjectionFiles::ReadText(const std::string& name)
     std::unique_ptr<char[]> block(new char[kCopyBlock]);
     while (const size_t got = input.Read(block.get(), kCopyBlock)) {
         if (text.size() + got > kMaxTextSize)
-            throw std::string("File format error: ") + name + " is too large for a projection file";
+            throw TFileMessages::TooLargeForProjection(name);
         text.append(block.get(), got);
     }
     return text;

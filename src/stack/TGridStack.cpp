@@ -3,6 +3,7 @@
 #include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
 #include "files/TFileSink.h"
+#include "files/TGridFormat.h"
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
 #include "files/TGzipSink.h"
@@ -632,7 +633,7 @@ TOpenSource StreamOpener(const std::vector<std::istream*>& inputs)
 {
     return [&inputs](size_t k) -> std::unique_ptr<TByteSource> {
         std::istream& stream = *inputs[k];
-        if (!stream || !stream.rdbuf()) throw "File format error: expected to find ncols tag";
+        if (!stream || !stream.rdbuf()) throw TGridFormat::kNoNcolsTag;
         return std::make_unique<TStreamSource>(stream.rdbuf());
     };
 }

@@ -64,6 +64,20 @@ void TTextWriter::Put(const char* text)
     for (; *text; ++text) Put(*text);
 }
 
+void TTextWriter::PutText(const char* data, size_t size)
+{
+    if (size <= static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) {
+        std::memcpy(MbrPtrCur, data, size);
+        MbrPtrCur += size;
+        return;
+    }
+    Drain();
+    if (MbrPtrSink)
+        MbrPtrSink->Write(data, size);
+    else
+        MbrPtrStream->write(data, static_cast<std::streamsize>(size));
+}
+
 void TTextWriter::PutThroughStream(double value)
 {
     Drain();

@@ -29,6 +29,11 @@ public:
         *MbrPtrCur++ = c;
     }
     void Put(const char* text);
+    // Text made elsewhere: copied into the buffer, or handed on directly when it is large.
+    void PutText(const char* data, size_t size);
+    // Numbers written with PutValue and PutRow get this precision from now on (the general
+    // notation of a sink, or the stream's notation).
+    void SetPrecision(int precision) { MbrIntPrecision = precision; }
     // The value as the stream would write it.
     void PutValue(double value)
     {

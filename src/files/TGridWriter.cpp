@@ -1,0 +1,96 @@
+#include "files/TGridWriter.h"
+
+#include "files/TFileSink.h"
+#include "files/TGridFormat.h"
+#include "files/TGridHeaderText.h"
+#include "files/TGzipSink.h"
+
+#include <cstring>
+
+TGridWriter::TGridWriter(const std::string& name, const TGridNumbers& numbers) : MbrNumbers(numbers)
+{
+    if (Compresses(name)) {
+        MbrPtrGzip = std::make_unique<TGzipSink>(name);
+        MbrPtrText = std::make_unique<TTextWriter>(*MbrPtrGzip);
+    } else {
+        MbrPtrFile = std::make_unique<TFileSink>(name);
+        MbrPtrText = std::make_unique<TTextWriter>(*MbrPtrFile);
+    }
+    if (MbrNumbers.Digits == 0) MbrNumbers.Digits = 6;  // a file is written as a new stream writes
+    MbrPtrText->SetPrecision(MbrNumbers.Digits);
+}
+
+TGridWriter::TGridWriter(std::ostream& stream, const TGridNumbers& numbers)
+    : MbrNumbers(numbers), MbrPtrText(std::make_unique<TTextWriter>(stream))
+{
+    if (MbrNumbers.Digits > 0) MbrPtrText->SetPrecision(MbrNumbers.Digits);
+}
+
+TGridWriter::~TGridWriter() = default;
+
+bool TGridWriter::Compresses(const std::string& name)
+{
+    const std::string gzip = ".gz";
+    return name.size() >= gzip.size() && name.compare(name.size() - gzip.size(), gzip.size(), gzip) == 0;
+}
+
+void TGridWriter::WriteHeader(const TGridHeader& header)
+{
+    const std::string geometry =
+        TGridHeaderText::Geometry(header.Columns, header.Rows, header.XllCorner, header.YllCorner, header.CellSize);
+    MbrPtrText->Put(geometry.c_str());
+    MbrPtrText->Put(TGridFormat::kNoData);
+    MbrPtrText->Put(' ');
+    if (MbrNumbers.ExactNoData) {
+        MbrStgNoData = TGridHeaderText::ExactNumber(header.NoData);
+        MbrPtrText->Put(MbrStgNoData.c_str());
+    } else {
+        // Written like the cells, so that a no-data cell reads back equal to the no-data value.
+        MbrPtrText->PutValue(header.NoData);
+        char text[TNumberText::kMaxDoubleText];
+        MbrStgNoData.assign(text, TNumberText::FormatDouble(text, header.NoData, TNumberText::TStyle::General,
+                                                            MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
+    }
+    MbrPtrText->Put('\n');
+}
+
+void TGridWriter::WriteRow(const double* values, size_t count) { MbrPtrText->PutRow(values, count, ' '); }
+
+size_t TGridWriter::CellRoom() const
+{
+    // A cell, its blank and its line break.
+    return std::max(TNumberText::kRunRoom, MbrStgNoData.size() + 1) + 1;
+}
+
+char* TGridWriter::FormatCells(char* out, const double* values, const unsigned char* missing, size_t count,
+                               uint64_t& column, uint64_t columns) const
+{
+    const int digits = MbrNumbers.Digits;
+    const char* noData = MbrStgNoData.data();
+    const size_t noDataSize = MbrStgNoData.size();
+    for (size_t c = 0; c < count; ++c) {
+        if (missing[c]) {
+            std::memcpy(out, noData, noDataSize);
+            out += noDataSize;
+        } else if (digits == 6) {
+            out = TNumberText::FormatDefault(out, values[c]);
+        } else {
+            out = TNumberText::FormatDouble(out, values[c], TNumberText::TStyle::General, digits);
+        }
+        *out++ = ' ';
+        if (++column == columns) {
+            *out++ = '\n';
+            column = 0;
+        }
+    }
+    return out;
+}
+
+void TGridWriter::WriteText(const char* data, size_t size) { MbrPtrText->PutText(data, size); }
+
+void TGridWriter::Commit()
+{
+    MbrPtrText->Flush();
+    if (MbrPtrGzip) MbrPtrGzip->Commit();
+    if (MbrPtrFile) MbrPtrFile->Commit();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// The messages that name a file, composed in one place so that every one of them shows the name
+// with its control characters escaped (TStringTools::EscapeControlCharacters): a name holding a
+// line feed, a tab or an escape character still gives one line.
+class TFileMessages {
+public:
+    TFileMessages() = delete;
+
+    // The name as messages show it.
+    static std::string Shown(const std::string& StgName);
+
+    // "Unable to open file NAME", "Unable to read file NAME", "Unable to write file NAME".
+    static std::string UnableToOpen(const std::string& StgName);
+    static std::string UnableToRead(const std::string& StgName);
+    static std::string UnableToWrite(const std::string& StgName);
+    // "File format error: NAME is too large for a projection file".
+    static std::string TooLargeForProjection(const std::string& StgName);
+    // "Geometry differs: NAME has VALUE X, FIRST has Y", VALUE being xllcorner, yllcorner or
+    // cellsize and X and Y as the header shows them.
+    static std::string GeometryDiffers(const std::string& StgName, const std::string& StgValue,
+                                       const std::string& StgNumber, const std::string& StgFirst,
+                                       const std::string& StgFirstNumber);
+    // "Geometry differs: NAME has another coordinate system (PRJ) than FIRST".
+    static std::string OtherCoordinateSystem(const std::string& StgName, const std::string& StgProjection,
+                                             const std::string& StgFirst);
+};
