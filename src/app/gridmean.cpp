@@ -5,11 +5,9 @@
 #include "app/TCommandOptions.h"
 #include "app/TProgressDisplay.h"
 #include "files/TByteSource.h"
-#include "files/TGridHeader.h"
-#include "files/TGridHeaderText.h"
 #include "files/TProjectionFiles.h"
 #include "stack/TGridStack.h"
-#include "support/TStringTools.h"
+#include "support/TFileMessages.h"
 #include "sys/TCommandLine.h"
 #include "sys/TSignalCleanup.h"
 #include "sys/TSystemCalls.h"
@@ -49,56 +47,7 @@ int Fail(std::exception_ptr failure)
     }
 }
 
-std::string Shown(const std::string& name) { return TStringTools::EscapeControlCharacters(name); }
-
-// Refuses georeferencing that no grid can have, and with --check-geometry any input whose
-// corners, cell size or coordinate system differ from the first's.
-class THeaderCheck {
-public:
-    explicit THeaderCheck(const TCommandOptions& options) : MbrRefOptions(options) {}
-
-    void operator()(size_t input, const TGridHeader& header)
-    {
-        if (const char* value = header.UnusableValue()) {
-            const std::string name = value;
-            if (name == "cellsize") throw "File format error: cellsize " + Number(header.CellSize) + " is not a positive finite number";
-            const bool x = name == "xllcorner";
-            throw "File format error: " + name + " " + Number(x ? header.XllCorner : header.YllCorner) + " with " +
-                (x ? "ncols " + std::to_string(header.Columns) : "nrows " + std::to_string(header.Rows)) +
-                " and cellsize " + Number(header.CellSize) + " puts an edge beyond the range of numbers";
-        }
-        if (!MbrRefOptions.CheckGeometry) return;
-        const std::string& name = MbrRefOptions.Inputs[input];
-        const std::string sidecar = TProjectionFiles::FindSidecar(name);
-        const std::string projection = sidecar.empty() ? std::string() : TProjectionFiles::ReadText(sidecar);
-        if (input == 0) {
-            MbrFirst = header;
-            MbrStgProjection = projection;
-            MbrBlnProjection = !sidecar.empty();
-            return;
-        }
-        const std::string& first = MbrRefOptions.Inputs[0];
-        if (const char* value = MbrFirst.DifferingValue(header)) {
-            const std::string which = value;
-            auto of = [&which](const TGridHeader& h) {
-                return Number(which == "xllcorner" ? h.XllCorner : which == "yllcorner" ? h.YllCorner : h.CellSize);
-            };
-            throw "Geometry differs: " + Shown(name) + " has " + which + " " + of(header) + ", " + Shown(first) + " has " +
-                of(MbrFirst);
-        }
-        if (MbrBlnProjection && !sidecar.empty() && !TProjectionFiles::SameText(MbrStgProjection, projection))
-            throw "Geometry differs: " + Shown(name) + " has another coordinate system (" + Shown(sidecar) + ") than " +
-                Shown(first);
-    }
-
-private:
-    static std::string Number(double value) { return TGridHeaderText::GeoNumber(value); }
-
-    const TCommandOptions& MbrRefOptions;
-    TGridHeader MbrFirst;
-    std::string MbrStgProjection;
-    bool MbrBlnProjection = false;
-};
+std::string Shown(const std::string& name) { return TFileMessages::Shown(name); }
 
 // The line on standard error that names the input a failure concerns.
 void Blame(const TCommandOptions& options, const TStackBlame& blame)
@@ -125,8 +74,9 @@ int Run(const std::vector<std::string>& arguments)
         std::cout << "gridmean " << GRIDMEAN_VERSION << std::endl;
         return 0;
     }
-    THeaderCheck check(options);
-    options.Stack.CheckHeader = [&check](size_t input, const TGridHeader& header) { check(input, header); };
+    // Georeferencing that no grid can have is always refused.
+    options.Stack.RefuseUnusableGeoreferencing = true;
+    options.Stack.CheckGeometry = options.CheckGeometry;
     std::unique_ptr<TProgressDisplay> progress;
     if (options.Progress) {
         progress = std::make_unique<TProgressDisplay>(stderr);

@@ -26,7 +26,10 @@ TGridWriter::TGridWriter(std::ostream& stream, const TGridNumbers& numbers)
     if (MbrNumbers.Digits > 0) MbrPtrText->SetPrecision(MbrNumbers.Digits);
 }
 
-TGridWriter::~TGridWriter() = default;
+TGridWriter::~TGridWriter()
+{
+    if (!MbrBlnCommitted) MbrPtrText->Abandon();
+}
 
 bool TGridWriter::Compresses(const std::string& name)
 {
@@ -41,17 +44,23 @@ void TGridWriter::WriteHeader(const TGridHeader& header)
     MbrPtrText->Put(geometry.c_str());
     MbrPtrText->Put(TGridFormat::kNoData);
     MbrPtrText->Put(' ');
-    if (MbrNumbers.ExactNoData) {
-        MbrStgNoData = TGridHeaderText::ExactNumber(header.NoData);
+    SetNoData(header.NoData);
+    if (MbrNumbers.ExactNoData)
         MbrPtrText->Put(MbrStgNoData.c_str());
-    } else {
-        // Written like the cells, so that a no-data cell reads back equal to the no-data value.
-        MbrPtrText->PutValue(header.NoData);
-        char text[TNumberText::kMaxDoubleText];
-        MbrStgNoData.assign(text, TNumberText::FormatDouble(text, header.NoData, TNumberText::TStyle::General,
-                                                            MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
-    }
+    else
+        MbrPtrText->PutValue(header.NoData);  // like the cells, so that a no-data cell reads back equal to it
     MbrPtrText->Put('\n');
+}
+
+void TGridWriter::SetNoData(double noData)
+{
+    if (MbrNumbers.ExactNoData) {
+        MbrStgNoData = TGridHeaderText::ExactNumber(noData);
+        return;
+    }
+    char text[TNumberText::kMaxDoubleText];
+    MbrStgNoData.assign(text, TNumberText::FormatDouble(text, noData, TNumberText::TStyle::General,
+                                                        MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
 }
 
 void TGridWriter::WriteRow(const double* values, size_t count) { MbrPtrText->PutRow(values, count, ' '); }
@@ -90,6 +99,7 @@ void TGridWriter::WriteText(const char* data, size_t size) { MbrPtrText->PutText
 
 void TGridWriter::Commit()
 {
+    MbrBlnCommitted = true;
     MbrPtrText->Flush();
     if (MbrPtrGzip) MbrPtrGzip->Commit();
     if (MbrPtrFile) MbrPtrFile->Commit();

@@ -34,6 +34,7 @@ public:
     TGridWriter(const std::string& StgName, const TGridNumbers& numbers);
     // A caller's stream, which reports its own failures through its state.
     TGridWriter(std::ostream& StmOutput, const TGridNumbers& numbers);
+    // Without Commit, writes nothing more (a named file stays as it was).
     ~TGridWriter();
     TGridWriter(const TGridWriter&) = delete;
     TGridWriter& operator=(const TGridWriter&) = delete;
@@ -41,8 +42,11 @@ public:
     // Whether a file of this name is written gzip-compressed: every name that ends in ".gz".
     static bool Compresses(const std::string& StgName);
 
-    // The header: dimensions, corner, cell size and no-data value.
+    // The header: dimensions, corner, cell size and no-data value (which becomes the one of
+    // FormatCells).
     void WriteHeader(const TGridHeader& header);
+    // The no-data value of missing cells in FormatCells, for cells formatted before the header.
+    void SetNoData(double noData);
     // One row of cells, with its line break.
     void WriteRow(const double* values, size_t count);
 
@@ -69,5 +73,6 @@ private:
     std::unique_ptr<TFileSink> MbrPtrFile;
     std::unique_ptr<TGzipSink> MbrPtrGzip;
     std::unique_ptr<TTextWriter> MbrPtrText;
-    std::string MbrStgNoData;  // the no-data value's text, where written apart from the cells
+    std::string MbrStgNoData;  // the no-data value's text, for cells formatted apart
+    bool MbrBlnCommitted = false;
 };

@@ -35,8 +35,18 @@ struct TGridStackOptions {
     size_t BandCells = 0;
     // Called after every band, on the calling thread.
     std::function<void(const TStackProgress&)> Progress;
-    // Called with each input's header as soon as it is read; what it throws counts as that
-    // input's failure to load.
+    // Refuses an input whose cell size is not a positive finite number, or whose corners or edges
+    // are not finite: "File format error: cellsize -30 is not a positive finite number", "File
+    // format error: xllcorner 1e+308 with ncols 3 and cellsize 1e+308 puts an edge beyond the range
+    // of numbers" (or the yllcorner form with nrows).
+    bool RefuseUnusableGeoreferencing = false;
+    // Requires every input to match the first in corners and cell size to within a millionth of a
+    // cell ("Geometry differs: NAME has xllcorner X, FIRST has Y", or yllcorner, cellsize), and
+    // named files also in their .prj files where both have one ("Geometry differs: NAME has
+    // another coordinate system (NAME.prj) than FIRST"). Streams are named "input 1", "input 2"...
+    bool CheckGeometry = false;
+    // Called with each input's header as soon as it is read, after the checks above; what it
+    // throws counts as that input's failure to load.
     std::function<void(size_t input, const TGridHeader& header)> CheckHeader;
 };
 

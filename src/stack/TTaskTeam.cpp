@@ -1,5 +1,7 @@
 #include "stack/TTaskTeam.h"
 
+#include <utility>
+
 #ifdef _WIN32
 #include "sys/TWindowsApi.h"
 #else
@@ -45,8 +47,14 @@ void TTaskTeam::TakeTasks(std::unique_lock<std::mutex>& lock)
         const size_t index = MbrSizNext++;
         ++MbrSizRunning;
         lock.unlock();
-        (*MbrPtrTask)(index);
+        std::exception_ptr failure;
+        try {
+            (*MbrPtrTask)(index);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         lock.lock();
+        if (failure && !MbrPtrFailure) MbrPtrFailure = failure;
         --MbrSizRunning;
     }
     if (MbrSizRunning == 0) {
@@ -58,7 +66,7 @@ void TTaskTeam::TakeTasks(std::unique_lock<std::mutex>& lock)
 void TTaskTeam::Run(size_t count, const std::function<void(size_t)>& task)
 {
     if (MbrVecThreads.empty()) {
-        for (size_t i = 0; i < count; ++i) task(i);
+        for (size_t i = 0; i < count; ++i) task(i);  // the caller's own: a throw leaves no task behind
         return;
     }
     std::unique_lock<std::mutex> lock(MbrMtxLock);
@@ -78,6 +86,7 @@ void TTaskTeam::Run(size_t count, const std::function<void(size_t)>& task)
     MbrCndDone.wait(lock, [this] { return MbrSizNext == MbrSizCount && MbrSizRunning == 0; });
     MbrPtrTask = nullptr;
     MbrSizCount = 0;
+    if (MbrPtrFailure) std::rethrow_exception(std::exchange(MbrPtrFailure, nullptr));
 }
 
 void TTaskTeam::Work()

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -19,7 +20,8 @@ public:
     TTaskTeam& operator=(const TTaskTeam&) = delete;
 
     // Runs task(i) for every i in [0, count), in any order and on any member, and returns when
-    // all have ended. Tasks must not throw.
+    // all have ended. A task that throws does not end the batch early: the first failure is
+    // thrown once every task has ended (in a team of one, at once, with no task running).
     void Run(size_t count, const std::function<void(size_t)>& task);
     unsigned Members() const { return static_cast<unsigned>(MbrVecThreads.size()) + 1; }
 
@@ -44,4 +46,5 @@ private:
     std::atomic<unsigned long> MbrAtmBatch{0};
     std::atomic<unsigned long> MbrAtmFinished{0};
     bool MbrBlnStop = false;
+    std::exception_ptr MbrPtrFailure;  // the batch's first failure
 };

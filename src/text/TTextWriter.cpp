@@ -66,7 +66,10 @@ void TTextWriter::Put(const char* text)
 
 void TTextWriter::PutText(const char* data, size_t size)
 {
-    if (size <= static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) {
+    // Large texts go on as they are rather than through the buffer.
+    constexpr size_t kDirectSize = size_t(1) << 16;
+    if (size < kDirectSize) {
+        if (size > static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) Drain();
         std::memcpy(MbrPtrCur, data, size);
         MbrPtrCur += size;
         return;

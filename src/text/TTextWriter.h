@@ -47,6 +47,8 @@ public:
     void PutRow(const double* values, size_t count, char separator);
     // Hands everything buffered to the stream or file (flushing the stream).
     void Flush();
+    // Drops what is buffered: an abandoned output gets nothing more.
+    void Abandon() { MbrPtrCur = MbrPtrBuffer.get(); }
 
 private:
     static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberText::kMaxDoubleText);

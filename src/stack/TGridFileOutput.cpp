@@ -1,0 +1,96 @@
+#include "stack/TGridFileOutput.h"
+
+#include "stack/TStackGeometry.h"
+
+TGridNumbers TGridFileOutput::Numbers(int digits)
+{
+    TGridNumbers numbers;
+    numbers.Digits = digits;
+    numbers.ExactNoData = true;
+    return numbers;
+}
+
+TGridFileOutput::TGridFileOutput(size_t statistic, const std::string& name, const TGridHeader& first, double noData,
+                                 int digits, const TStackGeometry& geometry)
+    : TStackOutput(statistic),
+      MbrPtrWriter(std::make_unique<TGridWriter>(name, Numbers(digits))),
+      MbrHeader(first),
+      MbrRefGeometry(geometry)
+{
+    MbrHeader.NoData = noData;
+    MbrPtrWriter->SetNoData(noData);
+}
+
+TGridFileOutput::TGridFileOutput(size_t statistic, std::ostream& stream, const TGridHeader& first, double noData,
+                                 int digits, const TStackGeometry& geometry)
+    : TStackOutput(statistic),
+      MbrPtrWriter(std::make_unique<TGridWriter>(stream, Numbers(digits))),
+      MbrHeader(first),
+      MbrRefGeometry(geometry)
+{
+    MbrHeader.NoData = noData;
+    MbrPtrWriter->SetNoData(noData);
+}
+
+void TGridFileOutput::BeginBand(uint64_t start, size_t, size_t pieces)
+{
+    MbrLngBandStart = start;
+    if (!MbrVecSpare.empty()) {
+        MbrPtrFormatting = std::move(MbrVecSpare.back());
+        MbrVecSpare.pop_back();
+        return;
+    }
+    MbrPtrFormatting = std::make_unique<TBandText>();
+    MbrPtrFormatting->Pieces.resize(pieces);
+    MbrPtrFormatting->Sizes.resize(pieces);
+}
+
+void TGridFileOutput::TakePiece(size_t piece, size_t offset, size_t count, const TPieceResults& results)
+{
+    std::vector<char>& text = MbrPtrFormatting->Pieces[piece];
+    const size_t room = count * MbrPtrWriter->CellRoom() + TGridWriter::kFormatScratch;
+    if (text.size() < room) text.resize(room);
+    const uint64_t columns = static_cast<uint64_t>(MbrHeader.Columns);
+    uint64_t column = (MbrLngBandStart + offset) % columns;
+    const char* end =
+        MbrPtrWriter->FormatCells(text.data(), results.Values, results.Missing, count, column, columns);
+    MbrPtrFormatting->Sizes[piece] = static_cast<size_t>(end - text.data());
+}
+
+void TGridFileOutput::EndBand() { MbrVecPending.push_back(std::move(MbrPtrFormatting)); }
+
+bool TGridFileOutput::BeginWrite()
+{
+    if (!MbrRefGeometry.Done() || (MbrVecPending.empty() && MbrBlnHeaderWritten)) return false;
+    MbrVecWriting = std::move(MbrVecPending);
+    MbrVecPending.clear();
+    return true;
+}
+
+void TGridFileOutput::Write()
+{
+    if (!MbrBlnHeaderWritten) {
+        MbrHeader.XllCorner = MbrRefGeometry.XllCorner();
+        MbrHeader.YllCorner = MbrRefGeometry.YllCorner();
+        MbrHeader.CellSize = MbrRefGeometry.CellSize();
+        MbrPtrWriter->WriteHeader(MbrHeader);
+        MbrBlnHeaderWritten = true;
+    }
+    for (const auto& band : MbrVecWriting)
+        for (size_t i = 0; i < band->Pieces.size(); ++i) MbrPtrWriter->WriteText(band->Pieces[i].data(), band->Sizes[i]);
+}
+
+void TGridFileOutput::EndWrite()
+{
+    for (auto& band : MbrVecWriting) MbrVecSpare.push_back(std::move(band));
+    MbrVecWriting.clear();
+}
+
+void TGridFileOutput::Commit() { MbrPtrWriter->Commit(); }
+
+void TGridFileOutput::Discard()
+{
+    MbrPtrWriter.reset();  // a file not committed leaves the target as it was
+    MbrVecPending.clear();
+    MbrPtrFormatting.reset();
+}
