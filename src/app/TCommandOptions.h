@@ -22,6 +22,8 @@ struct TCommandOptions {
     static TCommandOptions Parse(const std::vector<std::string>& arguments);
 
     static const char* const kUsage;
-    // The text of --help.
-    static const char* const kHelp;
+    // The text of --help, made from the table of options that the parser reads.
+    static std::string HelpText();
+    // Every option's name, in the order --help lists them.
+    static std::vector<std::string> Names();
 };

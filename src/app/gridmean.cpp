@@ -67,7 +67,7 @@ int Run(const std::vector<std::string>& arguments)
 {
     TCommandOptions options = TCommandOptions::Parse(arguments);
     if (options.Help) {
-        std::cout << TCommandOptions::kHelp;
+        std::cout << TCommandOptions::HelpText();
         return 0;
     }
     if (options.Version) {

@@ -213,17 +213,28 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
     }
 }
 
+const std::vector<TStatisticName>& TStackStatistic::Names()
+{
+    static const std::vector<TStatisticName> kNames = {
+        {"mean", TStatisticKind::Mean, "default"}, {"sum", TStatisticKind::Sum, ""},
+        {"count", TStatisticKind::Count, ""},      {"min", TStatisticKind::Min, ""},
+        {"max", TStatisticKind::Max, ""},          {"range", TStatisticKind::Range, ""},
+        {"median", TStatisticKind::Median, ""},    {"stddev", TStatisticKind::StdDev, ""},
+        {"variance", TStatisticKind::Variance, "population"},
+    };
+    return kNames;
+}
+
+std::string TStackStatistic::NameList()
+{
+    std::string list;
+    for (const TStatisticName& name : Names()) list += std::string(name.Name) + ", ";
+    return list + "or pNN from p0 to p100";
+}
+
 bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
 {
-    static const struct {
-        const char* Name;
-        TStatisticKind Kind;
-    } kKinds[] = {{"mean", TStatisticKind::Mean},     {"sum", TStatisticKind::Sum},
-                  {"count", TStatisticKind::Count},   {"min", TStatisticKind::Min},
-                  {"max", TStatisticKind::Max},       {"range", TStatisticKind::Range},
-                  {"median", TStatisticKind::Median}, {"stddev", TStatisticKind::StdDev},
-                  {"variance", TStatisticKind::Variance}};
-    for (const auto& kind : kKinds) {
+    for (const TStatisticName& kind : Names()) {
         if (name == kind.Name) {
             rule.Kind = kind.Kind;
             return true;

@@ -7,6 +7,13 @@
 // What a stack of grids gives per cell.
 enum class TStatisticKind { Mean, Sum, Count, Min, Max, Range, Median, StdDev, Variance, Percentile };
 
+// A statistic by the name the command and the messages give it.
+struct TStatisticName {
+    const char* Name;
+    TStatisticKind Kind;
+    const char* Note;  // a word on it for the command's help ("default", "population"), or ""
+};
+
 // The cell rule of a stack: which inputs a cell uses and what it computes from them.
 // An input lacks data at a cell where its value equals its own no-data value or is NaN (unless
 // NaNHoldsData, the rule of maps in memory, where only the no-data value marks missing data).
@@ -49,9 +56,13 @@ public:
     size_t Inputs() const { return MbrSizInputs; }
     const TStackRule& Rule() const { return MbrRule; }
 
-    // Reads a statistic name: mean, sum, count, min, max, range, median, stddev, variance, or
-    // pNN for a percentile NN from 0 to 100 (p90, p2.5). False for anything else.
+    // Reads a statistic name: one of Names(), or pNN for a percentile NN from 0 to 100 (p90,
+    // p2.5). False for anything else.
     static bool ParseName(const std::string& StgName, TStackRule& rule);
+    // The statistics by name, in the order the command lists them (the percentiles, pNN, apart).
+    static const std::vector<TStatisticName>& Names();
+    // Every name for a message: "mean, sum, ..., variance, or pNN from p0 to p100".
+    static std::string NameList();
 
 private:
     // One cell's result from the values that hold data, in argument order (`used` of them, at
