@@ -3,7 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TGridHeader.h"
 #include "files/TGridReadOptions.h"
-#include "text/TNumberText.h"
+#include "text/TNumberParser.h"
 
 #include <memory>
 #include <string>
@@ -128,7 +128,7 @@ private:
     // The value at MbrPtrCur in any form, or the format error that names the cell.
     double ReadOtherValue(long tokensLeft, long row, long column);
     [[noreturn]] void BadCell(const char* begin, const char* end, long row, long column,
-                              TNumberText::TParse result) const;
+                              TNumberParser::TParse result) const;
     long CellTokensLeft(const TGridHeader& header, long row, long column) const;
 
     TByteSource& MbrRefSource;
@@ -152,7 +152,7 @@ void TGridTextReader::ReadValues(const TGridHeader& header, long row, long colum
         // Most values are short decimals that end before the buffered data does; anything
         // else, or a value that may continue past the buffer, takes the general road.
         double value;
-        const char* end = TNumberText::ParseShortDecimal(MbrPtrCur, value);
+        const char* end = TNumberParser::ParseShortDecimal(MbrPtrCur, value);
         if (end && end < MbrPtrEnd && IsSpace(*end))
             MbrPtrCur = end;
         else

@@ -6,7 +6,7 @@
 #include "files/TGridHeaderText.h"
 #include "files/TGridTextReader.h"
 #include "files/TGzipSink.h"
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 #include "stack/TStackGeometry.h"
 #include "stack/TTaskTeam.h"
 #include "stats/TStackMessages.h"
@@ -368,9 +368,9 @@ char* TStackRun::FormatCells(size_t offset, size_t count, uint64_t column, size_
             std::memcpy(out, noData, noDataSize);
             out += noDataSize;
         } else if (digits == 6) {
-            out = TNumberText::FormatDefault(out, results[c]);
+            out = TNumberFormatter::FormatDefault(out, results[c]);
         } else {
-            out = TNumberText::FormatDouble(out, results[c], TNumberText::TStyle::General, digits);
+            out = TNumberFormatter::FormatDouble(out, results[c], TNumberFormatter::TStyle::General, digits);
         }
         *out++ = ' ';
         if (++column == columns) {
@@ -388,8 +388,8 @@ void TStackRun::Format(size_t piece)
     const size_t end = cells * (piece + 1) / MbrSizPieces;
     std::vector<char>& text = MbrPtrFormatting->Pieces[piece];
     // Room for each cell and its line break, and for the formatter's scratch past the last one.
-    const size_t perCell = std::max(TNumberText::kRunRoom, MbrStgNoDataText.size() + 1) + 1;
-    const size_t room = (end - begin) * perCell + TNumberText::kMaxDoubleText;
+    const size_t perCell = std::max(TNumberFormatter::kRunRoom, MbrStgNoDataText.size() + 1) + 1;
+    const size_t room = (end - begin) * perCell + TNumberFormatter::kMaxDoubleText;
     if (text.size() < room) text.resize(room);
     char* out = text.data();
     const uint64_t columns = static_cast<uint64_t>(MbrVecInputs[0].Header.Columns);

@@ -3,19 +3,20 @@
 #include <cstddef>
 #include <cstdint>
 
-// The one place where grid files turn text into numbers and numbers into text.
-// Parsing accepts a finite decimal number only; formatting gives the text of printf's %g
-// (or %f / %e) in the "C" locale, which is also what a default output stream writes.
-class TNumberText {
+// The one place where grid files turn text into numbers. It accepts a finite decimal number only
+// (and, leniently, nan and the decimal comma), and gives exactly the double that strtod gives in
+// the "C" locale.
+class TNumberParser {
 public:
-    TNumberText() = delete;
+    TNumberParser() = delete;
 
     enum class TParse { Ok, Invalid, TooLarge };
 
     // Parses the whole range [begin, end) as an optional sign, digits with an optional decimal
-    // point (at least one digit), and an optional exponent. A value too small in magnitude gives
-    // zero or the nearest subnormal; one too large for a double gives TooLarge.
-    static TParse ParseDouble(const char* begin, const char* end, double& value);
+    // separator (at least one digit), and an optional exponent. The separator is the point, or the
+    // one given (a comma for the decimal comma; the point is then refused). A value too small in
+    // magnitude gives zero or the nearest subnormal; one too large for a double gives TooLarge.
+    static TParse ParseDouble(const char* begin, const char* end, double& value, char decimalSeparator = '.');
     // The common short form, up to 15 digits with an optional sign and decimal point and no
     // exponent, read from `text` up to the first character that is not part of it. Returns that
     // position with the value (exact: one correctly rounded division), or null for any other form,
@@ -47,27 +48,6 @@ public:
     static TParse ParseDoubleLenient(const char* begin, const char* end, double& value);
     // An optional sign and decimal digits; a value outside the range of long gives TooLarge.
     static TParse ParseLong(const char* begin, const char* end, long& value);
-
-    // Longest text FormatDouble writes for any precision up to kMaxPrecision.
-    static constexpr int kMaxPrecision = 40;
-    static constexpr size_t kMaxDoubleText = 360;
-
-    enum class TStyle { General, Fixed, Scientific };
-    // Writes the value as printf's %.*g (General), %.*f (Fixed) or %.*e (Scientific) with the
-    // given precision (0 to kMaxPrecision) and returns the end of the text. Fixed notation of a
-    // large value is longer than kMaxDoubleText; use FormatDouble only with General or Scientific
-    // into a buffer of kMaxDoubleText, or give Fixed a buffer of 2 * kMaxDoubleText. The formatters
-    // may write scratch characters beyond the returned end, within that buffer.
-    static char* FormatDouble(char* out, double value, TStyle style, int precision);
-    // %.6g, the text of a default output stream.
-    static char* FormatDefault(char* out, double value);
-    // Writes each of the `count` values as FormatDouble does in General style with the given
-    // precision (0 to kMaxRunPrecision), each followed by `separator`, and returns the end of the
-    // text. The buffer must hold count * kRunRoom characters.
-    static char* FormatGeneralRun(char* out, const double* values, size_t count, char separator, int precision);
-    static constexpr int kMaxRunPrecision = 17;
-    static constexpr size_t kRunRoom = 32;
-    static char* FormatLong(char* out, long value);
 
 private:
     static constexpr double kPowersOfTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
