@@ -149,10 +149,11 @@ void TGridTextReader::ReadValues(const TGridHeader& header, long row, long colum
     for (const long last = column + count; column < last; ++column) {
         const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
         if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
-        // Most values are short decimals that end before the buffered data does; anything
-        // else, or a value that may continue past the buffer, takes the general road.
+        // Most values are decimals without an exponent (short ones, or a float's 20 digits) that
+        // end before the buffered data does; anything else, or a value that may continue past the
+        // buffer, takes the general road.
         double value;
-        const char* end = TNumberParser::ParseShortDecimal(MbrPtrCur, value);
+        const char* end = TNumberParser::ParseDecimal(MbrPtrCur, value);
         if (end && end < MbrPtrEnd && IsSpace(*end))
             MbrPtrCur = end;
         else

@@ -1,5 +1,8 @@
 #include "text/TNumberParser.h"
 
+#include "text/TTenPowers.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -24,6 +27,76 @@ bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
     const double m = static_cast<double>(mantissa);
     value = exponent < 0 ? m / kExactPowers[-exponent] : m * kExactPowers[exponent];
     return true;
+}
+
+// Eisel and Lemire's method: the double nearest to w 10^k (w from 1 to 10^19), from the 192-bit
+// product of w, shifted up to its top bit, with the leading 128 bits of 10^k. Exact entries
+// (0 <= k <= 55) give the exact product; the others a product short of the exact one by less than
+// one unit of its lowest word, which decides the rounding unless the bits below the double's last
+// place lie within that unit below one half of it. Returns false there (an exact tie among them,
+// possible from 17 digits on), leaving `value` alone; gives infinity for a value too large and zero
+// for one below half the smallest subnormal.
+inline bool EiselLemire(uint64_t w, int k, double& value)
+{
+    using namespace TTenPowers;
+    if (k < kMinTenPower) {
+        value = 0;
+        return true;
+    }
+    if (k > 308) {
+        value = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    const int shift = __builtin_clzll(w);
+    const uint64_t m = w << shift;
+    const TTenPower power = kTenPowers[k];
+    const TU128 low = TU128(m) * power.lo;
+    const TU128 top = TU128(m) * power.hi + (low >> 64);  // the product less its lowest word
+    const uint64_t bottom = static_cast<uint64_t>(low);
+    // w 10^k = product 2^base, the product in [2^(190 + upper), 2^(191 + upper)).
+    const int base = FloorLog2Pow10(k) - 127 - shift;
+    const int lead = 190 + static_cast<int>(top >> 127) + base;
+    const int last = std::max(lead - 52, -1074);  // the exponent of the double's last place
+    if (last > 971) {
+        value = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    // The product's bits below the last place: those of `top` below `split`, then `bottom`.
+    const int split = last - base - 64;  // 74 to 128 for a value that may round to a subnormal
+    if (split > 128) {
+        value = 0;  // the product is below 2^192, half the last place
+        return true;
+    }
+    const uint64_t mantissa = split == 128 ? 0 : static_cast<uint64_t>(top >> split);
+    const TU128 rest = split == 128 ? top : top & ((TU128(1) << split) - 1);
+    const TU128 half = TU128(1) << (split - 1);
+    bool up;
+    if (k >= 0 && k <= 55) {
+        up = rest > half || (rest == half && (bottom != 0 || (mantissa & 1) != 0));
+    } else {
+        if (rest == half - 1 && bottom != 0) return false;
+        up = rest >= half;
+    }
+    // Biased exponent and mantissa in one: a carry out of the mantissa raises the exponent, and a
+    // subnormal's (last = -1074) is its mantissa alone.
+    const uint64_t bits = (uint64_t(last + 1074) << 52) + mantissa + (up ? 1 : 0);
+    if (bits >= uint64_t(0x7ff) << 52) {
+        value = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    std::memcpy(&value, &bits, sizeof value);
+    return true;
+}
+
+// The double nearest to the decimal whose first 19 significant digits are w, times 10^k, the digits
+// after them all zeros (`truncated` false) or not known: then w 10^k and (w + 1) 10^k, between
+// which the value lies, must round alike. False where that does not decide it.
+inline bool NearestDouble(uint64_t w, int k, bool truncated, double& value)
+{
+    if (!truncated && ClingerFastPath(w, k, value)) return true;
+    if (!EiselLemire(w, k, value)) return false;
+    double above;
+    return !truncated || (EiselLemire(w + 1, k, above) && above == value);
 }
 
 // The correctly rounded magnitude of the digits [digits, digitsEnd), with at most one separator,
@@ -132,15 +205,43 @@ TNumberParser::TParse TNumberParser::ParseDouble(const char* begin, const char* 
         return TParse::Ok;
     }
     double magnitude;
-    if (allDigitsKept && ClingerFastPath(mantissa, exponent, magnitude)) {
-        value = negative ? -magnitude : magnitude;
-        return TParse::Ok;
-    }
-
-    magnitude = ExactMagnitude(numberStart, mantissaEnd, decimalSeparator, written);
+    if (!NearestDouble(mantissa, exponent, !allDigitsKept, magnitude))
+        magnitude = ExactMagnitude(numberStart, mantissaEnd, decimalSeparator, written);
     if (std::isinf(magnitude)) return TParse::TooLarge;
     value = negative ? -magnitude : magnitude;
     return TParse::Ok;
+}
+
+const char* TNumberParser::ParseLongDecimal(const TDecimalScan& scan, double& value)
+{
+    uint64_t w = scan.Value;
+    int k = -static_cast<int>(scan.Decimals);
+    bool truncated = false;
+    if (scan.Count > 19) {
+        // Again from the first significant digit, keeping 19; the point lies `integral` digits in.
+        const long integral = scan.Count - scan.Decimals;
+        const char* p = scan.Digits;
+        long index = 0;  // of the digit at p, the point not counted
+        for (; index < scan.Count && (*p == '0' || *p == '.'); ++p) index += *p != '.';
+        if (index == scan.Count) {
+            value = scan.Negative ? -0.0 : 0.0;
+            return scan.End;
+        }
+        const long kept = std::min(scan.Count - index, 19L);
+        w = 0;
+        for (long taken = 0; taken < kept; ++p) {
+            if (*p == '.') continue;
+            w = w * 10 + static_cast<unsigned>(*p - '0');
+            ++taken;
+        }
+        // The last digit kept has the place value 10^(integral - 1 - its index).
+        k = static_cast<int>(integral - index - kept);
+        truncated = index + kept < scan.Count;
+    }
+    double magnitude;
+    if (!NearestDouble(w, k, truncated, magnitude) || std::isinf(magnitude)) return nullptr;
+    value = scan.Negative ? -magnitude : magnitude;
+    return scan.End;
 }
 
 TNumberParser::TParse TNumberParser::ParseDoubleLenient(const char* begin, const char* end, double& value)

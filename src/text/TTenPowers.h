@@ -14,8 +14,9 @@ constexpr int FloorLog2Pow10(int k) { return (k * 1741647) >> 19; }
 constexpr int FloorLog10Pow2(int e) { return (e * 315653) >> 20; }
 
 // Every scale the formatter uses, P - 1 - floor(log10(x)) for P from 1 to 17 over all finite
-// doubles, and every power of ten from the smallest subnormal up.
-constexpr int kMinTenPower = -324;
+// doubles, and every power of ten from the smallest subnormal up; below, down to the power that
+// takes the parser's largest mantissa (10^19) under half the smallest subnormal.
+constexpr int kMinTenPower = -342;
 constexpr int kMaxTenPower = 340;
 
 // 10^k = (hi 2^64 + lo + theta) 2^(FloorLog2Pow10(k) - 127) with 0 <= theta < 1: the leading 128 bits,

@@ -12,11 +12,17 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -68,7 +74,84 @@ private:
     size_t MbrSizeRead = 0;
 };
 
+// A whole text, handed out in blocks of at most `chunk` bytes.
+class TTextSource : public TByteSource {
+public:
+    TTextSource(std::string text, size_t chunk) : MbrStgText(std::move(text)), MbrSizeChunk(chunk) {}
+    size_t Read(char* destination, size_t max) override
+    {
+        const size_t count = std::min({max, MbrSizeChunk, MbrStgText.size() - MbrSizeNext});
+        MbrStgText.copy(destination, count, MbrSizeNext);
+        MbrSizeNext += count;
+        return count;
+    }
+    int Peek() override { return -1; }
+    bool StopsAfterGrid() const override { return false; }
+
+private:
+    std::string MbrStgText;
+    size_t MbrSizeChunk;
+    size_t MbrSizeNext = 0;
+};
+
+// Reads the cells of the grid text through a reader whose blocks are `bufferBytes` long.
+std::vector<double> ReadCellValues(const std::string& text, size_t bufferBytes, size_t chunk,
+                                   const TGridReadOptions& options = TGridReadOptions())
+{
+    TTextSource source(text, chunk);
+    TGridTextReader reader(source, options, bufferBytes);
+    const TGridHeader header = reader.ReadHeader();
+    std::vector<double> values(static_cast<size_t>(header.Columns * header.Rows));
+    TCellCursor cursor;
+    reader.ReadRun(header, cursor, values.data(), values.size());
+    return values;
+}
+
 }  // namespace
+
+TEST(GridTextReader, CellsOfAnyLengthReadAsStrtodReadsThem)
+{
+    // Short decimals, floats written with %.20g (GDAL's Float32 text), long decimals with and
+    // without leading zeros, and exponents, split across blocks anywhere: every cell as strtod
+    // gives it, whichever road the reader takes.
+    std::mt19937_64 random(5);
+    std::vector<std::string> tokens;
+    for (int i = 0; i < 6000; ++i) {
+        char text[96];
+        switch (i % 6) {
+        case 0:
+            std::snprintf(text, sizeof text, "%.2f", static_cast<double>(random() % 2000000) / 100 - 10000);
+            break;
+        case 1:
+        case 2: {
+            const float single = static_cast<float>(static_cast<double>(random() % 2000000) / 100 - 10000);
+            std::snprintf(text, sizeof text, "%.20g", static_cast<double>(single));
+            break;
+        }
+        case 3:
+            std::snprintf(text, sizeof text, "%.*g", 16 + static_cast<int>(random() % 25),
+                          std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 90));
+            break;
+        case 4:
+            std::snprintf(text, sizeof text, "-000%.*f", static_cast<int>(random() % 40),
+                          static_cast<double>(random() % 100000) / 7);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%.19e", std::ldexp(static_cast<double>(random() >> 11), -60));
+        }
+        tokens.push_back(text);
+    }
+    std::string grid = "ncols 60\nnrows 100\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+    for (size_t i = 0; i < tokens.size(); ++i) grid += tokens[i] + (i % 60 == 59 ? "\n" : " ");
+    for (const size_t bufferBytes : {size_t(257), size_t(4099), TGridTextReader::kMaxTokenBytes}) {
+        for (const size_t chunk : {size_t(1000), size_t(1) << 20}) {
+            const std::vector<double> values = ReadCellValues(grid, bufferBytes, chunk);
+            ASSERT_EQ(values.size(), tokens.size());
+            for (size_t i = 0; i < tokens.size(); ++i)
+                ASSERT_EQ(values[i], std::strtod(tokens[i].c_str(), nullptr)) << tokens[i] << " in blocks of " << bufferBytes;
+        }
+    }
+}
 
 TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
 {
