@@ -153,7 +153,7 @@ void TGridTextReader::ReadValues(const TGridHeader& header, long row, long colum
         // end before the buffered data does; anything else, or a value that may continue past the
         // buffer, takes the general road.
         double value;
-        const char* end = TNumberParser::ParseDecimal(MbrPtrCur, value);
+        const char* end = TNumberParser::ParseDecimal(MbrPtrCur, MbrPtrEnd, value);
         if (end && end < MbrPtrEnd && IsSpace(*end))
             MbrPtrCur = end;
         else

@@ -178,7 +178,7 @@ void ExpectParsed(const std::string& text, double expected, int& fastMisses)
         if (signed_.find('e') != std::string::npos) continue;
         const std::string token = signed_ + " ";
         double fast = 12345;
-        const char* end = TNumberParser::ParseDecimal(token.c_str(), fast);
+        const char* end = TNumberParser::ParseDecimal(token.c_str(), token.c_str() + token.size(), fast);
         if (!end) {
             ++fastMisses;
             continue;
