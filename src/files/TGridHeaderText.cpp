@@ -3,7 +3,6 @@
 #include "text/TNumberFormatter.h"
 #include "text/TNumberParser.h"
 
-
 namespace {
 
 // Georeferencing keeps 15 significant digits: six would move a UTM grid by metres.
@@ -40,12 +39,14 @@ std::string TGridHeaderText::GeoNumber(double value)
 
 std::string TGridHeaderText::ExactNumber(double value)
 {
-    // Six digits as cells are written by default, more only where the value needs them.
+    // Six digits as cells are written by default, more only where the value needs them. A text
+    // that does not read back (rounded up beyond the largest double) needs more digits too; 17
+    // always read back, and are the text of NaN and the infinities as any precision is.
     char digits[TNumberFormatter::kMaxDoubleText];
     for (int precision = 6;; ++precision) {
         const char* end = TNumberFormatter::FormatDouble(digits, value, TNumberFormatter::TStyle::General, precision);
         double back = 0;
-        if (precision == 17 || TNumberParser::ParseDouble(digits, end, back) != TNumberParser::TParse::Ok || back == value)
+        if (precision == 17 || (TNumberParser::ParseDouble(digits, end, back) == TNumberParser::TParse::Ok && back == value))
             return std::string(digits, static_cast<size_t>(end - digits));
     }
 }
