@@ -406,7 +406,22 @@ double TGridTextReader::ReadOtherValue(long tokensLeft, long row, long column)
                                                      : TNumberParser::ParseDouble(MbrPtrCur, tokenEnd, value);
     if (result != TNumberParser::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
     MbrPtrCur = tokenEnd;
+    if (MbrSizCapacity != MbrSizBlock) ShrinkBuffer();
     return value;
+}
+
+void TGridTextReader::ShrinkBuffer()
+{
+    // The refill that found the token's end added at most a block, so what follows it fits in one.
+    const size_t kept = static_cast<size_t>(MbrPtrEnd - MbrPtrCur);
+    if (kept > MbrSizBlock) return;
+    std::unique_ptr<char[]> block(new char[MbrSizBlock + 1]);
+    std::memcpy(block.get(), MbrPtrCur, kept);
+    MbrPtrBuffer = std::move(block);
+    MbrSizCapacity = MbrSizBlock;
+    MbrPtrCur = MbrPtrEnd = MbrPtrBuffer.get();
+    MbrPtrEnd += kept;
+    *MbrPtrEnd = ' ';
 }
 
 void TGridTextReader::BadCell(const char* begin, const char* end, long row, long column,

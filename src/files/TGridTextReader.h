@@ -74,6 +74,9 @@ public:
     TMap* ReadMap();
     // Gives the map the interval axes the header describes.
     static void SetEdges(TMap* map, const TGridHeader& header);
+    // The bytes the buffer holds: the block size, more only while a token longer than a block is
+    // read.
+    size_t BufferCapacity() const { return MbrSizCapacity; }
 
     // Reads header.Rows x header.Columns values, row by row from the north, and hands each to
     // the sink: sink.BeginRow(row), sink.Value(column, value) per value, sink.EndRow(row).
@@ -116,6 +119,8 @@ private:
         return p < MbrPtrEnd || ScanTokenRefilling(tokensLeft, tokenEnd);
     }
     bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
+    // Once a token longer than a block is consumed: the buffer goes back to the block size.
+    void ShrinkBuffer();
     // The next whitespace-separated token of the header; false at the end of the input.
     // A token longer than the header token limit is marked `overlong` and is not read further.
     bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);

@@ -216,6 +216,28 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
     }
 }
 
+TEST(GridTextReader, BufferReturnsToItsBlockSizeAfterALongToken)
+{
+    // A cell of 900,000 leading zeros grows the buffer to hold it; once it is read the buffer is
+    // one block again, so that many such inputs read side by side hold a block each.
+    const std::string grid = "ncols 4\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n" +
+        std::string(900000, '0') + "1.5 2 " + std::string(5000, '0') + "3 4\n";
+    for (const TGridReadOptions& options : {TGridReadOptions(), Lenient()}) {
+        TTextSource source(grid, size_t(1) << 20);
+        TGridTextReader reader(source, options, 4096);
+        const TGridHeader header = reader.ReadHeader();
+        TCellCursor cursor;
+        double values[4];
+        reader.ReadRun(header, cursor, values, 1);
+        EXPECT_EQ(values[0], 1.5);
+        EXPECT_EQ(reader.BufferCapacity(), size_t(4096));
+        reader.ReadRun(header, cursor, values + 1, 3);
+        EXPECT_EQ(values[2], 3);
+        EXPECT_EQ(values[3], 4);
+        EXPECT_EQ(reader.BufferCapacity(), size_t(4096));
+    }
+}
+
 TEST(GridTextReader, LenientHeaderFaultsHaveOneLineMessages)
 {
     const std::string e = "File format error: ";
