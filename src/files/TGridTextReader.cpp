@@ -178,8 +178,23 @@ bool TGridTextReader::NextHeaderToken(std::string& token, bool& overlong, long t
     return true;
 }
 
+void TGridTextReader::SkipHeaderStart()
+{
+    // Refills ask for little: ten tokens at least are still to come in any header.
+    constexpr long kTokensLeft = 10;
+    size_t skipped = 0;
+    for (;;) {
+        const char* start = MbrPtrCur;
+        while (MbrPtrCur < MbrPtrEnd && IsSpace(*MbrPtrCur)) ++MbrPtrCur;
+        skipped += static_cast<size_t>(MbrPtrCur - start);
+        if (skipped > kMaxLeadingSpace) throw kNoNcolsTag;
+        if (MbrPtrCur < MbrPtrEnd || !Refill(kTokensLeft, false)) return;
+    }
+}
+
 TGridHeader TGridTextReader::ReadHeader()
 {
+    SkipHeaderStart();
     return MbrBlnLenient ? ReadLenientHeader() : ReadStrictHeader();
 }
 

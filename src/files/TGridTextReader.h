@@ -52,8 +52,13 @@ public:
     TGridTextReader(const TGridTextReader&) = delete;
     TGridTextReader& operator=(const TGridTextReader&) = delete;
 
+    // The longest run of whitespace before the first header token: an input of blanks alone
+    // (a compressed file of nothing else, an endless pipe) fails once it has run past it.
+    static constexpr size_t kMaxLeadingSpace = size_t(1) << 20;
     // Reads and checks the header entries; throws the reader's header messages. A header token
-    // longer than 256 bytes ends the header at once (so an endless one is never read whole).
+    // longer than 256 bytes ends the header at once (so an endless one is never read whole), and
+    // more than kMaxLeadingSpace bytes of whitespace before the first one fail as an unreadable
+    // first token does ("File format error: expected to find ncols tag").
     // Lenient reading throws, besides the strict messages for a missing ncols or nrows entry
     // and for negative or oversized dimensions:
     //   "File format error: expected to find xllcorner or xllcenter tag" (or the y form),
@@ -121,6 +126,9 @@ private:
     bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
     // Once a token longer than a block is consumed: the buffer goes back to the block size.
     void ShrinkBuffer();
+    // Before the header: skips the whitespace before the first token, refusing more than
+    // kMaxLeadingSpace bytes of it.
+    void SkipHeaderStart();
     // The next whitespace-separated token of the header; false at the end of the input.
     // A token longer than the header token limit is marked `overlong` and is not read further.
     bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);

@@ -216,6 +216,27 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
     }
 }
 
+TEST(GridTextReader, WhitespaceBeforeTheHeaderIsCapped)
+{
+    // An endless run of blanks fails after the cap, as an unreadable first token does, having read
+    // little more than the cap; up to the cap, blanks are only blanks.
+    const std::string e = "File format error: expected to find ncols tag";
+    for (const TGridReadOptions& options : {TGridReadOptions(), Lenient()}) {
+        for (const char fill : {' ', '\n'}) {
+            TEndlessSource source("\r\n", fill);
+            EXPECT_EQ(ThrownMessage([&] { TGridTextReader(source, options).ReadHeader(); }), e);
+            EXPECT_LE(source.BytesRead(), TGridTextReader::kMaxLeadingSpace + 2 * TGridTextReader::kMaxTokenBytes);
+        }
+        const std::string grid = "ncols 1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 NODATA_value 0 7";
+        const std::string blanks(TGridTextReader::kMaxLeadingSpace, ' ');
+        EXPECT_EQ(ThrownMessage([&] { Load(blanks + grid, options); }), "<no throw>");
+        EXPECT_EQ(ThrownMessage([&] { Load(blanks + "\t" + grid, options); }), e);
+        // Blanks after the first token are not counted.
+        EXPECT_EQ(ThrownMessage([&] { Load("ncols" + blanks + "\t1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 "
+                                           "NODATA_value 0 7", options); }), "<no throw>");
+    }
+}
+
 TEST(GridTextReader, BufferReturnsToItsBlockSizeAfterALongToken)
 {
     // A cell of 900,000 leading zeros grows the buffer to hold it; once it is read the buffer is
