@@ -182,6 +182,12 @@ void TGridTextReader::SkipHeaderStart()
 {
     // Refills ask for little: ten tokens at least are still to come in any header.
     constexpr long kTokensLeft = 10;
+    if (MbrBlnLenient) {
+        // Notepad and other editors start a UTF-8 file with one.
+        while (MbrPtrEnd - MbrPtrCur < 3 && Refill(kTokensLeft, true)) {
+        }
+        if (MbrPtrEnd - MbrPtrCur >= 3 && std::memcmp(MbrPtrCur, "\xEF\xBB\xBF", 3) == 0) MbrPtrCur += 3;
+    }
     size_t skipped = 0;
     for (;;) {
         const char* start = MbrPtrCur;

@@ -58,7 +58,8 @@ public:
     // Reads and checks the header entries; throws the reader's header messages. A header token
     // longer than 256 bytes ends the header at once (so an endless one is never read whole), and
     // more than kMaxLeadingSpace bytes of whitespace before the first one fail as an unreadable
-    // first token does ("File format error: expected to find ncols tag").
+    // first token does ("File format error: expected to find ncols tag"). Lenient reading skips
+    // a UTF-8 byte-order mark (EF BB BF) at the very start; strict reading refuses it as that token.
     // Lenient reading throws, besides the strict messages for a missing ncols or nrows entry
     // and for negative or oversized dimensions:
     //   "File format error: expected to find xllcorner or xllcenter tag" (or the y form),
@@ -126,8 +127,8 @@ private:
     bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
     // Once a token longer than a block is consumed: the buffer goes back to the block size.
     void ShrinkBuffer();
-    // Before the header: skips the whitespace before the first token, refusing more than
-    // kMaxLeadingSpace bytes of it.
+    // Before the header: skips a byte-order mark (lenient reading only) and the whitespace before
+    // the first token, refusing more than kMaxLeadingSpace bytes of it.
     void SkipHeaderStart();
     // The next whitespace-separated token of the header; false at the end of the input.
     // A token longer than the header token limit is marked `overlong` and is not read further.

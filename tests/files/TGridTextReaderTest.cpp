@@ -197,6 +197,8 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
          "ncols        2\nnrows        2\nxllcorner    10.000000000000\nyllcorner    20.000000000000\n"
          "cellsize     2.000000000000\nNODATA_value  nan\n 0.10000000149011611938 nan\n 4 5.5\n",
          strict + "NODATA_value is not a number", 10, 20, 2, NAN, "0.100000 nan 4.000000 5.500000 "},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBFncols 2\nnrows 2\n" + rest + cells, strict + "expected to find ncols tag",
+         10, 20, 2, -1, plainCells},
     };
     for (const TCase& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -214,6 +216,20 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
             EXPECT_EQ(map->GetNoDataValue(), test.NoData);
         EXPECT_EQ(CellText(map.get()), test.Cells);
     }
+}
+
+TEST(GridTextReader, ByteOrderMarkOnlyAtTheVeryStart)
+{
+    // Leniently, a mark that arrives a byte at a time is skipped too; one after a blank, a second
+    // one or a part of one is the first token, which no keyword matches.
+    const std::string grid = "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n7\n";
+    TTrickleBuffer bytes("\xEF\xBB\xBF" + grid, 1);
+    std::istream in(&bytes);
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(in, Lenient()));
+    EXPECT_EQ(CellText(map.get()), "7.000000 ");
+    for (const std::string& start : {std::string(" \xEF\xBB\xBF"), std::string("\xEF\xBB\xBF\xEF\xBB\xBF"),
+                                     std::string("\xEF\xBB")})
+        EXPECT_EQ(Message(start + grid, Lenient()), "File format error: expected to find ncols tag");
 }
 
 TEST(GridTextReader, WhitespaceBeforeTheHeaderIsCapped)
