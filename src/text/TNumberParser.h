@@ -57,10 +57,11 @@ private:
         bool Negative;
     };
     // Reads the digits at `text` on: eight at a time while all of them are digits and lie before
-    // `limit`, then one at a time.
+    // `limit`, then one at a time. The integral digits, few in grids, are read one at a time.
     static const char* ScanDigits(const char* text, const char* limit, uint64_t& digits)
     {
-        for (; limit - text >= 8; text += 8) {
+        // The last of the eight first, which a short number's fraction does not reach.
+        for (; limit - text >= 8 && static_cast<unsigned char>(text[7] - '0') < 10; text += 8) {
             uint64_t eight;
             std::memcpy(&eight, text, sizeof eight);
             if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__) eight = __builtin_bswap64(eight);
@@ -85,7 +86,7 @@ private:
         if (scan.Negative || *text == '+') ++text;
         scan.Digits = text;
         uint64_t digits = 0;
-        text = ScanDigits(text, limit, digits);
+        while (static_cast<unsigned char>(*text - '0') < 10) digits = digits * 10 + static_cast<unsigned>(*text++ - '0');
         scan.Count = text - scan.Digits;
         scan.Decimals = 0;
         if (*text == '.') {
