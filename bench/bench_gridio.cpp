@@ -4,7 +4,7 @@
 #include "BenchSample.h"
 #include "files/TARCGISFileTools.h"
 #include "files/TGzipSink.h"
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 #include "grid/TMap.h"
 
 #include <benchmark/benchmark.h>
@@ -126,11 +126,11 @@ void FormatGeneral(benchmark::State& state)
 {
     std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(SampleFile()));
     const int precision = static_cast<int>(state.range(0));
-    std::vector<char> text(TNumberText::kMaxDoubleText + 64);
+    std::vector<char> text(TNumberFormatter::kMaxDoubleText + 64);
     for (auto _ : state) {
         for (long y = 0; y < map->GetYDim(); ++y)
             for (double value : map->GetRowRef(y))
-                benchmark::DoNotOptimize(TNumberText::FormatDouble(text.data(), value, TNumberText::TStyle::General, precision));
+                benchmark::DoNotOptimize(TNumberFormatter::FormatDouble(text.data(), value, TNumberFormatter::TStyle::General, precision));
     }
     state.counters["ns_per_cell"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2000 * 2000,
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

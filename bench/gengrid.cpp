@@ -1,19 +1,26 @@
 // gengrid: writes a synthetic ESRI ASCII grid for benchmarks.
-//   gengrid COLUMNS ROWS SEED OUTPUT [NODATA_PERCENT]
+//   gengrid [--float32] COLUMNS ROWS SEED OUTPUT [NODATA_PERCENT]
 // Values have two decimals (a smooth field plus noise); about NODATA_PERCENT % of the cells
-// (2 by default) hold -9999.
+// (2 by default) hold -9999. With --float32 the same values are written as GDAL writes a Float32
+// grid, printf("%.20g") of the float nearest to each (58.93 as 58.93000030517578125).
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    const bool float32 = argc > 1 && std::strcmp(argv[1], "--float32") == 0;
+    if (float32) {
+        --argc;
+        ++argv;
+    }
     if (argc < 5) {
-        std::fprintf(stderr, "usage: gengrid COLUMNS ROWS SEED OUTPUT [NODATA_PERCENT]\n");
+        std::fprintf(stderr, "usage: gengrid [--float32] COLUMNS ROWS SEED OUTPUT [NODATA_PERCENT]\n");
         return 2;
     }
     const long columns = std::atol(argv[1]);
@@ -38,12 +45,17 @@ int main(int argc, char** argv)
             if (unit(random) < noDataShare) {
                 end = std::to_chars(text, text + sizeof text, -9999).ptr;
             } else {
-                // Hundredths as an integer, written with a decimal point: exactly two decimals.
                 const long hundredths = 100000 + (x * 37 + y * 53) % 90000 + noise(random);
-                end = std::to_chars(text, text + sizeof text, hundredths / 100).ptr;
-                *end++ = '.';
-                *end++ = static_cast<char>('0' + hundredths % 100 / 10);
-                *end++ = static_cast<char>('0' + hundredths % 10);
+                if (float32) {
+                    const float single = static_cast<float>(static_cast<double>(hundredths) / 100);
+                    end = text + std::snprintf(text, sizeof text, "%.20g", static_cast<double>(single));
+                } else {
+                    // Hundredths as an integer, written with a decimal point: exactly two decimals.
+                    end = std::to_chars(text, text + sizeof text, hundredths / 100).ptr;
+                    *end++ = '.';
+                    *end++ = static_cast<char>('0' + hundredths % 100 / 10);
+                    *end++ = static_cast<char>('0' + hundredths % 10);
+                }
             }
             line.insert(line.end(), text, end);
             line.push_back(x + 1 < columns ? ' ' : '\n');

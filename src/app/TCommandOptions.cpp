@@ -1,7 +1,7 @@
 #include "app/TCommandOptions.h"
 
 #include "support/TStringTools.h"
-#include "text/TNumberText.h"
+#include "text/TNumberParser.h"
 
 #include <cmath>
 
@@ -15,13 +15,13 @@ bool ParseWhole(const std::string& text, long& value)
 {
     const char* begin = text.data();
     return !text.empty() && text[0] != '-' && text[0] != '+' &&
-        TNumberText::ParseLong(begin, begin + text.size(), value) == TNumberText::TParse::Ok;
+        TNumberParser::ParseLong(begin, begin + text.size(), value) == TNumberParser::TParse::Ok;
 }
 
 bool ParseFinite(const std::string& text, double& value)
 {
     const char* begin = text.data();
-    return TNumberText::ParseDouble(begin, begin + text.size(), value) == TNumberText::TParse::Ok &&
+    return TNumberParser::ParseDouble(begin, begin + text.size(), value) == TNumberParser::TParse::Ok &&
         std::isfinite(value);
 }
 

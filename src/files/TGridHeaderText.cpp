@@ -1,8 +1,8 @@
 #include "files/TGridHeaderText.h"
 
 #include "files/TGridFormat.h"
-#include "text/TNumberText.h"
-
+#include "text/TNumberFormatter.h"
+#include "text/TNumberParser.h"
 
 namespace {
 
@@ -11,8 +11,8 @@ constexpr int kGeoDigits = 15;
 
 void Append(std::string& text, double value, int width)
 {
-    char digits[TNumberText::kMaxDoubleText];
-    const char* end = TNumberText::FormatDouble(digits, value, TNumberText::TStyle::General, kGeoDigits);
+    char digits[TNumberFormatter::kMaxDoubleText];
+    const char* end = TNumberFormatter::FormatDouble(digits, value, TNumberFormatter::TStyle::General, kGeoDigits);
     for (long pad = width - (end - digits); pad > 0; --pad) text += ' ';
     text.append(digits, static_cast<size_t>(end - digits));
 }
@@ -42,12 +42,14 @@ std::string TGridHeaderText::GeoNumber(double value)
 
 std::string TGridHeaderText::ExactNumber(double value)
 {
-    // Six digits as cells are written by default, more only where the value needs them.
-    char digits[TNumberText::kMaxDoubleText];
+    // Six digits as cells are written by default, more only where the value needs them. A text
+    // that does not read back (rounded up beyond the largest double) needs more digits too; 17
+    // always read back, and are the text of NaN and the infinities as any precision is.
+    char digits[TNumberFormatter::kMaxDoubleText];
     for (int precision = 6;; ++precision) {
-        const char* end = TNumberText::FormatDouble(digits, value, TNumberText::TStyle::General, precision);
+        const char* end = TNumberFormatter::FormatDouble(digits, value, TNumberFormatter::TStyle::General, precision);
         double back = 0;
-        if (precision == 17 || TNumberText::ParseDouble(digits, end, back) != TNumberText::TParse::Ok || back == value)
+        if (precision == 17 || (TNumberParser::ParseDouble(digits, end, back) == TNumberParser::TParse::Ok && back == value))
             return std::string(digits, static_cast<size_t>(end - digits));
     }
 }

@@ -180,8 +180,29 @@ bool TGridTextReader::NextHeaderToken(std::string& token, bool& overlong, long t
     return true;
 }
 
+void TGridTextReader::SkipHeaderStart()
+{
+    // Refills ask for little: ten tokens at least are still to come in any header.
+    constexpr long kTokensLeft = 10;
+    if (MbrBlnLenient) {
+        // Notepad and other editors start a UTF-8 file with one.
+        while (MbrPtrEnd - MbrPtrCur < 3 && Refill(kTokensLeft, true)) {
+        }
+        if (MbrPtrEnd - MbrPtrCur >= 3 && std::memcmp(MbrPtrCur, "\xEF\xBB\xBF", 3) == 0) MbrPtrCur += 3;
+    }
+    size_t skipped = 0;
+    for (;;) {
+        const char* start = MbrPtrCur;
+        while (MbrPtrCur < MbrPtrEnd && IsSpace(*MbrPtrCur)) ++MbrPtrCur;
+        skipped += static_cast<size_t>(MbrPtrCur - start);
+        if (skipped > kMaxLeadingSpace) throw kNoNcolsTag;
+        if (MbrPtrCur < MbrPtrEnd || !Refill(kTokensLeft, false)) return;
+    }
+}
+
 TGridHeader TGridTextReader::ReadHeader()
 {
+    SkipHeaderStart();
     return MbrBlnLenient ? ReadLenientHeader() : ReadStrictHeader();
 }
 
@@ -229,10 +250,10 @@ TGridHeader TGridTextReader::ReadStrictHeader()
         const char* e = b + text.size();
         if (entry < 2) {
             long& dimension = entry == 0 ? header.Columns : header.Rows;
-            if (!haveValue || TNumberText::ParseLong(b, e, dimension) != TNumberText::TParse::Ok) failed = true;
+            if (!haveValue || TNumberParser::ParseLong(b, e, dimension) != TNumberParser::TParse::Ok) failed = true;
         } else {
             double& value = entry == 2 ? header.XllCorner : entry == 3 ? header.YllCorner : header.CellSize;
-            if (!haveValue || TNumberText::ParseDouble(b, e, value) != TNumberText::TParse::Ok) failed = true;
+            if (!haveValue || TNumberParser::ParseDouble(b, e, value) != TNumberParser::TParse::Ok) failed = true;
         }
         if (tag != kEntries[entry].Tag) throw kEntries[entry].Message;
         if (entry < 2 && !failed && (entry == 0 ? header.Columns : header.Rows) < 0)
@@ -242,8 +263,8 @@ TGridHeader TGridTextReader::ReadStrictHeader()
     readToken(tag);
     if (tag != TGridFormat::kNoData && tag != TGridFormat::kNoDataLower) throw "File format error: expected to find NODATA_value tag";
     if (!readToken(text)) throw kUnexpectedEndOfFile;
-    if (overlong || TNumberText::ParseDouble(text.data(), text.data() + text.size(), header.NoData) !=
-                        TNumberText::TParse::Ok)
+    if (overlong || TNumberParser::ParseDouble(text.data(), text.data() + text.size(), header.NoData) !=
+                        TNumberParser::TParse::Ok)
         throw kNoDataNotANumber;
     CheckExtentWithoutCells(header);
     return header;
@@ -313,13 +334,13 @@ TGridHeader TGridTextReader::ReadLenientHeader()
         if (!ScanHeaderToken(tokensLeft() + 1, tokenEnd, overlong)) throw kUnexpectedEndOfFile;
         if (key == kNcols || key == kNrows) {
             long& dimension = key == kNcols ? header.Columns : header.Rows;
-            if (overlong || TNumberText::ParseLong(MbrPtrCur, tokenEnd, dimension) != TNumberText::TParse::Ok)
+            if (overlong || TNumberParser::ParseLong(MbrPtrCur, tokenEnd, dimension) != TNumberParser::TParse::Ok)
                 throw std::string("File format error: ") + kNames[key] + " is not a whole number";
             if (dimension < 0) throw key == kNcols ? kNegativeNcols : kNegativeNrows;
         } else {
             double& value = values[key];
             // NaN marks missing data; as a position or a size it would mean nothing.
-            if (overlong || TNumberText::ParseDoubleLenient(MbrPtrCur, tokenEnd, value) != TNumberText::TParse::Ok ||
+            if (overlong || TNumberParser::ParseDoubleLenient(MbrPtrCur, tokenEnd, value) != TNumberParser::TParse::Ok ||
                 (key != kNoData && value != value))
                 throw key == kNoData ? std::string(kNoDataNotANumber)
                                      : std::string("File format error: ") + kNames[key] + " is not a number";
@@ -403,19 +424,34 @@ long TGridTextReader::CellTokensLeft(const TGridHeader& header, long row, long c
 double TGridTextReader::ReadOtherValue(long tokensLeft, long row, long column)
 {
     const char* tokenEnd;
-    if (!ScanToken(tokensLeft, tokenEnd)) BadCell(MbrPtrCur, tokenEnd, row, column, TNumberText::TParse::Invalid);
+    if (!ScanToken(tokensLeft, tokenEnd)) BadCell(MbrPtrCur, tokenEnd, row, column, TNumberParser::TParse::Invalid);
     double value;
-    const TNumberText::TParse result = MbrBlnLenient ? TNumberText::ParseDoubleLenient(MbrPtrCur, tokenEnd, value)
-                                                     : TNumberText::ParseDouble(MbrPtrCur, tokenEnd, value);
-    if (result != TNumberText::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
+    const TNumberParser::TParse result = MbrBlnLenient ? TNumberParser::ParseDoubleLenient(MbrPtrCur, tokenEnd, value)
+                                                     : TNumberParser::ParseDouble(MbrPtrCur, tokenEnd, value);
+    if (result != TNumberParser::TParse::Ok) BadCell(MbrPtrCur, tokenEnd, row, column, result);
     MbrPtrCur = tokenEnd;
+    if (MbrSizCapacity != MbrSizBlock) ShrinkBuffer();
     return value;
 }
 
-void TGridTextReader::BadCell(const char* begin, const char* end, long row, long column,
-                              TNumberText::TParse result) const
+void TGridTextReader::ShrinkBuffer()
 {
-    const char* what = result == TNumberText::TParse::TooLarge ? " is too large for a number" : " is not a number";
+    // The refill that found the token's end added at most a block, so what follows it fits in one.
+    const size_t kept = static_cast<size_t>(MbrPtrEnd - MbrPtrCur);
+    if (kept > MbrSizBlock) return;
+    std::unique_ptr<char[]> block(new char[MbrSizBlock + 1]);
+    std::memcpy(block.get(), MbrPtrCur, kept);
+    MbrPtrBuffer = std::move(block);
+    MbrSizCapacity = MbrSizBlock;
+    MbrPtrCur = MbrPtrEnd = MbrPtrBuffer.get();
+    MbrPtrEnd += kept;
+    *MbrPtrEnd = ' ';
+}
+
+void TGridTextReader::BadCell(const char* begin, const char* end, long row, long column,
+                              TNumberParser::TParse result) const
+{
+    const char* what = result == TNumberParser::TParse::TooLarge ? " is too large for a number" : " is not a number";
     throw std::string("File format error: value \"") + Excerpt(begin, end) + "\" at row " + std::to_string(row + 1) +
         ", column " + std::to_string(column + 1) + what;
 }

@@ -3,7 +3,7 @@
 #include "files/TByteSource.h"
 #include "files/TGridHeader.h"
 #include "files/TGridReadOptions.h"
-#include "text/TNumberText.h"
+#include "text/TNumberParser.h"
 
 #include <memory>
 #include <string>
@@ -52,8 +52,14 @@ public:
     TGridTextReader(const TGridTextReader&) = delete;
     TGridTextReader& operator=(const TGridTextReader&) = delete;
 
+    // The longest run of whitespace before the first header token: an input of blanks alone
+    // (a compressed file of nothing else, an endless pipe) fails once it has run past it.
+    static constexpr size_t kMaxLeadingSpace = size_t(1) << 20;
     // Reads and checks the header entries; throws the reader's header messages. A header token
-    // longer than 256 bytes ends the header at once (so an endless one is never read whole).
+    // longer than 256 bytes ends the header at once (so an endless one is never read whole), and
+    // more than kMaxLeadingSpace bytes of whitespace before the first one fail as an unreadable
+    // first token does ("File format error: expected to find ncols tag"). Lenient reading skips
+    // a UTF-8 byte-order mark (EF BB BF) at the very start; strict reading refuses it as that token.
     // Lenient reading throws, besides the strict messages for a missing ncols or nrows entry
     // and for negative or oversized dimensions:
     //   "File format error: expected to find xllcorner or xllcenter tag" (or the y form),
@@ -74,6 +80,9 @@ public:
     TMap* ReadMap();
     // Gives the map the interval axes the header describes.
     static void SetEdges(TMap* map, const TGridHeader& header);
+    // The bytes the buffer holds: the block size, more only while a token longer than a block is
+    // read.
+    size_t BufferCapacity() const { return MbrSizCapacity; }
 
     // Reads header.Rows x header.Columns values, row by row from the north, and hands each to
     // the sink: sink.BeginRow(row), sink.Value(column, value) per value, sink.EndRow(row).
@@ -116,6 +125,11 @@ private:
         return p < MbrPtrEnd || ScanTokenRefilling(tokensLeft, tokenEnd);
     }
     bool ScanTokenRefilling(long tokensLeft, const char*& tokenEnd);
+    // Once a token longer than a block is consumed: the buffer goes back to the block size.
+    void ShrinkBuffer();
+    // Before the header: skips a byte-order mark (lenient reading only) and the whitespace before
+    // the first token, refusing more than kMaxLeadingSpace bytes of it.
+    void SkipHeaderStart();
     // The next whitespace-separated token of the header; false at the end of the input.
     // A token longer than the header token limit is marked `overlong` and is not read further.
     bool NextHeaderToken(std::string& token, bool& overlong, long tokensLeft);
@@ -128,7 +142,7 @@ private:
     // The value at MbrPtrCur in any form, or the format error that names the cell.
     double ReadOtherValue(long tokensLeft, long row, long column);
     [[noreturn]] void BadCell(const char* begin, const char* end, long row, long column,
-                              TNumberText::TParse result) const;
+                              TNumberParser::TParse result) const;
     long CellTokensLeft(const TGridHeader& header, long row, long column) const;
 
     TByteSource& MbrRefSource;
@@ -149,10 +163,11 @@ void TGridTextReader::ReadValues(const TGridHeader& header, long row, long colum
     for (const long last = column + count; column < last; ++column) {
         const long tokensLeft = MbrBlnExact ? CellTokensLeft(header, row, column) : 1;
         if (!SkipSpace(tokensLeft)) throw kUnexpectedEndOfFile;
-        // Most values are short decimals that end before the buffered data does; anything
-        // else, or a value that may continue past the buffer, takes the general road.
+        // Most values are decimals without an exponent (short ones, or a float's 20 digits) that
+        // end before the buffered data does; anything else, or a value that may continue past the
+        // buffer, takes the general road.
         double value;
-        const char* end = TNumberText::ParseShortDecimal(MbrPtrCur, value);
+        const char* end = TNumberParser::ParseDecimal(MbrPtrCur, MbrPtrEnd, value);
         if (end && end < MbrPtrEnd && IsSpace(*end))
             MbrPtrCur = end;
         else

@@ -58,8 +58,8 @@ void TGridWriter::SetNoData(double noData)
         MbrStgNoData = TGridHeaderText::ExactNumber(noData);
         return;
     }
-    char text[TNumberText::kMaxDoubleText];
-    MbrStgNoData.assign(text, TNumberText::FormatDouble(text, noData, TNumberText::TStyle::General,
+    char text[TNumberFormatter::kMaxDoubleText];
+    MbrStgNoData.assign(text, TNumberFormatter::FormatDouble(text, noData, TNumberFormatter::TStyle::General,
                                                         MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
 }
 
@@ -68,7 +68,7 @@ void TGridWriter::WriteRow(const double* values, size_t count) { MbrPtrText->Put
 size_t TGridWriter::CellRoom() const
 {
     // A cell, its blank and its line break.
-    return std::max(TNumberText::kRunRoom, MbrStgNoData.size() + 1) + 1;
+    return std::max(TNumberFormatter::kRunRoom, MbrStgNoData.size() + 1) + 1;
 }
 
 char* TGridWriter::FormatCells(char* out, const double* values, const unsigned char* missing, size_t count,
@@ -82,9 +82,9 @@ char* TGridWriter::FormatCells(char* out, const double* values, const unsigned c
             std::memcpy(out, noData, noDataSize);
             out += noDataSize;
         } else if (digits == 6) {
-            out = TNumberText::FormatDefault(out, values[c]);
+            out = TNumberFormatter::FormatDefault(out, values[c]);
         } else {
-            out = TNumberText::FormatDouble(out, values[c], TNumberText::TStyle::General, digits);
+            out = TNumberFormatter::FormatDouble(out, values[c], TNumberFormatter::TStyle::General, digits);
         }
         *out++ = ' ';
         if (++column == columns) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/TGridHeader.h"
+#include "text/TNumberFormatter.h"
 #include "text/TTextWriter.h"
 
 #include <cstddef>
@@ -58,7 +59,7 @@ public:
     char* FormatCells(char* out, const double* values, const unsigned char* missing, size_t count, uint64_t& column,
                       uint64_t columns) const;
     size_t CellRoom() const;
-    static constexpr size_t kFormatScratch = TNumberText::kMaxDoubleText;
+    static constexpr size_t kFormatScratch = TNumberFormatter::kMaxDoubleText;
     // Text that FormatCells made, in the order of the grid.
     void WriteText(const char* data, size_t size);
 

@@ -1,6 +1,6 @@
 #include "support/TStringTools.h"
 
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 
 bool TStringTools::StgToBool(std::string StgText)
 {
@@ -45,15 +45,15 @@ std::string TStringTools::FindAndReplace(std::string StgSource, std::string StgF
 std::string TStringTools::ToString(long LngValue)
 {
     char text[32];
-    return std::string(text, TNumberText::FormatLong(text, LngValue));
+    return std::string(text, TNumberFormatter::FormatLong(text, LngValue));
 }
 
 std::string TStringTools::ToString(int IntValue) { return ToString(static_cast<long>(IntValue)); }
 
 std::string TStringTools::ToString(double DblValue)
 {
-    char text[TNumberText::kMaxDoubleText];
-    return std::string(text, TNumberText::FormatDefault(text, DblValue));
+    char text[TNumberFormatter::kMaxDoubleText];
+    return std::string(text, TNumberFormatter::FormatDefault(text, DblValue));
 }
 
 void TStringTools::Tokenize(const std::string& StgText, std::vector<std::string>& VecTokens,

@@ -1,6 +1,6 @@
 #include "support/TVectorTools.h"
 
-#include "text/TNumberText.h"
+#include "text/TNumberParser.h"
 
 #include <algorithm>
 #include <charconv>
@@ -43,7 +43,7 @@ int TextToInt(const std::string& text)
     while (p != end && IsDigit(*p)) ++p;
     if (p == digits) return 0;
     long value = 0;
-    if (TNumberText::ParseLong(start, p, value) == TNumberText::TParse::TooLarge)
+    if (TNumberParser::ParseLong(start, p, value) == TNumberParser::TParse::TooLarge)
         return *start == '-' ? INT_MIN : INT_MAX;
     return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }
@@ -111,7 +111,7 @@ double TextToDouble(const std::string& text)
             }
         }
         double value = 0;
-        if (TNumberText::ParseDouble(p, q, value) == TNumberText::TParse::TooLarge) value = HUGE_VAL;
+        if (TNumberParser::ParseDouble(p, q, value) == TNumberParser::TParse::TooLarge) value = HUGE_VAL;
         return sign * value;
     }
 

@@ -20,9 +20,9 @@ TTextWriter::TTextWriter(std::ostream& stream) : MbrPtrStream(&stream), MbrPtrBu
     const std::streamsize precision = stream.precision();
     MbrBlnFast = (flags & (std::ios_base::showpoint | std::ios_base::showpos | std::ios_base::uppercase)) == 0 &&
         floatField != (std::ios_base::fixed | std::ios_base::scientific) && precision >= 0 &&
-        precision <= TNumberText::kMaxPrecision && stream.getloc() == std::locale::classic();
-    if (floatField == std::ios_base::fixed) MbrEnmStyle = TNumberText::TStyle::Fixed;
-    if (floatField == std::ios_base::scientific) MbrEnmStyle = TNumberText::TStyle::Scientific;
+        precision <= TNumberFormatter::kMaxPrecision && stream.getloc() == std::locale::classic();
+    if (floatField == std::ios_base::fixed) MbrEnmStyle = TNumberFormatter::TStyle::Fixed;
+    if (floatField == std::ios_base::scientific) MbrEnmStyle = TNumberFormatter::TStyle::Scientific;
     MbrIntPrecision = static_cast<int>(precision);
     stream.width(0);
 }
@@ -89,17 +89,17 @@ void TTextWriter::PutThroughStream(double value)
 
 void TTextWriter::PutRow(const double* values, size_t count, char separator)
 {
-    if (MbrBlnFast && MbrEnmStyle == TNumberText::TStyle::General && MbrIntPrecision <= TNumberText::kMaxRunPrecision) {
+    if (MbrBlnFast && MbrEnmStyle == TNumberFormatter::TStyle::General && MbrIntPrecision <= TNumberFormatter::kMaxRunPrecision) {
         // General notation (the text of a default stream is the common case): as many values at
         // once as the buffer holds.
         while (count > 0) {
-            const size_t room = static_cast<size_t>(MbrPtrLimit - MbrPtrCur) / TNumberText::kRunRoom;
+            const size_t room = static_cast<size_t>(MbrPtrLimit - MbrPtrCur) / TNumberFormatter::kRunRoom;
             if (room == 0) {
                 Drain();
                 continue;
             }
             const size_t run = count < room ? count : room;
-            MbrPtrCur = TNumberText::FormatGeneralRun(MbrPtrCur, values, run, separator, MbrIntPrecision);
+            MbrPtrCur = TNumberFormatter::FormatGeneralRun(MbrPtrCur, values, run, separator, MbrIntPrecision);
             values += run;
             count -= run;
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "text/TByteSink.h"
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 
 #include <cstddef>
 #include <memory>
@@ -39,7 +39,7 @@ public:
     {
         if (MbrPtrCur > MbrPtrLimit - kValueRoom) Drain();
         if (MbrBlnFast)
-            MbrPtrCur = TNumberText::FormatDouble(MbrPtrCur, value, MbrEnmStyle, MbrIntPrecision);
+            MbrPtrCur = TNumberFormatter::FormatDouble(MbrPtrCur, value, MbrEnmStyle, MbrIntPrecision);
         else
             PutThroughStream(value);
     }
@@ -51,14 +51,14 @@ public:
     void Abandon() { MbrPtrCur = MbrPtrBuffer.get(); }
 
 private:
-    static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberText::kMaxDoubleText);
+    static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberFormatter::kMaxDoubleText);
     void Drain();
     void PutThroughStream(double value);
 
     std::ostream* MbrPtrStream = nullptr;
     TByteSink* MbrPtrSink = nullptr;
     bool MbrBlnFast = true;
-    TNumberText::TStyle MbrEnmStyle = TNumberText::TStyle::General;
+    TNumberFormatter::TStyle MbrEnmStyle = TNumberFormatter::TStyle::General;
     int MbrIntPrecision = 6;
     std::unique_ptr<char[]> MbrPtrBuffer;
     char* MbrPtrCur;

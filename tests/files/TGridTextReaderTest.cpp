@@ -12,11 +12,17 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -68,7 +74,84 @@ private:
     size_t MbrSizeRead = 0;
 };
 
+// A whole text, handed out in blocks of at most `chunk` bytes.
+class TTextSource : public TByteSource {
+public:
+    TTextSource(std::string text, size_t chunk) : MbrStgText(std::move(text)), MbrSizeChunk(chunk) {}
+    size_t Read(char* destination, size_t max) override
+    {
+        const size_t count = std::min({max, MbrSizeChunk, MbrStgText.size() - MbrSizeNext});
+        MbrStgText.copy(destination, count, MbrSizeNext);
+        MbrSizeNext += count;
+        return count;
+    }
+    int Peek() override { return -1; }
+    bool StopsAfterGrid() const override { return false; }
+
+private:
+    std::string MbrStgText;
+    size_t MbrSizeChunk;
+    size_t MbrSizeNext = 0;
+};
+
+// Reads the cells of the grid text through a reader whose blocks are `bufferBytes` long.
+std::vector<double> ReadCellValues(const std::string& text, size_t bufferBytes, size_t chunk,
+                                   const TGridReadOptions& options = TGridReadOptions())
+{
+    TTextSource source(text, chunk);
+    TGridTextReader reader(source, options, bufferBytes);
+    const TGridHeader header = reader.ReadHeader();
+    std::vector<double> values(static_cast<size_t>(header.Columns * header.Rows));
+    TCellCursor cursor;
+    reader.ReadRun(header, cursor, values.data(), values.size());
+    return values;
+}
+
 }  // namespace
+
+TEST(GridTextReader, CellsOfAnyLengthReadAsStrtodReadsThem)
+{
+    // Short decimals, floats written with %.20g (GDAL's Float32 text), long decimals with and
+    // without leading zeros, and exponents, split across blocks anywhere: every cell as strtod
+    // gives it, whichever road the reader takes.
+    std::mt19937_64 random(5);
+    std::vector<std::string> tokens;
+    for (int i = 0; i < 6000; ++i) {
+        char text[96];
+        switch (i % 6) {
+        case 0:
+            std::snprintf(text, sizeof text, "%.2f", static_cast<double>(random() % 2000000) / 100 - 10000);
+            break;
+        case 1:
+        case 2: {
+            const float single = static_cast<float>(static_cast<double>(random() % 2000000) / 100 - 10000);
+            std::snprintf(text, sizeof text, "%.20g", static_cast<double>(single));
+            break;
+        }
+        case 3:
+            std::snprintf(text, sizeof text, "%.*g", 16 + static_cast<int>(random() % 25),
+                          std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 90));
+            break;
+        case 4:
+            std::snprintf(text, sizeof text, "-000%.*f", static_cast<int>(random() % 40),
+                          static_cast<double>(random() % 100000) / 7);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%.19e", std::ldexp(static_cast<double>(random() >> 11), -60));
+        }
+        tokens.push_back(text);
+    }
+    std::string grid = "ncols 60\nnrows 100\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+    for (size_t i = 0; i < tokens.size(); ++i) grid += tokens[i] + (i % 60 == 59 ? "\n" : " ");
+    for (const size_t bufferBytes : {size_t(257), size_t(4099), TGridTextReader::kMaxTokenBytes}) {
+        for (const size_t chunk : {size_t(1000), size_t(1) << 20}) {
+            const std::vector<double> values = ReadCellValues(grid, bufferBytes, chunk);
+            ASSERT_EQ(values.size(), tokens.size());
+            for (size_t i = 0; i < tokens.size(); ++i)
+                ASSERT_EQ(values[i], std::strtod(tokens[i].c_str(), nullptr)) << tokens[i] << " in blocks of " << bufferBytes;
+        }
+    }
+}
 
 TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
 {
@@ -114,6 +197,8 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
          "ncols        2\nnrows        2\nxllcorner    10.000000000000\nyllcorner    20.000000000000\n"
          "cellsize     2.000000000000\nNODATA_value  nan\n 0.10000000149011611938 nan\n 4 5.5\n",
          strict + "NODATA_value is not a number", 10, 20, 2, NAN, "0.100000 nan 4.000000 5.500000 "},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBFncols 2\nnrows 2\n" + rest + cells, strict + "expected to find ncols tag",
+         10, 20, 2, -1, plainCells},
     };
     for (const TCase& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -130,6 +215,63 @@ TEST(GridTextReader, LenientVariantsAreReadAndStillRefusedStrictly)
         else
             EXPECT_EQ(map->GetNoDataValue(), test.NoData);
         EXPECT_EQ(CellText(map.get()), test.Cells);
+    }
+}
+
+TEST(GridTextReader, ByteOrderMarkOnlyAtTheVeryStart)
+{
+    // Leniently, a mark that arrives a byte at a time is skipped too; one after a blank, a second
+    // one or a part of one is the first token, which no keyword matches.
+    const std::string grid = "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n7\n";
+    TTrickleBuffer bytes("\xEF\xBB\xBF" + grid, 1);
+    std::istream in(&bytes);
+    std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(in, Lenient()));
+    EXPECT_EQ(CellText(map.get()), "7.000000 ");
+    for (const std::string& start : {std::string(" \xEF\xBB\xBF"), std::string("\xEF\xBB\xBF\xEF\xBB\xBF"),
+                                     std::string("\xEF\xBB")})
+        EXPECT_EQ(Message(start + grid, Lenient()), "File format error: expected to find ncols tag");
+}
+
+TEST(GridTextReader, WhitespaceBeforeTheHeaderIsCapped)
+{
+    // An endless run of blanks fails after the cap, as an unreadable first token does, having read
+    // little more than the cap; up to the cap, blanks are only blanks.
+    const std::string e = "File format error: expected to find ncols tag";
+    for (const TGridReadOptions& options : {TGridReadOptions(), Lenient()}) {
+        for (const char fill : {' ', '\n'}) {
+            TEndlessSource source("\r\n", fill);
+            EXPECT_EQ(ThrownMessage([&] { TGridTextReader(source, options).ReadHeader(); }), e);
+            EXPECT_LE(source.BytesRead(), TGridTextReader::kMaxLeadingSpace + 2 * TGridTextReader::kMaxTokenBytes);
+        }
+        const std::string grid = "ncols 1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 NODATA_value 0 7";
+        const std::string blanks(TGridTextReader::kMaxLeadingSpace, ' ');
+        EXPECT_EQ(ThrownMessage([&] { Load(blanks + grid, options); }), "<no throw>");
+        EXPECT_EQ(ThrownMessage([&] { Load(blanks + "\t" + grid, options); }), e);
+        // Blanks after the first token are not counted.
+        EXPECT_EQ(ThrownMessage([&] { Load("ncols" + blanks + "\t1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 "
+                                           "NODATA_value 0 7", options); }), "<no throw>");
+    }
+}
+
+TEST(GridTextReader, BufferReturnsToItsBlockSizeAfterALongToken)
+{
+    // A cell of 900,000 leading zeros grows the buffer to hold it; once it is read the buffer is
+    // one block again, so that many such inputs read side by side hold a block each.
+    const std::string grid = "ncols 4\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n" +
+        std::string(900000, '0') + "1.5 2 " + std::string(5000, '0') + "3 4\n";
+    for (const TGridReadOptions& options : {TGridReadOptions(), Lenient()}) {
+        TTextSource source(grid, size_t(1) << 20);
+        TGridTextReader reader(source, options, 4096);
+        const TGridHeader header = reader.ReadHeader();
+        TCellCursor cursor;
+        double values[4];
+        reader.ReadRun(header, cursor, values, 1);
+        EXPECT_EQ(values[0], 1.5);
+        EXPECT_EQ(reader.BufferCapacity(), size_t(4096));
+        reader.ReadRun(header, cursor, values + 1, 3);
+        EXPECT_EQ(values[2], 3);
+        EXPECT_EQ(values[3], 4);
+        EXPECT_EQ(reader.BufferCapacity(), size_t(4096));
     }
 }
 

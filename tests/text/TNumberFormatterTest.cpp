@@ -1,4 +1,4 @@
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +13,6 @@
 
 namespace {
 
-TNumberText::TParse Parse(const std::string& text, double& value)
-{
-    return TNumberText::ParseDouble(text.data(), text.data() + text.size(), value);
-}
-
-double Parsed(const std::string& text)
-{
-    double value = 12345;
-    EXPECT_EQ(Parse(text, value), TNumberText::TParse::Ok) << text;
-    return value;
-}
-
 std::string Printf(const char* format, int precision, double value)
 {
 #ifdef _WIN32
@@ -36,110 +24,13 @@ std::string Printf(const char* format, int precision, double value)
     return text;
 }
 
-std::string Formatted(double value, TNumberText::TStyle style, int precision)
+std::string Formatted(double value, TNumberFormatter::TStyle style, int precision)
 {
-    char text[2 * TNumberText::kMaxDoubleText];
-    return std::string(text, TNumberText::FormatDouble(text, value, style, precision));
+    char text[2 * TNumberFormatter::kMaxDoubleText];
+    return std::string(text, TNumberFormatter::FormatDouble(text, value, style, precision));
 }
 
 }  // namespace
-
-TEST(NumberParse, AcceptsDecimalForms)
-{
-    EXPECT_EQ(Parsed("12"), 12);
-    EXPECT_EQ(Parsed("+12.5"), 12.5);
-    EXPECT_EQ(Parsed("-0.25"), -0.25);
-    EXPECT_EQ(Parsed(".5"), 0.5);
-    EXPECT_EQ(Parsed("5."), 5);
-    EXPECT_EQ(Parsed("1e3"), 1000);
-    EXPECT_EQ(Parsed("1E+3"), 1000);
-    EXPECT_EQ(Parsed("2.5e-1"), 0.25);
-    EXPECT_EQ(Parsed("-9999"), -9999);
-    EXPECT_EQ(Parsed("0000000000000000000000000012.5000000000000000000000000"), 12.5);
-    EXPECT_TRUE(std::signbit(Parsed("-0")));
-}
-
-TEST(NumberParse, RejectsAnythingButAWholeFiniteNumber)
-{
-    for (const char* text : {"", "+", "-", ".", "abc", "1,5", "12x", "nan", "inf", "-inf", "1e", "1e+", "e5",
-                             "0x10", "1.2.3", "--1", "+-1", "1 ", " 1", "1e5.5", "١"}) {
-        double value = 7;
-        EXPECT_EQ(Parse(text, value), TNumberText::TParse::Invalid) << text;
-        EXPECT_EQ(value, 7);
-    }
-    std::string withNul("1\0", 2);
-    double value;
-    EXPECT_EQ(Parse(withNul, value), TNumberText::TParse::Invalid);
-}
-
-TEST(NumberParse, RangeEdges)
-{
-    double value;
-    EXPECT_EQ(Parse("1e309", value), TNumberText::TParse::TooLarge);
-    EXPECT_EQ(Parse("-1e309", value), TNumberText::TParse::TooLarge);
-    EXPECT_EQ(Parse("1" + std::string(400, '0'), value), TNumberText::TParse::TooLarge);
-    EXPECT_EQ(Parsed("1.7976931348623157e308"), std::numeric_limits<double>::max());
-    EXPECT_EQ(Parsed("1e-400"), 0);
-    EXPECT_TRUE(std::signbit(Parsed("-1e-400")));
-    EXPECT_EQ(Parsed("4.9e-324"), std::numeric_limits<double>::denorm_min());
-    EXPECT_EQ(Parsed("1e-310"), 1e-310);
-    EXPECT_EQ(Parsed("0e999999"), 0);
-    EXPECT_EQ(Parsed("1e-99999999999"), 0);
-    EXPECT_EQ(Parse("1e99999999999", value), TNumberText::TParse::TooLarge);
-}
-
-TEST(NumberParse, CorrectlyRoundedLikeStrtod)
-{
-    // Short values take the exact fast path, long ones the general one: both must round exactly.
-    std::mt19937_64 random(42);
-    std::uniform_int_distribution<int> digits(1, 20);
-    std::uniform_int_distribution<int> exponent(-330, 310);
-    std::uniform_int_distribution<int> digit(0, 9);
-    for (int i = 0; i < 20000; ++i) {
-        std::string text;
-        const int count = digits(random);
-        for (int d = 0; d < count; ++d) text += static_cast<char>('0' + digit(random));
-        if (i % 3 == 0) text.insert(text.size() / 2, ".");
-        if (i % 2 == 0) text += "e" + std::to_string(exponent(random) / (i % 4 == 0 ? 1 : 20));
-        const double expected = std::strtod(text.c_str(), nullptr);
-        double value;
-        const auto result = Parse(text, value);
-        if (std::isinf(expected)) {
-            EXPECT_EQ(result, TNumberText::TParse::TooLarge) << text;
-        } else {
-            ASSERT_EQ(result, TNumberText::TParse::Ok) << text;
-            EXPECT_EQ(value, expected) << text;
-        }
-    }
-}
-
-TEST(NumberParse, Integers)
-{
-    auto parse = [](const std::string& text, long& value) {
-        return TNumberText::ParseLong(text.data(), text.data() + text.size(), value);
-    };
-    long value = 0;
-    EXPECT_EQ(parse("42", value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, 42);
-    EXPECT_EQ(parse("+7", value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, 7);
-    EXPECT_EQ(parse("-3", value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, -3);
-    // The ends of long (64 bits on Linux, 32 on Windows), and one beyond each: both ends of
-    // either width end in 7 or 8, so the next number differs in the last digit only.
-    std::string largest = std::to_string(std::numeric_limits<long>::max());
-    std::string smallest = std::to_string(std::numeric_limits<long>::min());
-    EXPECT_EQ(parse(largest, value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, std::numeric_limits<long>::max());
-    EXPECT_EQ(parse(smallest, value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, std::numeric_limits<long>::min());
-    ++largest.back();
-    ++smallest.back();
-    EXPECT_EQ(parse(largest, value), TNumberText::TParse::TooLarge) << largest;
-    EXPECT_EQ(parse(smallest, value), TNumberText::TParse::TooLarge) << smallest;
-    for (const char* text : {"", "-", "1.5", "1e3", "12x", "+-1", " 1", "0x1"})
-        EXPECT_EQ(parse(text, value), TNumberText::TParse::Invalid) << text;
-}
 
 TEST(NumberFormat, MatchesPrintfForEveryStyle)
 {
@@ -153,27 +44,27 @@ TEST(NumberFormat, MatchesPrintfForEveryStyle)
     for (int i = 0; i < 3000; ++i) values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
     for (double value : values) {
         for (int precision : {0, 1, 6, 10, 15, 17}) {
-            EXPECT_EQ(Formatted(value, TNumberText::TStyle::General, precision), Printf("%.*g", precision, value));
-            EXPECT_EQ(Formatted(value, TNumberText::TStyle::Scientific, precision), Printf("%.*e", precision, value));
+            EXPECT_EQ(Formatted(value, TNumberFormatter::TStyle::General, precision), Printf("%.*g", precision, value));
+            EXPECT_EQ(Formatted(value, TNumberFormatter::TStyle::Scientific, precision), Printf("%.*e", precision, value));
             if (std::fabs(value) < 1e30) {
-                EXPECT_EQ(Formatted(value, TNumberText::TStyle::Fixed, precision), Printf("%.*f", precision, value));
+                EXPECT_EQ(Formatted(value, TNumberFormatter::TStyle::Fixed, precision), Printf("%.*f", precision, value));
             }
         }
-        char text[TNumberText::kMaxDoubleText];
-        EXPECT_EQ(std::string(text, TNumberText::FormatDefault(text, value)), Printf("%.*g", 6, value));
+        char text[TNumberFormatter::kMaxDoubleText];
+        EXPECT_EQ(std::string(text, TNumberFormatter::FormatDefault(text, value)), Printf("%.*g", 6, value));
     }
 }
 
 TEST(NumberFormat, DefaultTextExamples)
 {
-    char text[TNumberText::kMaxDoubleText];
-    auto format = [&](double value) { return std::string(text, TNumberText::FormatDefault(text, value)); };
+    char text[TNumberFormatter::kMaxDoubleText];
+    auto format = [&](double value) { return std::string(text, TNumberFormatter::FormatDefault(text, value)); };
     EXPECT_EQ(format(-9999), "-9999");
     EXPECT_EQ(format(0.5), "0.5");
     EXPECT_EQ(format(1234567.0), "1.23457e+06");
     EXPECT_EQ(format(123456.75), "123457");
     EXPECT_EQ(format(0.000012345), "1.2345e-05");
-    EXPECT_EQ(std::string(text, TNumberText::FormatLong(text, -42)), "-42");
+    EXPECT_EQ(std::string(text, TNumberFormatter::FormatLong(text, -42)), "-42");
 }
 
 namespace {
@@ -285,6 +176,7 @@ std::vector<TValueFamily> HardGeneralValues()
 
 }  // namespace
 
+
 TEST(NumberFormat, GeneralTextMatchesPrintfForEveryPrecision)
 {
     // Every family, every precision up to 17 (where the fast road ends), both signs, against printf.
@@ -293,9 +185,9 @@ TEST(NumberFormat, GeneralTextMatchesPrintfForEveryPrecision)
         for (double magnitude : family.values) {
             for (double value : {magnitude, -magnitude}) {
                 for (int precision = 0; precision <= 17; ++precision) {
-                    char text[TNumberText::kMaxDoubleText];
+                    char text[TNumberFormatter::kMaxDoubleText];
                     char* end =
-                        TNumberText::FormatDouble(text, value, TNumberText::TStyle::General, precision);
+                        TNumberFormatter::FormatDouble(text, value, TNumberFormatter::TStyle::General, precision);
                     const std::string expected = Printf("%.*g", precision, value);
                     if (std::string(text, end) != expected && ++mismatches <= 10) {
                         char bits[64];
@@ -318,77 +210,16 @@ TEST(NumberFormat, DefaultTextAndRunsMatchPrintf)
         std::vector<double> values = family.values;
         for (double magnitude : family.values) values.push_back(-magnitude);
         for (double value : values) {
-            char text[TNumberText::kMaxDoubleText];
-            ASSERT_EQ(std::string(text, TNumberText::FormatDefault(text, value)), Printf("%.*g", 6, value))
+            char text[TNumberFormatter::kMaxDoubleText];
+            ASSERT_EQ(std::string(text, TNumberFormatter::FormatDefault(text, value)), Printf("%.*g", 6, value))
                 << family.name;
         }
         for (int precision : {0, 1, 5, 6, 8, 9, 17}) {
             std::string expected;
             for (double value : values) expected += Printf("%.*g", precision, value) + ' ';
-            std::vector<char> buffer(values.size() * TNumberText::kRunRoom);
-            char* end = TNumberText::FormatGeneralRun(buffer.data(), values.data(), values.size(), ' ', precision);
+            std::vector<char> buffer(values.size() * TNumberFormatter::kRunRoom);
+            char* end = TNumberFormatter::FormatGeneralRun(buffer.data(), values.data(), values.size(), ' ', precision);
             EXPECT_TRUE(std::string(buffer.data(), end) == expected) << family.name << " at precision " << precision;
         }
     }
-}
-
-TEST(NumberParse, ShortDecimalsStopAtTheFirstOtherCharacter)
-{
-    std::mt19937_64 random(3);
-    std::uniform_int_distribution<int> length(1, 15);
-    std::uniform_int_distribution<int> digit(0, 9);
-    for (int i = 0; i < 20000; ++i) {
-        std::string text = i % 2 ? "-" : "";
-        const int count = length(random);
-        const int point = std::uniform_int_distribution<int>(0, count)(random);
-        for (int d = 0; d < count; ++d) {
-            if (d == point) text += '.';
-            text += static_cast<char>('0' + digit(random));
-        }
-        const std::string token = text + " ";
-        double value = 0;
-        const char* end = TNumberText::ParseShortDecimal(token.c_str(), value);
-        ASSERT_EQ(end, token.c_str() + text.size()) << text;
-        EXPECT_EQ(value, std::strtod(text.c_str(), nullptr)) << text;
-    }
-    double value = 0;
-    for (const char* other : {"1e5 ", ". ", "- ", "1234567890123456 ", "x "})
-        EXPECT_TRUE(TNumberText::ParseShortDecimal(other, value) == nullptr ||
-                    *TNumberText::ParseShortDecimal(other, value) != ' ')
-            << other;
-    const char* partial = "12,5 ";
-    EXPECT_EQ(TNumberText::ParseShortDecimal(partial, value), partial + 2);
-}
-
-TEST(NumberParse, LenientFormsAddNanAndTheDecimalComma)
-{
-    auto lenient = [](const std::string& text, double& value) {
-        return TNumberText::ParseDoubleLenient(text.data(), text.data() + text.size(), value);
-    };
-    // A decimal comma reads as the point would, compared with strtod on the point form.
-    std::mt19937_64 random(11);
-    for (int i = 0; i < 2000; ++i) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%.*g", 1 + static_cast<int>(random() % 17),
-                      std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60));
-        std::string comma = text;
-        const size_t point = comma.find('.');
-        if (point == std::string::npos) continue;
-        comma[point] = ',';
-        double value = 0;
-        ASSERT_EQ(lenient(comma, value), TNumberText::TParse::Ok) << comma;
-        EXPECT_EQ(value, std::strtod(text, nullptr)) << comma;
-    }
-    for (const char* nan : {"nan", "NaN", "-nan", "+NAN"}) {
-        double value = 0;
-        EXPECT_EQ(lenient(nan, value), TNumberText::TParse::Ok) << nan;
-        EXPECT_TRUE(std::isnan(value)) << nan;
-    }
-    double value = 0;
-    EXPECT_EQ(lenient("1,5e999", value), TNumberText::TParse::TooLarge);
-    for (const char* bad : {"1,2,3", "1.2,3", ",", "nan1", "nana", "-", "inf", "+-nan"})
-        EXPECT_EQ(lenient(bad, value), TNumberText::TParse::Invalid) << bad;
-    // "1," is "1." with a comma, which strict reading accepts.
-    EXPECT_EQ(lenient("1,", value), TNumberText::TParse::Ok);
-    EXPECT_EQ(value, 1);
 }

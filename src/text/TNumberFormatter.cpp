@@ -1,35 +1,19 @@
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
+
+#include "text/TTenPowers.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
-#include <system_error>
 
 namespace {
 
-inline bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-
-// Powers of ten that a double holds exactly.
-const double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+using namespace TTenPowers;
 
 const char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
-
-// Clinger's fast path: mantissa 10^exponent is exact when the digits fit in 53 bits and |exponent|
-// <= 22, since both operands are then exact doubles and one correctly rounded operation rounds the
-// exact value. Returns false, leaving `value` alone, for any other operands.
-bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
-{
-    if (mantissa > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) return false;
-    const double m = static_cast<double>(mantissa);
-    value = exponent < 0 ? m / kExactPowers[-exponent] : m * kExactPowers[exponent];
-    return true;
-}
 
 // ---- General notation by integer arithmetic only ----
 //
@@ -44,97 +28,7 @@ bool ClingerFastPath(uint64_t mantissa, int exponent, double& value)
 //   comparison where a tie is possible, with std::to_chars for the values it cannot tell (within
 //   2^-67 of a midpoint without being one, which no test value has reached).
 
-using TU128 = unsigned __int128;
 
-// floor(log2(10^k)) and floor(log10(2^e)) by fixed-point multiplication, exact for |k| <= 1233 and
-// |e| <= 2620 (the first is also checked against every entry of the table below).
-constexpr int FloorLog2Pow10(int k) { return (k * 1741647) >> 19; }
-constexpr int FloorLog10Pow2(int e) { return (e * 315653) >> 20; }
-
-// Every scale the formatter uses, P - 1 - floor(log10(x)) for P from 1 to 17 over all finite
-// doubles, and every power of ten from the smallest subnormal up.
-constexpr int kMinTenPower = -324;
-constexpr int kMaxTenPower = 340;
-
-// 10^k = (hi 2^64 + lo + theta) 2^(FloorLog2Pow10(k) - 127) with 0 <= theta < 1: the leading 128 bits,
-// rounded down. theta = 0 (the entry is exact) for 0 <= k <= 55, lo = 0 as well for 0 <= k <= 27.
-struct TTenPower {
-    uint64_t hi;
-    uint64_t lo;
-};
-struct TTenPowerTable {
-    // Apart, so that the leading words, all that most values need, lie close together.
-    uint64_t hi[kMaxTenPower - kMinTenPower + 1];
-    uint64_t lo[kMaxTenPower - kMinTenPower + 1];
-
-    constexpr void Set(int k, TTenPower power)
-    {
-        hi[k - kMinTenPower] = power.hi;
-        lo[k - kMinTenPower] = power.lo;
-    }
-    constexpr TTenPower operator[](int k) const { return TTenPower{hi[k - kMinTenPower], lo[k - kMinTenPower]}; }
-};
-
-// An unsigned number of 22 words, least significant first, for building the table at compile time.
-struct TBig {
-    uint64_t word[22];
-};
-
-constexpr int BitLength(const TBig& big)
-{
-    for (int w = 21; w >= 0; --w)
-        if (big.word[w] != 0) return 64 * w + 64 - __builtin_clzll(big.word[w]);
-    return 0;
-}
-
-constexpr TTenPower Leading128Bits(const TBig& big)
-{
-    const int shift = BitLength(big) - 128;
-    TU128 bits = 0;
-    if (shift <= 0) {
-        bits = ((TU128(big.word[1]) << 64) | big.word[0]) << -shift;
-    } else {
-        const int w = shift / 64;
-        const int bit = shift % 64;
-        bits = ((TU128(big.word[w + 1]) << 64) | big.word[w]) >> bit;
-        if (bit != 0) bits |= TU128(big.word[w + 2]) << (128 - bit);
-    }
-    return TTenPower{static_cast<uint64_t>(bits >> 64), static_cast<uint64_t>(bits)};
-}
-
-constexpr TTenPowerTable MakeTenPowers()
-{
-    TTenPowerTable table{};
-    TBig power{};  // 10^k
-    power.word[0] = 1;
-    for (int k = 0; k <= kMaxTenPower; ++k) {
-        if (BitLength(power) - 1 != FloorLog2Pow10(k)) throw "FloorLog2Pow10 is wrong";
-        table.Set(k, Leading128Bits(power));
-        TU128 carry = 0;
-        for (uint64_t& word : power.word) {
-            carry += TU128(word) * 10;
-            word = static_cast<uint64_t>(carry);
-            carry >>= 64;
-        }
-    }
-    // floor(2^1279 / 10^j), by dividing by ten j times (floor of a floor is the floor of the whole
-    // quotient); its leading bits are those of 10^-j, rounded down.
-    TBig inverse{};
-    inverse.word[19] = uint64_t(1) << 63;
-    for (int j = 1; j <= -kMinTenPower; ++j) {
-        TU128 remainder = 0;
-        for (int w = 21; w >= 0; --w) {
-            remainder = (remainder << 64) | inverse.word[w];
-            inverse.word[w] = static_cast<uint64_t>(remainder / 10);
-            remainder %= 10;
-        }
-        if (BitLength(inverse) - 1280 != FloorLog2Pow10(-j)) throw "FloorLog2Pow10 is wrong";
-        table.Set(-j, Leading128Bits(inverse));
-    }
-    return table;
-}
-
-constexpr TTenPowerTable kTenPowers = MakeTenPowers();
 
 // For each binade [2^e, 2^(e+1)), e from -1074 to 1023: the least m with m 2^(e-52) >= 10^n,
 // n = FloorLog10Pow2(e) + 1, or 2^53 when 10^n lies above the binade. With it, floor(log10(x))
@@ -389,7 +283,7 @@ char* WriteManyDigits(char* out, uint64_t digits, int exponent, int precision)
 
 char* ToChars(char* out, double value, int precision)
 {
-    return std::to_chars(out, out + TNumberText::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
+    return std::to_chars(out, out + TNumberFormatter::kMaxDoubleText, value, std::chars_format::general, precision).ptr;
 }
 
 // %.{precision}g for precision 1 to 17, for every double.
@@ -483,135 +377,7 @@ inline uint64_t BitsOf(double value)
 
 }  // namespace
 
-TNumberText::TParse TNumberText::ParseDouble(const char* begin, const char* end, double& value)
-{
-    const char* p = begin;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    const char* numberStart = p;
-
-    // Mantissa: up to 19 significant digits are gathered exactly; more go to the slow path.
-    uint64_t mantissa = 0;
-    int significant = 0;
-    int exponent = 0;      // decimal exponent applied to the gathered mantissa
-    int leadExponent = 0;  // position of the leading significant digit, for range decisions
-    bool anyDigit = false;
-    bool allDigitsKept = true;  // no significant digit was dropped
-    for (; p != end && IsDigit(*p); ++p) {
-        anyDigit = true;
-        if (mantissa == 0 && *p == '0') continue;
-        if (significant < 19) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-            ++significant;
-        } else {
-            ++exponent;
-            allDigitsKept = false;
-        }
-        ++leadExponent;
-    }
-    if (p != end && *p == '.') {
-        ++p;
-        for (; p != end && IsDigit(*p); ++p) {
-            anyDigit = true;
-            if (mantissa == 0 && *p == '0') {
-                --leadExponent;
-                --exponent;
-                continue;
-            }
-            if (significant < 19) {
-                mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-                ++significant;
-                --exponent;
-            } else {
-                allDigitsKept = false;
-            }
-        }
-    }
-    if (!anyDigit) return TParse::Invalid;
-
-    if (p != end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        bool negativeExponent = false;
-        if (p != end && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
-        if (p == end || !IsDigit(*p)) return TParse::Invalid;
-        long written = 0;
-        for (; p != end && IsDigit(*p); ++p)
-            if (written < 100000) written = written * 10 + (*p - '0');
-        if (negativeExponent) written = -written;
-        exponent += static_cast<int>(written);
-        leadExponent += static_cast<int>(written);
-    }
-    if (p != end) return TParse::Invalid;
-
-    if (mantissa == 0) {
-        value = negative ? -0.0 : 0.0;
-        return TParse::Ok;
-    }
-    double magnitude;
-    if (allDigitsKept && ClingerFastPath(mantissa, exponent, magnitude)) {
-        value = negative ? -magnitude : magnitude;
-        return TParse::Ok;
-    }
-
-    double parsed = 0;
-    auto result = std::from_chars(numberStart, end, parsed, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range) {
-        // The leading digit's position tells a value too large from one too small.
-        if (leadExponent > 0) return TParse::TooLarge;
-        parsed = 0;
-    } else if (result.ec != std::errc() || result.ptr != end) {
-        return TParse::Invalid;
-    }
-    if (std::isinf(parsed)) return TParse::TooLarge;
-    value = negative ? -parsed : parsed;
-    return TParse::Ok;
-}
-
-TNumberText::TParse TNumberText::ParseDoubleLenient(const char* begin, const char* end, double& value)
-{
-    const TParse strict = ParseDouble(begin, end, value);
-    if (strict != TParse::Invalid) return strict;
-
-    const char* p = begin;
-    if (p != end && (*p == '-' || *p == '+')) ++p;
-    if (end - p == 3 && (p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'n') {
-        value = std::numeric_limits<double>::quiet_NaN();
-        return TParse::Ok;
-    }
-    // A decimal comma: the same number with a point, in a copy. Longer tokens with a comma are
-    // refused rather than copied; no export writes a number of hundreds of digits with one.
-    constexpr ptrdiff_t kLongest = 400;
-    const char* comma = static_cast<const char*>(std::memchr(begin, ',', static_cast<size_t>(end - begin)));
-    if (!comma || end - begin > kLongest || std::memchr(begin, '.', static_cast<size_t>(end - begin)) ||
-        std::memchr(comma + 1, ',', static_cast<size_t>(end - comma - 1)))
-        return TParse::Invalid;
-    char copy[kLongest];
-    std::memcpy(copy, begin, static_cast<size_t>(end - begin));
-    copy[comma - begin] = '.';
-    return ParseDouble(copy, copy + (end - begin), value);
-}
-
-TNumberText::TParse TNumberText::ParseLong(const char* begin, const char* end, long& value)
-{
-    const char* p = begin;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    if (p == end) return TParse::Invalid;
-    // Gathered as a negative number, whose range includes the smallest long.
-    long result = 0;
-    bool tooLarge = false;
-    for (; p != end; ++p) {
-        if (!IsDigit(*p)) return TParse::Invalid;
-        const long digit = *p - '0';
-        if (result < (std::numeric_limits<long>::min() + digit) / 10) tooLarge = true;
-        if (!tooLarge) result = result * 10 - digit;
-    }
-    if (tooLarge || (!negative && result == std::numeric_limits<long>::min())) return TParse::TooLarge;
-    value = negative ? result : -result;
-    return TParse::Ok;
-}
-
-char* TNumberText::FormatDouble(char* out, double value, TStyle style, int precision)
+char* TNumberFormatter::FormatDouble(char* out, double value, TStyle style, int precision)
 {
     if (style == TStyle::General && precision <= 17) {
         if (precision < 1) precision = 1;
@@ -627,7 +393,7 @@ char* TNumberText::FormatDouble(char* out, double value, TStyle style, int preci
     return std::to_chars(out, out + room, value, format, precision).ptr;
 }
 
-char* TNumberText::FormatDefault(char* out, double value)
+char* TNumberFormatter::FormatDefault(char* out, double value)
 {
     if (char* end = FormatQuickly(out, BitsOf(value), 6)) return end;
     return FormatGeneral(out, value, 6);
@@ -652,10 +418,10 @@ __attribute__((always_inline)) inline char* FormatRun(char* out, const double* v
 
 }  // namespace
 
-char* TNumberText::FormatGeneralRun(char* out, const double* values, size_t count, char separator, int precision)
+char* TNumberFormatter::FormatGeneralRun(char* out, const double* values, size_t count, char separator, int precision)
 {
     if (precision == 6) return FormatRun(out, values, count, separator, 6);
     return FormatRun(out, values, count, separator, precision < 1 ? 1 : precision);
 }
 
-char* TNumberText::FormatLong(char* out, long value) { return std::to_chars(out, out + 24, value).ptr; }
+char* TNumberFormatter::FormatLong(char* out, long value) { return std::to_chars(out, out + 24, value).ptr; }
