@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -269,13 +271,76 @@ TEST(OutputSafety, StopSignalsDuringTheWriteLeaveNoTemporaryFile)
 
 TEST(OutputSafety, FileNamesWithControlCharactersGiveOneLine)
 {
+    // Every failure that names a file, with a name holding a line feed, a tab and an escape
+    // character: one line on standard output naming it escaped, status 1, and at most one line on
+    // standard error.
     TScratchDir dir;
-    const std::string input = dir.Write("a.asc", Grid(2, 2));
-    const std::string missing = dir.Path("no\nsuch\t.asc");
-    const std::string nowhere = dir.Path("new\nline/out\x1b.asc");
-    EXPECT_EQ(Gridmean(dir, {input, missing, dir.Path("out.asc")}).Output,
-              "Unable to open file " + dir.Path("no\\nsuch\\t.asc") + "\n");
-    EXPECT_EQ(Gridmean(dir, {input, input, nowhere}).Output, "Unable to open file " + dir.Path("new\\nline/out\\x1b.asc") + "\n");
+    const std::string odd = "\n\t\x1b";
+    const std::string shown = "\\n\\t\\x1b";
+    const std::string a = dir.Write("a.asc", Grid(2, 2));
+    const std::string out = dir.Path("out.asc");
+    const std::string shifted = Grid(2, 2, "1", "xllcorner 600000\nyllcorner 4100000\ncellsize 250");
+    struct TCase {
+        std::vector<std::string> Arguments;  // NAME stands for the odd name's path
+        std::string Name;                    // the odd file's name in the directory
+        std::string Expected;                // the message, NAME for the escaped path
+        std::function<void(const std::string& path)> Make;
+    };
+    const auto text = [&](const std::string& content) {
+        return [&dir, content](const std::string& path) { std::ofstream(TestPath(path), std::ios::binary) << content; };
+    };
+    std::vector<TCase> cases = {
+        {{a, "NAME", out}, "m" + odd + ".asc", "Unable to open file NAME", {}},
+        {{a, a, "NAME/out.asc"}, "d" + odd, "Unable to open file NAME/out.asc", {}},
+        {{a, "NAME", out}, "f" + odd + ".asc", "File format error: expected to find ncols tag", text("nothing\n")},
+        {{"--check-geometry", a, "NAME", out}, "g" + odd + ".asc",
+         "Geometry differs: NAME has xllcorner 600000, " + a + " has 500000", text(shifted)},
+    };
+#ifndef _WIN32
+    const auto link = [](const std::string& target) {
+        return [target](const std::string& path) { ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0); };
+    };
+    // /proc/self/mem fails to read at its start; /dev/full takes no byte.
+    cases.push_back({{a, "NAME", out}, "r" + odd + ".asc", "Unable to read file NAME", link("/proc/self/mem")});
+    cases.push_back({{a, a, "NAME"}, "w" + odd + ".asc", "Unable to write file NAME", link("/dev/full")});
+    cases.push_back({{a, a, "NAME"}, "z" + odd + ".asc.gz", "Unable to write file NAME", link("/dev/full")});
+#endif
+    for (TCase& test : cases) {
+        const std::string path = dir.Path(test.Name);
+        if (test.Make) test.Make(path);
+        std::vector<std::string> arguments;
+        for (const std::string& argument : test.Arguments) {
+            const size_t at = argument.find("NAME");
+            arguments.push_back(at == std::string::npos ? argument : argument.substr(0, at) + path + argument.substr(at + 4));
+        }
+        std::string expected = test.Expected;
+        const size_t at = expected.find("NAME");
+        if (at != std::string::npos) expected.replace(at, 4, dir.Path(test.Name.substr(0, 1) + shown + test.Name.substr(1 + odd.size())));
+        const TRun run = Gridmean(dir, arguments);
+        EXPECT_EQ(run.Status, 1) << expected;
+        EXPECT_EQ(run.Output, expected + "\n");
+        EXPECT_LE(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 1) << run.Errors;
+    }
+}
+
+TEST(OutputSafety, ProjectionFilesWithControlCharactersGiveOneLine)
+{
+    // The projection files' failures: too large to compare, and differing coordinate systems.
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(2, 2));
+    dir.Write("a.prj", "GEOGCS[1]");
+    const std::string b = dir.Write("b\n\t\x1b.asc", Grid(2, 2));
+    const std::string shownPrj = dir.Path("b\\n\\t\\x1b.prj");
+    const std::string out = dir.Path("out.asc");
+    dir.Write("b\n\t\x1b.prj", "GEOGCS[2]");
+    TRun run = Gridmean(dir, {"--check-geometry", a, b, out});
+    EXPECT_EQ(run.Output, "Geometry differs: " + dir.Path("b\\n\\t\\x1b.asc") + " has another coordinate system (" +
+                              shownPrj + ") than " + a + "\n");
+    dir.Write("b\n\t\x1b.prj", std::string(2 << 20, 'x'));
+    run = Gridmean(dir, {"--check-geometry", a, b, out});
+    EXPECT_EQ(run.Output, "File format error: " + shownPrj + " is too large for a projection file\n");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_FALSE(FileExists(out));
 }
 
 TEST(OutputSafety, LaterInputsWithFewerRowsOrColumns)
