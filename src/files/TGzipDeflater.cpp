@@ -63,10 +63,11 @@ private:
 
 #ifdef GRIDMEAN_HAVE_ISAL
 
-// Level 1: on grids of two-decimal values it compresses about four times faster than zlib's
-// level 1, to files 5 % smaller. Its buffer of tokens is the library's default.
-constexpr uint32_t kIsalLevel = 1;
-constexpr size_t kIsalLevelBuffer = ISAL_DEF_LVL1_DEFAULT;
+// Level 2: on the text of 2000 x 2000 grids (values of five or six digits) it compresses as fast
+// as level 1, about 340 MB/s of processor time against zlib's 86 to 97 MB/s at its level 1, to
+// files 2 % smaller than level 1's and 6 % smaller than zlib's. Its buffer is the library's default.
+constexpr uint32_t kIsalLevel = 2;
+constexpr size_t kIsalLevelBuffer = ISAL_DEF_LVL2_DEFAULT;
 
 class TIsalDeflater : public TGzipDeflater {
 public:
