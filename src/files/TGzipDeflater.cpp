@@ -1,26 +1,16 @@
 #include "files/TGzipDeflater.h"
 
+#include "files/TGzipStreams.h"
+
 #include <zlib.h>
 #ifdef GRIDMEAN_HAVE_ISAL
 #include <isa-l/igzip_lib.h>
 #endif
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <new>
 
-// Magic, deflate, no flags, no time, extra flags 4 (fastest), system 3 (Unix).
-const unsigned char TGzipDeflater::kHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 4, 3};
-
 namespace {
-
-template <class TCount>
-TCount Part(size_t size)
-{
-    return static_cast<TCount>(std::min<size_t>(size, std::numeric_limits<TCount>::max()));
-}
 
 class TZlibDeflater : public TGzipDeflater {
 public:
@@ -39,19 +29,10 @@ public:
     TStep Deflate(const unsigned char*& input, size_t& inputSize, unsigned char*& output, size_t& outputSize,
                   bool finish) override
     {
-        MbrStream.next_in = const_cast<Bytef*>(input);
-        MbrStream.avail_in = Part<uInt>(inputSize);
-        MbrStream.next_out = output;
-        MbrStream.avail_out = Part<uInt>(outputSize);
-        const uInt offered = MbrStream.avail_in;
-        const uInt room = MbrStream.avail_out;
         // Z_FINISH only with the whole of the last input offered.
-        const bool last = finish && offered == inputSize;
-        const int result = deflate(&MbrStream, last ? Z_FINISH : Z_NO_FLUSH);
-        input += offered - MbrStream.avail_in;
-        inputSize -= offered - MbrStream.avail_in;
-        output += room - MbrStream.avail_out;
-        outputSize -= room - MbrStream.avail_out;
+        const int result = TGzipStreams::Step(MbrStream, input, inputSize, output, outputSize, [&] {
+            return deflate(&MbrStream, finish && MbrStream.avail_in == inputSize ? Z_FINISH : Z_NO_FLUSH);
+        });
         if (result == Z_STREAM_ERROR) return TStep::Refused;
         return result == Z_STREAM_END ? TStep::Finished : TStep::More;
     }
@@ -91,18 +72,10 @@ public:
         }
         if (outputSize == 0) return TStep::More;
         isal_zstream& stream = *MbrPtrStream;
-        stream.next_in = const_cast<uint8_t*>(input);
-        stream.avail_in = Part<uint32_t>(inputSize);
-        stream.next_out = output;
-        stream.avail_out = Part<uint32_t>(outputSize);
-        const uint32_t offered = stream.avail_in;
-        const uint32_t room = stream.avail_out;
-        stream.end_of_stream = finish && offered == inputSize ? 1 : 0;
-        const int result = isal_deflate(&stream);
-        input += offered - stream.avail_in;
-        inputSize -= offered - stream.avail_in;
-        output += room - stream.avail_out;
-        outputSize -= room - stream.avail_out;
+        const int result = TGzipStreams::Step(stream, input, inputSize, output, outputSize, [&] {
+            stream.end_of_stream = finish && stream.avail_in == inputSize ? 1 : 0;
+            return isal_deflate(&stream);
+        });
         if (result != COMP_OK) return TStep::Refused;
         return stream.end_of_stream && stream.internal_state.state == ZSTATE_END ? TStep::Finished : TStep::More;
     }
@@ -113,16 +86,16 @@ private:
     size_t MbrSizHeaderWritten = 0;
 };
 
+#else
+using TIsalDeflater = TZlibDeflater;  // never made: the build has no isal, which Make refuses
 #endif
 
 }  // namespace
 
+// Magic, deflate, no flags, no time, extra flags 4 (fastest), system 3 (Unix).
+const unsigned char TGzipDeflater::kHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 4, 3};
+
 std::unique_ptr<TGzipDeflater> TGzipDeflater::Make(TGzipLibrary library)
 {
-    if (library == TGzipLibrary::Zlib) return std::make_unique<TZlibDeflater>();
-#ifdef GRIDMEAN_HAVE_ISAL
-    return std::make_unique<TIsalDeflater>();
-#else
-    throw "gzip through isal is not in this build";
-#endif
+    return TGzipStreams::Make<TGzipDeflater, TZlibDeflater, TIsalDeflater>(library);
 }

@@ -1,23 +1,16 @@
 #include "files/TGzipInflater.h"
 
+#include "files/TGzipStreams.h"
+
 #include <zlib.h>
 #ifdef GRIDMEAN_HAVE_ISAL
 #include <isa-l/igzip_lib.h>
 #endif
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <new>
 
 namespace {
-
-// The libraries count bytes in 32 bits; a larger span is taken in parts.
-template <class TCount>
-TCount Part(size_t size)
-{
-    return static_cast<TCount>(std::min<size_t>(size, std::numeric_limits<TCount>::max()));
-}
 
 class TZlibInflater : public TGzipInflater {
 public:
@@ -30,19 +23,10 @@ public:
     TZlibInflater(const TZlibInflater&) = delete;
     TZlibInflater& operator=(const TZlibInflater&) = delete;
 
-    TStep Inflate(const unsigned char*& input, size_t& inputSize, char*& output, size_t& outputSize) override
+    TStep Inflate(const unsigned char*& input, size_t& inputSize, unsigned char*& output, size_t& outputSize) override
     {
-        MbrStream.next_in = const_cast<Bytef*>(input);
-        MbrStream.avail_in = Part<uInt>(inputSize);
-        MbrStream.next_out = reinterpret_cast<Bytef*>(output);
-        MbrStream.avail_out = Part<uInt>(outputSize);
-        const uInt offered = MbrStream.avail_in;
-        const uInt room = MbrStream.avail_out;
-        const int result = inflate(&MbrStream, Z_NO_FLUSH);
-        input += offered - MbrStream.avail_in;
-        inputSize -= offered - MbrStream.avail_in;
-        output += room - MbrStream.avail_out;
-        outputSize -= room - MbrStream.avail_out;
+        const int result = TGzipStreams::Step(MbrStream, input, inputSize, output, outputSize,
+                                              [this] { return inflate(&MbrStream, Z_NO_FLUSH); });
         if (result == Z_STREAM_END) return TStep::MemberEnd;
         if (result == Z_MEM_ERROR) throw std::bad_alloc();
         return result == Z_OK || result == Z_BUF_ERROR ? TStep::More : TStep::Damaged;
@@ -60,20 +44,10 @@ public:
     // The state holds the window and the decoding tables (about 90 KB): on the heap.
     TIsalInflater() : MbrPtrState(new inflate_state) { Restart(); }
 
-    TStep Inflate(const unsigned char*& input, size_t& inputSize, char*& output, size_t& outputSize) override
+    TStep Inflate(const unsigned char*& input, size_t& inputSize, unsigned char*& output, size_t& outputSize) override
     {
         inflate_state& state = *MbrPtrState;
-        state.next_in = const_cast<uint8_t*>(input);
-        state.avail_in = Part<uint32_t>(inputSize);
-        state.next_out = reinterpret_cast<uint8_t*>(output);
-        state.avail_out = Part<uint32_t>(outputSize);
-        const uint32_t offered = state.avail_in;
-        const uint32_t room = state.avail_out;
-        const int result = isal_inflate(&state);
-        input += offered - state.avail_in;
-        inputSize -= offered - state.avail_in;
-        output += room - state.avail_out;
-        outputSize -= room - state.avail_out;
+        const int result = TGzipStreams::Step(state, input, inputSize, output, outputSize, [&state] { return isal_inflate(&state); });
         // Negative results are faults of the data; ISAL_NEED_DICT cannot come from gzip data.
         if (result != ISAL_DECOMP_OK && result != ISAL_END_INPUT && result != ISAL_OUT_OVERFLOW) return TStep::Damaged;
         // The trailer is read and checked (checksum and length) before the state is finished.
@@ -90,16 +64,13 @@ private:
     std::unique_ptr<inflate_state> MbrPtrState;
 };
 
+#else
+using TIsalInflater = TZlibInflater;  // never made: the build has no isal, which Make refuses
 #endif
 
 }  // namespace
 
 std::unique_ptr<TGzipInflater> TGzipInflater::Make(TGzipLibrary library)
 {
-    if (library == TGzipLibrary::Zlib) return std::make_unique<TZlibInflater>();
-#ifdef GRIDMEAN_HAVE_ISAL
-    return std::make_unique<TIsalInflater>();
-#else
-    throw "gzip through isal is not in this build";
-#endif
+    return TGzipStreams::Make<TGzipInflater, TZlibInflater, TIsalInflater>(library);
 }

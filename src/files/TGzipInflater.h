@@ -22,7 +22,7 @@ public:
 
     // Decompresses from `input` into `output`, advancing both past what it used and gave.
     // Throws std::bad_alloc when the library runs out of memory.
-    virtual TStep Inflate(const unsigned char*& input, size_t& inputSize, char*& output, size_t& outputSize) = 0;
+    virtual TStep Inflate(const unsigned char*& input, size_t& inputSize, unsigned char*& output, size_t& outputSize) = 0;
     // Readies the decompressor for a member that follows the one that ended; false when it cannot.
     virtual bool Restart() = 0;
 };

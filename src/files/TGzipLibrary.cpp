@@ -1,6 +1,7 @@
 #include "files/TGzipLibrary.h"
 
 #include <algorithm>
+#include <string>
 
 std::vector<TGzipLibrary> TGzipLibraries::Available()
 {
@@ -17,6 +18,11 @@ bool TGzipLibraries::Has(TGzipLibrary library)
 {
     const std::vector<TGzipLibrary> available = Available();
     return std::find(available.begin(), available.end(), library) != available.end();
+}
+
+void TGzipLibraries::Require(TGzipLibrary library)
+{
+    if (!Has(library)) throw std::string("gzip through ") + Name(library) + " is not in this build";
 }
 
 const char* TGzipLibraries::Name(TGzipLibrary library) { return library == TGzipLibrary::Isal ? "isal" : "zlib"; }

@@ -17,6 +17,8 @@ public:
     // Every library of this build, fastest first.
     static std::vector<TGzipLibrary> Available();
     static bool Has(TGzipLibrary library);
+    // Throws "gzip through NAME is not in this build" for a library the build lacks.
+    static void Require(TGzipLibrary library);
     // "zlib" or "isal".
     static const char* Name(TGzipLibrary library);
 };

@@ -49,7 +49,7 @@ void TGzipSource::StartMember()
 
 size_t TGzipSource::Read(char* destination, size_t max)
 {
-    char* next = destination;
+    unsigned char* next = reinterpret_cast<unsigned char*>(destination);
     size_t room = max;
     // The whole room is filled while data lasts: a member's checksum, after its last byte, is
     // then checked in the same call that hands out that byte, before the reader is done.
