@@ -104,6 +104,7 @@ int Run(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    TSystemCalls::OccupyStandardDescriptors();
     const std::vector<std::string> arguments = TCommandLine::Arguments(argc, argv);
 #ifdef SIGXFSZ
     // A file size limit then fails the write (and the output is cleaned up) instead of killing us.

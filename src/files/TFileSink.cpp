@@ -68,6 +68,20 @@ TTarget Resolve(std::string& path, struct stat& status)
     }
 }
 
+// The descriptor of this process that `path` (a link in its descriptor directory, as
+// /proc/self/fd/N, /dev/fd/N or /dev/stdout lead to) stands for, or -1 for any other path.
+int OwnDescriptor(const std::string& path)
+{
+    const std::string number = BaseOf(path);
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) return -1;
+    struct stat directory;
+    struct stat own;
+    if (TSystemCalls::Lstat((DirectoryOf(path) + "/.").c_str(), &directory) != 0 ||
+        TSystemCalls::Lstat("/proc/self/fd/.", &own) != 0 || directory.st_dev != own.st_dev || directory.st_ino != own.st_ino)
+        return -1;
+    return std::stoi(number);
+}
+
 }  // namespace
 
 TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
@@ -78,7 +92,11 @@ TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
     if (target == TTarget::Failed) FailOpen();
     if (target == TTarget::InPlace) {
         MbrBlnInPlace = true;
-        MbrIntDescriptor = TSystemCalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        // One of the process's own descriptors is written as it was given: opened again it would
+        // be truncated, and a file opened for appending (>> log) would lose what it held.
+        const int own = OwnDescriptor(path);
+        MbrIntDescriptor = own >= 0 ? TSystemCalls::Duplicate(own)
+                                    : TSystemCalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (MbrIntDescriptor < 0) FailOpen();
         return;
     }

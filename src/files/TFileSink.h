@@ -17,7 +17,9 @@
 // installed) or a sink released without Commit removes the temporary file; the old file stays.
 // A symbolic link is followed, through chains and relative targets, to its final target (which
 // may not exist yet), and that target is replaced in its own directory; the link itself stays.
-// Devices, FIFOs and the process's own descriptors (/dev/stdout, /dev/fd/N) are written in place.
+// Devices and FIFOs are written in place. The process's own descriptors (/dev/stdout, /dev/stderr,
+// /dev/fd/N, /proc/self/fd/N) are written as they were given, through a duplicate: a file opened
+// for appending (>> log) is appended to, and no file is truncated.
 // On Windows the temporary file is always named, the final step is MoveFileExW (replacing and
 // written through), devices (NUL, \\.\pipe\NAME) are written in place, a read-only output
 // file is refused (Windows does not replace one) and a symbolic link is replaced like a file.

@@ -1,73 +1,79 @@
 #include "files/TGzipSource.h"
 
-#include <zlib.h>
+#include "files/TGzipInflater.h"
 
-#include <climits>
 #include <cstring>
-#include <new>
 
 const char* const TGzipSource::kDamaged = "File format error: corrupt or truncated gzip data";
 
 namespace {
 
 constexpr size_t kInputSize = size_t(1) << 16;
-// 15-bit window, gzip wrapper only.
-constexpr int kGzipWindow = 15 + 16;
+// The header's flags byte and the bits of it that no gzip version defines.
+constexpr size_t kFlagsOffset = 3;
+constexpr unsigned char kReservedFlags = 0xe0;
 
 }  // namespace
 
-TGzipSource::TGzipSource(std::unique_ptr<TByteSource> compressed)
-    : MbrPtrCompressed(std::move(compressed)), MbrPtrStream(new z_stream_s()), MbrPtrInput(new unsigned char[kInputSize])
+TGzipSource::TGzipSource(std::unique_ptr<TByteSource> compressed, TGzipLibrary library)
+    : MbrPtrCompressed(std::move(compressed)),
+      MbrPtrInflater(TGzipInflater::Make(library)),
+      MbrPtrInput(new unsigned char[kInputSize]),
+      MbrPtrNext(MbrPtrInput.get())
 {
-    MbrPtrStream->next_in = MbrPtrInput.get();
-    MbrPtrStream->avail_in = 0;
-    if (inflateInit2(MbrPtrStream.get(), kGzipWindow) != Z_OK) throw std::bad_alloc();
 }
 
-TGzipSource::~TGzipSource() { inflateEnd(MbrPtrStream.get()); }
+TGzipSource::~TGzipSource() = default;
 
 bool TGzipSource::Fill(size_t wanted)
 {
-    z_stream_s& stream = *MbrPtrStream;
-    if (stream.avail_in >= wanted) return true;
+    if (MbrSizAvailable >= wanted) return true;
     // Keep what is left at the front of the buffer and read after it.
-    if (stream.avail_in > 0 && stream.next_in != MbrPtrInput.get())
-        std::memmove(MbrPtrInput.get(), stream.next_in, stream.avail_in);
-    stream.next_in = MbrPtrInput.get();
-    while (stream.avail_in < wanted) {
-        const size_t got = MbrPtrCompressed->Read(reinterpret_cast<char*>(MbrPtrInput.get()) + stream.avail_in,
-                                                  kInputSize - stream.avail_in);
+    if (MbrSizAvailable > 0 && MbrPtrNext != MbrPtrInput.get()) std::memmove(MbrPtrInput.get(), MbrPtrNext, MbrSizAvailable);
+    MbrPtrNext = MbrPtrInput.get();
+    while (MbrSizAvailable < wanted) {
+        const size_t got =
+            MbrPtrCompressed->Read(reinterpret_cast<char*>(MbrPtrInput.get()) + MbrSizAvailable, kInputSize - MbrSizAvailable);
         if (got == 0) return false;
-        stream.avail_in += static_cast<uInt>(got);
+        MbrSizAvailable += got;
     }
     return true;
 }
 
+void TGzipSource::StartMember()
+{
+    // zlib refuses such a header and igzip would skip the flags; both refuse it here, first.
+    if (!Fill(kFlagsOffset + 1) || (MbrPtrNext[kFlagsOffset] & kReservedFlags) != 0) throw kDamaged;
+    MbrBlnInMember = true;
+}
+
 size_t TGzipSource::Read(char* destination, size_t max)
 {
-    z_stream_s& stream = *MbrPtrStream;
-    stream.next_out = reinterpret_cast<Bytef*>(destination);
-    stream.avail_out = static_cast<uInt>(max < UINT_MAX ? max : UINT_MAX);
-    const uInt room = stream.avail_out;
+    unsigned char* next = reinterpret_cast<unsigned char*>(destination);
+    size_t room = max;
     // The whole room is filled while data lasts: a member's checksum, after its last byte, is
     // then checked in the same call that hands out that byte, before the reader is done.
-    while (!MbrBlnEnded && stream.avail_out > 0) {
+    while (!MbrBlnEnded && room > 0) {
         if (MbrBlnBetweenMembers) {
-            if (!Fill(2) || stream.next_in[0] != 0x1f || stream.next_in[1] != 0x8b) {
+            if (!Fill(2) || MbrPtrNext[0] != 0x1f || MbrPtrNext[1] != 0x8b) {
                 MbrBlnEnded = true;
                 break;
             }
-            if (inflateReset(&stream) != Z_OK) throw kDamaged;
+            if (!MbrPtrInflater->Restart()) throw kDamaged;
             MbrBlnBetweenMembers = false;
         }
-        if (stream.avail_in == 0 && !Fill(1)) throw kDamaged;  // the data ends inside a member
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        if (result == Z_STREAM_END)
+        if (!MbrBlnInMember) StartMember();
+        if (MbrSizAvailable == 0 && !Fill(1)) throw kDamaged;  // the data ends inside a member
+        const size_t before = MbrSizAvailable + room;
+        const TGzipInflater::TStep step = MbrPtrInflater->Inflate(MbrPtrNext, MbrSizAvailable, next, room);
+        if (step == TGzipInflater::TStep::Damaged) throw kDamaged;
+        if (step == TGzipInflater::TStep::MemberEnd) {
+            MbrBlnInMember = false;
             MbrBlnBetweenMembers = true;
-        else if (result == Z_MEM_ERROR)
-            throw std::bad_alloc();
-        else if (result != Z_OK && result != Z_BUF_ERROR)
-            throw kDamaged;
+        } else if (MbrSizAvailable + room == before) {
+            // Nothing taken and nothing given: the decompressor needs more bytes than are at hand.
+            if (MbrSizAvailable == kInputSize || !Fill(MbrSizAvailable + 1)) throw kDamaged;
+        }
     }
-    return room - stream.avail_out;
+    return max - room;
 }

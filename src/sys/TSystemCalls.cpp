@@ -23,6 +23,7 @@ const TSystemCallTable kDirect = {
     TWindowsCalls::Fchmod,   TWindowsCalls::Fchown, TWindowsCalls::Fsync,    TWindowsCalls::Close,
     TWindowsCalls::RenameAt, TWindowsCalls::LinkAt, TWindowsCalls::UnlinkAt, TWindowsCalls::Lstat,
     TWindowsCalls::Fstat,    TWindowsCalls::ReadLink, TWindowsCalls::GetRandom, TWindowsCalls::Seek,
+    ::_dup,
 };
 #else
 
@@ -37,10 +38,12 @@ ssize_t DirectGetRandom(void* destination, size_t size, unsigned flags)
     return ::getrandom(destination, size, flags);
 }
 long long DirectSeek(int descriptor, long long offset, int whence) { return ::lseek(descriptor, offset, whence); }
+int DirectDuplicate(int descriptor) { return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0); }
 
 const TSystemCallTable kDirect = {
     DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
     ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom, DirectSeek,
+    DirectDuplicate,
 };
 #endif
 
@@ -133,6 +136,30 @@ long long TSystemCalls::Seek(int descriptor, long long offset, int whence)
 {
     return gTable.Seek(descriptor, offset, whence);
 }
+
+int TSystemCalls::Duplicate(int descriptor)
+{
+    return RetryOnInterrupt([&] { return gTable.Duplicate(descriptor); });
+}
+
+#ifdef _WIN32
+void TSystemCalls::OccupyStandardDescriptors() {}
+#else
+void TSystemCalls::OccupyStandardDescriptors()
+{
+    // Opened in order, each takes the lowest free number: the one that is closed.
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        struct stat status;
+        if (Fstat(descriptor, &status) == 0 || errno != EBADF) continue;
+        const int null = Open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+        if (null < 0) return;
+        if (null != descriptor) {
+            ::dup2(null, descriptor);
+            Close(null);
+        }
+    }
+}
+#endif
 
 #ifdef _WIN32
 // The C library's descriptors, which the file classes use, number at most 2048 there.

@@ -45,6 +45,7 @@ struct TSystemCallTable {
     ssize_t (*ReadLink)(const char* path, char* destination, size_t size);
     ssize_t (*GetRandom)(void* destination, size_t size, unsigned flags);
     long long (*Seek)(int descriptor, long long offset, int whence);
+    int (*Duplicate)(int descriptor);
 };
 
 // The one road from the file classes to the operating system. Every call returns what the system
@@ -84,6 +85,15 @@ public:
     static int Fstat(int descriptor, struct stat* status);
     static ssize_t ReadLink(const char* path, char* destination, size_t size);
     static long long Seek(int descriptor, long long offset, int whence);
+    // A new descriptor (closed on exec) for the open file of `descriptor`, sharing its offset
+    // and its flags (O_APPEND among them).
+    static int Duplicate(int descriptor);
+
+    // Opens /dev/null on each of the standard descriptors 0, 1 and 2 that is closed, so that no
+    // file the program opens takes one of their numbers: an input that took descriptor 1 would
+    // be what /dev/stdout names, and an output would receive the program's messages. A program
+    // calls it first; it does nothing on Windows, nor where /dev/null cannot be opened.
+    static void OccupyStandardDescriptors();
 
     // Raises the soft limit on open descriptors to the hard one, so that many inputs can be open
     // at once; harmless where it cannot.

@@ -269,6 +269,74 @@ TEST(OutputSafety, StopSignalsDuringTheWriteLeaveNoTemporaryFile)
 #endif
 }
 
+TEST(OutputSafety, StandardOutputIsWrittenAsTheCallerOpenedIt)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no /dev/stdout";
+#else
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 2, "1"));
+    const std::string b = dir.Write("b.asc", Grid(3, 2, "3"));
+    ASSERT_EQ(Gridmean(dir, {a, b, dir.Path("mean.asc")}).Status, 0);
+    const std::string expected = ReadText(dir.Path("mean.asc"));  // the grid as a file receives it
+    const std::string log = dir.Path("log");
+    struct TCase {
+        const char* Shape;
+        int Flags;  // how the caller opened standard output on the log
+        std::string Output;
+    };
+    const std::vector<TCase> cases = {
+        {">> log: appended after what it held", O_WRONLY | O_APPEND, "earlier lines\n" + expected},
+        {"> log: the grid alone", O_WRONLY | O_TRUNC, expected},
+    };
+    for (const std::string output : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        for (const TCase& test : cases) {
+            dir.Write("log", "earlier lines\n");
+            const TRun run = Gridmean(dir, {a, b, output}, [&] {
+                const int descriptor = ::open(log.c_str(), test.Flags);
+                ::dup2(descriptor, 1);
+                ::close(descriptor);
+            });
+            EXPECT_EQ(run.Status, 0) << output << ", " << test.Shape;
+            EXPECT_EQ(ReadText(log), test.Output) << output << ", " << test.Shape;
+        }
+    }
+#endif
+}
+
+TEST(OutputSafety, ClosedStandardDescriptorsAreNotTakenByInputs)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no /dev/stdout and no descriptors to close before a program starts";
+#else
+    // With descriptor 1 closed, the first input opened would take it, and /dev/stdout would then
+    // name that input. Standard output is /dev/null instead: the grid and any message go there,
+    // and the status tells.
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", Grid(3, 2, "1"));
+    const std::string b = dir.Write("b.asc", Grid(3, 2, "3"));
+    for (const std::vector<int>& closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
+        for (const std::string output : {"/dev/stdout", "/dev/fd/1"}) {
+            const std::string context = output + " with " + std::to_string(closed.size()) + " closed";
+            const TRun run = Gridmean(dir, {a, b, output}, [&] {
+                for (int descriptor : closed) ::close(descriptor);
+            });
+            EXPECT_EQ(run.Status, 0) << context;
+            EXPECT_EQ(run.Output, "") << context;
+            EXPECT_EQ(ReadText(a), Grid(3, 2, "1")) << context;
+            EXPECT_EQ(ReadText(b), Grid(3, 2, "3")) << context;
+        }
+        // A failure still gives status 1, its message lost with standard output.
+        const TRun failed = Gridmean(dir, {a, dir.Path("missing.asc"), "/dev/stdout"}, [&] {
+            for (int descriptor : closed) ::close(descriptor);
+        });
+        EXPECT_EQ(failed.Status, 1);
+        EXPECT_EQ(ReadText(a), Grid(3, 2, "1"));
+        EXPECT_EQ(DirectoryEntries(dir.Root()), (std::vector<std::string>{"a.asc", "b.asc"}));
+    }
+#endif
+}
+
 TEST(OutputSafety, FileNamesWithControlCharactersGiveOneLine)
 {
     // Every failure that names a file, with a name holding a line feed, a tab and an escape

@@ -520,17 +520,35 @@ TEST(FileSink, DevicesPipesAndOwnDescriptorsAreWrittenInPlace)
     ::close(ends[0]);
     EXPECT_EQ(fromPipe, fresh);
 
-    const std::string file = dir.Write("opened.asc", kOld);
-    const int descriptor = ::open(file.c_str(), O_WRONLY);
-    struct stat before = {};
-    ::fstat(descriptor, &before);
-    TARCGISFileTools::WriteARCGISFile(map.get(), "/proc/self/fd/" + std::to_string(descriptor));
-    ::close(descriptor);
-    struct stat after = {};
-    ::stat(file.c_str(), &after);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(ReadText(file), fresh);
+    // A file the caller opened keeps its inode and is written as it was opened: from its
+    // offset, or after what it holds when opened for appending, never truncated.
+    struct TOpened {
+        int Flags;
+        std::string Text;
+    };
+    for (const TOpened& opened : {TOpened{O_WRONLY | O_APPEND, kOld + fresh}, TOpened{O_WRONLY | O_TRUNC, fresh}}) {
+        for (const std::string prefix : {"/proc/self/fd/", "/dev/fd/"}) {
+            const std::string file = dir.Write("opened.asc", kOld);
+            const int descriptor = ::open(file.c_str(), opened.Flags);
+            struct stat before = {};
+            ::fstat(descriptor, &before);
+            TARCGISFileTools::WriteARCGISFile(map.get(), prefix + std::to_string(descriptor));
+            ::close(descriptor);
+            struct stat after = {};
+            ::stat(file.c_str(), &after);
+            EXPECT_EQ(after.st_ino, before.st_ino) << prefix;
+            EXPECT_EQ(ReadText(file), opened.Text) << prefix;
+        }
+    }
     EXPECT_EQ(renames, 0);
+
+    // A descriptor that cannot be duplicated fails before anything is written.
+    const int descriptor = ::open(dir.Write("opened.asc", kOld).c_str(), O_WRONLY);
+    faults.Fail<&TSystemCallTable::Duplicate>(EMFILE);
+    const std::string name = "/dev/fd/" + std::to_string(descriptor);
+    EXPECT_EQ(WriteMessage(map.get(), name), "Unable to open file " + name);
+    ::close(descriptor);
+    EXPECT_EQ(ReadText(dir.Path("opened.asc")), kOld);
 #endif
 }
 

@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -169,4 +170,44 @@ TEST(SystemCalls, DirectFileCallsKeepTheirLinuxMeaning)
     EXPECT_EQ(direct.Read(ends[0], buffer, sizeof buffer), 3);
     EXPECT_EQ(direct.Read(ends[0], buffer, sizeof buffer), 0);
     EXPECT_EQ(direct.Close(ends[0]), 0);
+}
+
+TEST(SystemCalls, ClosedStandardDescriptorsGetTheNullDevice)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "does nothing on Windows";
+#else
+    // In a child, since it closes this process's own standard descriptors: every combination of
+    // closed ones ends with all three open, the closed ones on /dev/null, the others untouched.
+    struct stat null;
+    ASSERT_EQ(::stat("/dev/null", &null), 0);
+    for (int closed = 1; closed < 8; ++closed) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int kept = ::open("/proc/self/exe", O_RDONLY);  // a file that is not /dev/null
+            for (int descriptor = 0; descriptor <= 2; ++descriptor) ::dup2(kept, descriptor);
+            ::close(kept);
+            // The lowest number free above the standard ones (the test runner may hold others).
+            const int free = ::open("/dev/null", O_RDONLY);
+            ::close(free);
+            for (int descriptor = 0; descriptor <= 2; ++descriptor)
+                if (closed & (1 << descriptor)) ::close(descriptor);
+            TSystemCalls::OccupyStandardDescriptors();
+            int wrong = 0;
+            for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+                struct stat status;
+                const bool isNull = ::fstat(descriptor, &status) == 0 && status.st_rdev == null.st_rdev &&
+                    S_ISCHR(status.st_mode);
+                if (isNull != ((closed & (1 << descriptor)) != 0)) wrong |= 1 << descriptor;
+            }
+            // Nothing else was left open.
+            const int next = ::open("/dev/null", O_RDONLY);
+            ::_exit(next == free ? wrong : 64 + wrong);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << closed;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "closed " << closed << ": wrong descriptors (bits) or 64 for a leak";
+    }
+#endif
 }
