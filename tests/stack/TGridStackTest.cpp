@@ -230,3 +230,50 @@ TEST(GridStack, OutputFailuresComeAfterEveryInputLoaded)
     EXPECT_EQ(run({good, wide}), "X-dimension of maps are inconsistent in TMapTools::Sum");
     EXPECT_EQ(run({good, dir.Path("absent.asc"), bad}), "Unable to open file " + dir.Path("absent.asc"));
 }
+
+TEST(GridStack, GeoreferencingChecksAreOptionsOfTheEngine)
+{
+    // The refusal of unusable values and the geometry check, for library callers, with the
+    // command's messages; streams are named by their position. Without the options, neither.
+    const std::string good = "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2\n";
+    const std::string shifted = "ncols 2\nnrows 1\nxllcorner 0.5\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2\n";
+    const std::string unusable = "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize -3\nNODATA_value -9999\n1 2\n";
+    struct TCase {
+        std::vector<std::string> Inputs;
+        bool Refuse;
+        bool Check;
+        std::string Message;  // empty: written
+        long Blamed;
+    };
+    const std::vector<TCase> cases = {
+        {{good, unusable}, false, false, "", -1},
+        {{good, unusable}, true, false, "error: File format error: cellsize -3 is not a positive finite number", 1},
+        {{good, shifted}, true, false, "", -1},
+        {{good, shifted}, false, true, "error: Geometry differs: input 2 has xllcorner 0.5, input 1 has 0", 1},
+        {{unusable, shifted}, true, true, "error: File format error: cellsize -3 is not a positive finite number", 0},
+    };
+    for (const TCase& test : cases) {
+        TGridStackOptions options;
+        options.RefuseUnusableGeoreferencing = test.Refuse;
+        options.CheckGeometry = test.Check;
+        TStackBlame blame;
+        const std::string outcome = ThroughStack(test.Inputs, options, &blame);
+        if (test.Message.empty()) {
+            EXPECT_EQ(outcome.rfind("ncols 2\n", 0), 0u) << outcome;
+        } else {
+            EXPECT_EQ(outcome, test.Message);
+        }
+        EXPECT_EQ(blame.Input, test.Blamed) << test.Message;
+    }
+
+    // Named files are named as given, and their projection files are compared.
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", good);
+    const std::string b = dir.Write("b.asc", good);
+    dir.Write("a.prj", "GEOGCS[1]");
+    dir.Write("b.prj", "GEOGCS[2]");
+    TGridStackOptions options;
+    options.CheckGeometry = true;
+    EXPECT_EQ(ThrownMessage([&] { TGridStack::WriteFiles({a, b}, dir.Path("out.asc"), options); }),
+              "Geometry differs: " + b + " has another coordinate system (" + dir.Path("b.prj") + ") than " + a);
+}
