@@ -12,21 +12,19 @@ TGridNumbers TGridFileOutput::Numbers(int digits)
 
 TGridFileOutput::TGridFileOutput(size_t statistic, const std::string& name, const TGridHeader& first, double noData,
                                  int digits, const TStackGeometry& geometry)
-    : TStackOutput(statistic),
-      MbrPtrWriter(std::make_unique<TGridWriter>(name, Numbers(digits))),
-      MbrHeader(first),
-      MbrRefGeometry(geometry)
+    : TGridFileOutput(statistic, std::make_unique<TGridWriter>(name, Numbers(digits)), first, noData, geometry)
 {
-    MbrHeader.NoData = noData;
-    MbrPtrWriter->SetNoData(noData);
 }
 
 TGridFileOutput::TGridFileOutput(size_t statistic, std::ostream& stream, const TGridHeader& first, double noData,
                                  int digits, const TStackGeometry& geometry)
-    : TStackOutput(statistic),
-      MbrPtrWriter(std::make_unique<TGridWriter>(stream, Numbers(digits))),
-      MbrHeader(first),
-      MbrRefGeometry(geometry)
+    : TGridFileOutput(statistic, std::make_unique<TGridWriter>(stream, Numbers(digits)), first, noData, geometry)
+{
+}
+
+TGridFileOutput::TGridFileOutput(size_t statistic, std::unique_ptr<TGridWriter> writer, const TGridHeader& first,
+                                 double noData, const TStackGeometry& geometry)
+    : TStackOutput(statistic), MbrPtrWriter(std::move(writer)), MbrHeader(first), MbrRefGeometry(geometry)
 {
     MbrHeader.NoData = noData;
     MbrPtrWriter->SetNoData(noData);

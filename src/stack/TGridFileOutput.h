@@ -34,6 +34,9 @@ public:
     void Discard() override;
 
 private:
+    TGridFileOutput(size_t statistic, std::unique_ptr<TGridWriter> writer, const TGridHeader& first, double noData,
+                    const TStackGeometry& geometry);
+
     // The text of one band, in pieces formatted side by side.
     struct TBandText {
         std::vector<std::vector<char>> Pieces;
