@@ -28,7 +28,12 @@ inline void Relax()
 
 TTaskTeam::TTaskTeam(unsigned members)
 {
-    for (unsigned i = 1; i < members; ++i) MbrVecThreads.emplace_back([this] { Work(); });
+    // A thread that cannot be started (no memory for its stack, a limit on threads) leaves the
+    // team smaller: the caller alone still runs every task.
+    try {
+        for (unsigned i = 1; i < members; ++i) MbrVecThreads.emplace_back([this] { Work(); });
+    } catch (const std::exception&) {
+    }
 }
 
 TTaskTeam::~TTaskTeam()

@@ -13,7 +13,7 @@
 // so a team of one runs every task in the caller, in order.
 class TTaskTeam {
 public:
-    // `members` counts the caller; at least 1.
+    // `members` counts the caller; at least 1. Fewer where threads cannot be started.
     explicit TTaskTeam(unsigned members);
     ~TTaskTeam();
     TTaskTeam(const TTaskTeam&) = delete;

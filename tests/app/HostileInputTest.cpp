@@ -146,3 +146,82 @@ TEST(HostileInput, AFullDiskLeavesTheOldOutputWhole)
     EXPECT_EQ(ReadText(out).substr(0, 12), "ncols 20000\n");
 #endif
 }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GRIDMEAN_TEST_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define GRIDMEAN_TEST_ADDRESS_SANITIZER
+#endif
+
+// The sanitizer reserves far more address space than any limit here allows.
+#if !defined(_WIN32) && !defined(GRIDMEAN_TEST_ADDRESS_SANITIZER)
+
+TEST(HostileInput, RunningOutOfMemoryAnywhereIsOutOfMemory)
+{
+    // Under every limit on the address space from too small to start up to enough: the run ends
+    // with status 0 and the mean, or status 1 and "Out of memory" (on whichever thread it ran
+    // out), the old output whole and no temporary file; never a crash.
+    TScratchDir dir;
+    std::string text = Header("800", "800");
+    for (int y = 0; y < 800; ++y) {
+        for (int x = 0; x < 800; ++x) text += std::to_string((x * 7 + y * 13) % 1000) + ".25 ";
+        text += '\n';
+    }
+    const std::string a = dir.Write("a.asc", text);
+    const std::string out = dir.Path("out.asc");
+    ASSERT_EQ(RunCommand(dir, {a, a, out}).Status, 0);
+    const std::string mean = ReadText(out);
+    dir.Write("out.asc", "old\n");
+    const std::vector<std::string> expected = DirectoryEntries(dir.Root());
+    int successes = 0;
+    int failures = 0;
+    bool started = false;
+    for (rlim_t kilobytes = 4000; kilobytes < 400000 && successes < 3; kilobytes += 700) {
+        const TOutcome outcome = RunCommand(dir, {a, a, out}, [kilobytes] {
+            struct rlimit space = {kilobytes << 10, kilobytes << 10};
+            ::setrlimit(RLIMIT_AS, &space);
+        });
+        // 127: too small for the program to be loaded at all.
+        if (outcome.Status == 127 && !started) continue;
+        started = true;
+        ASSERT_TRUE(outcome.Status == 0 || outcome.Status == 1) << kilobytes << " KB: status " << outcome.Status;
+        EXPECT_EQ(DirectoryEntries(dir.Root()), expected) << kilobytes << " KB";
+        if (outcome.Status == 0) {
+            ++successes;
+            EXPECT_EQ(ReadText(out), mean) << kilobytes << " KB";
+            dir.Write("out.asc", "old\n");
+        } else {
+            ++failures;
+            EXPECT_EQ(outcome.Output, "Out of memory\n") << kilobytes << " KB";
+            EXPECT_EQ(ReadText(out), "old\n") << kilobytes << " KB";
+        }
+    }
+    EXPECT_EQ(successes, 3);
+    EXPECT_GT(failures, 3);
+}
+
+#endif
+
+#ifndef _WIN32
+TEST(HostileInput, FineCellsFarFromTheOriginStreamInBoundedMemory)
+{
+    // Cells a thousandth of a unit wide 4100 km from the origin: the rows' order is known from the
+    // header before reading, so the grid is not kept whole (16 MB of doubles per input here).
+    TScratchDir dir;
+    const long columns = 500;
+    const long rows = 4000;
+    std::string text = "ncols 500\nnrows 4000\nxllcorner 500000\nyllcorner 4100000\ncellsize 0.001\nNODATA_value -9999\n";
+    std::string row;
+    for (long x = 0; x < columns; ++x) row += "1 ";
+    row += '\n';
+    for (long y = 0; y < rows; ++y) text += row;
+    const std::string a = dir.Write("a.asc", text);
+    const std::string b = dir.Write("b.asc", text);
+    const TOutcome outcome = RunGridmean(dir, {a, b, dir.Path("out.asc")});
+    ASSERT_EQ(outcome.Status, 0) << outcome.Output;
+    EXPECT_LT(outcome.PeakKilobytes, 24 * 1024);
+}
+#endif
