@@ -4,8 +4,6 @@
 
 #include "app/TCommandOptions.h"
 #include "app/TProgressDisplay.h"
-#include "files/TByteSource.h"
-#include "files/TProjectionFiles.h"
 #include "stack/TGridStack.h"
 #include "support/TFileMessages.h"
 #include "sys/TCommandLine.h"
@@ -77,6 +75,8 @@ int Run(const std::vector<std::string>& arguments)
     // Georeferencing that no grid can have is always refused.
     options.Stack.RefuseUnusableGeoreferencing = true;
     options.Stack.CheckGeometry = options.CheckGeometry;
+    // The coordinate system goes with the grid.
+    options.Stack.CopyProjection = true;
     std::unique_ptr<TProgressDisplay> progress;
     if (options.Progress) {
         progress = std::make_unique<TProgressDisplay>(stderr);
@@ -92,11 +92,6 @@ int Run(const std::vector<std::string>& arguments)
         return status;
     }
     progress.reset();
-    // The coordinate system goes with the grid: the first input's projection file, copied once
-    // the grid is in place.
-    const std::string sidecar = TProjectionFiles::FindSidecar(options.Inputs[0]);
-    if (!sidecar.empty() && TFileSource::NamesRegularFile(options.Output))
-        TProjectionFiles::Copy(sidecar, TProjectionFiles::SidecarName(options.Output));
     return 0;
 }
 

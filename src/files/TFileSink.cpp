@@ -84,12 +84,12 @@ int OwnDescriptor(const std::string& path)
 
 }  // namespace
 
-TFileSink::TFileSink(const std::string& name) : MbrStgName(name)
+TFileSink::TFileSink(const std::string& name, TSinkTargets targets) : MbrStgName(name)
 {
     std::string path = name;
     struct stat status;
     const TTarget target = Resolve(path, status);
-    if (target == TTarget::Failed) FailOpen();
+    if (target == TTarget::Failed || (target == TTarget::InPlace && targets == TSinkTargets::FilesOnly)) FailOpen();
     if (target == TTarget::InPlace) {
         MbrBlnInPlace = true;
         // One of the process's own descriptors is written as it was given: opened again it would
@@ -238,11 +238,18 @@ void TFileSink::Write(const char* data, size_t size)
 
 void TFileSink::Commit()
 {
+    Prepare();
+    Publish();
+}
+
+void TFileSink::Prepare()
+{
     if (MbrIntDescriptor < 0) FailWrite();
     if (MbrBlnInPlace) {
         const int descriptor = MbrIntDescriptor;
         MbrIntDescriptor = -1;
         if (TSystemCalls::Close(descriptor) != 0) FailWrite();
+        MbrBlnPrepared = true;
         return;
     }
     // Owner first: giving a file away clears its set-user-ID and set-group-ID bits, which the
@@ -257,6 +264,14 @@ void TFileSink::Commit()
     const int descriptor = MbrIntDescriptor;
     MbrIntDescriptor = -1;
     if (TSystemCalls::Close(descriptor) != 0) FailWrite();
+    MbrBlnPrepared = true;
+}
+
+void TFileSink::Publish()
+{
+    if (!MbrBlnPrepared) FailWrite();
+    MbrBlnPrepared = false;
+    if (MbrBlnInPlace) return;
     if (TSystemCalls::RenameAt(MbrIntDirectory, MbrStgTemporary.c_str(), MbrIntDirectory, MbrStgTarget.c_str()) != 0)
         FailWrite();
     MbrStgTemporary.clear();

@@ -7,6 +7,9 @@
 #include <string>
 #include <sys/types.h>
 
+// Which targets a sink writes: any, or only files it replaces by a rename.
+enum class TSinkTargets { Any, FilesOnly };
+
 // A named output file that is never left half written.
 // A regular file, or a name that does not exist yet, is only ever replaced by a rename: the data
 // goes to a temporary file in the same directory (unnamed where the file system allows it, else
@@ -27,7 +30,10 @@ class TFileSink : public TByteSink {
 public:
     // Throws "Unable to open file " and the name when the output, or a temporary file beside a
     // regular one, cannot be created; nothing has been changed then.
-    explicit TFileSink(const std::string& name);
+    // With FilesOnly, a target that would be written in place (a device, a FIFO, a directory, one
+    // of the process's own descriptors) is refused the same way, before anything is opened: for
+    // files that only make sense beside a grid file, such as its projection file.
+    explicit TFileSink(const std::string& name, TSinkTargets targets = TSinkTargets::Any);
     // Discards an output that was not committed.
     ~TFileSink();
     TFileSink(const TFileSink&) = delete;
@@ -38,7 +44,16 @@ public:
     // Puts the file in place. Throws "Unable to write file " and the name, with the old file
     // untouched, except when only forcing the directory to disk fails after the rename: the new
     // file is then whole and in place. Messages show the name with control characters escaped.
+    // Commit is Prepare and then Publish.
     void Commit();
+    // Everything but the rename: the file gets its mode and owner and is forced to disk (a file
+    // written in place is closed). Several outputs can so be made whole before any is replaced.
+    void Prepare();
+    // The rename (and the directory forced to disk), after Prepare.
+    void Publish();
+    // Whether the output is written in place (a device, a FIFO, one of the process's own
+    // descriptors) rather than replaced by a rename.
+    bool InPlace() const { return MbrBlnInPlace; }
 
 private:
     bool OpenDirectory(const std::string& directory);
@@ -61,6 +76,7 @@ private:
     bool MbrBlnUnnamed = false;
     bool MbrBlnSyncDirectory = true;
     bool MbrBlnReplacing = false;
+    bool MbrBlnPrepared = false;
     mode_t MbrModFinal = 0;
     uid_t MbrUidOwner = 0;
     gid_t MbrGidGroup = 0;

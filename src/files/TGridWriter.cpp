@@ -99,8 +99,25 @@ void TGridWriter::WriteText(const char* data, size_t size) { MbrPtrText->PutText
 
 void TGridWriter::Commit()
 {
+    Prepare();
+    Publish();
+}
+
+void TGridWriter::Prepare()
+{
     MbrBlnCommitted = true;
     MbrPtrText->Flush();
-    if (MbrPtrGzip) MbrPtrGzip->Commit();
-    if (MbrPtrFile) MbrPtrFile->Commit();
+    if (MbrPtrGzip) MbrPtrGzip->Prepare();
+    if (MbrPtrFile) MbrPtrFile->Prepare();
+}
+
+void TGridWriter::Publish()
+{
+    if (MbrPtrGzip) MbrPtrGzip->Publish();
+    if (MbrPtrFile) MbrPtrFile->Publish();
+}
+
+bool TGridWriter::InPlace() const
+{
+    return MbrPtrGzip ? MbrPtrGzip->InPlace() : MbrPtrFile ? MbrPtrFile->InPlace() : true;
 }

@@ -64,8 +64,14 @@ public:
     void WriteText(const char* data, size_t size);
 
     // Hands everything to the destination: a named file is put in place (throws "Unable to write
-    // file NAME", the old file untouched), a stream is flushed.
+    // file NAME", the old file untouched), a stream is flushed. Commit is Prepare and then
+    // Publish: a named file is made whole and forced to disk, then renamed over its target.
     void Commit();
+    void Prepare();
+    void Publish();
+    // Whether the destination is written in place rather than replaced by a rename (a stream, a
+    // device, a FIFO, one of the process's own descriptors).
+    bool InPlace() const;
 
 private:
     void Start();

@@ -134,6 +134,14 @@ void TGzipSink::Write(const char* data, size_t size)
 
 void TGzipSink::Commit()
 {
+    Prepare();
+    Publish();
+}
+
+void TGzipSink::Publish() { MbrFile.Publish(); }
+
+void TGzipSink::Prepare()
+{
     if (!MbrBlnFinished) {
         Hand(true);
         if (MbrThrCompressor.joinable()) {
@@ -146,5 +154,5 @@ void TGzipSink::Commit()
         }
         MbrBlnFinished = true;
     }
-    MbrFile.Commit();
+    MbrFile.Prepare();
 }

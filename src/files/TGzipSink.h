@@ -38,6 +38,11 @@ public:
     void Write(const char* data, size_t size) override;
     // Ends the gzip data and puts the file in place. Throws "Unable to write file " and the name.
     void Commit();
+    // Commit in two steps, as TFileSink's: the gzip data ended and the file made whole, then put
+    // in place.
+    void Prepare();
+    void Publish();
+    bool InPlace() const { return MbrFile.InPlace(); }
 
 private:
     struct TBlock {

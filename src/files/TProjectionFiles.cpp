@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr size_t kCopyBlock = size_t(1) << 16;
+constexpr size_t kReadBlock = size_t(1) << 16;
 
 bool EndsWith(const std::string& text, const std::string& end)
 {
@@ -71,10 +71,9 @@ std::string TProjectionFiles::FindSidecar(const std::string& gridName)
 
 void TProjectionFiles::Copy(const std::string& source, const std::string& target)
 {
-    TFileSource input(source);
-    TFileSink output(target);
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    while (const size_t got = input.Read(block.get(), kCopyBlock)) output.Write(block.get(), got);
+    const std::string text = ReadText(source);
+    TFileSink output(target, TSinkTargets::FilesOnly);
+    output.Write(text.data(), text.size());
     output.Commit();
 }
 
@@ -82,8 +81,8 @@ std::string TProjectionFiles::ReadText(const std::string& name)
 {
     TFileSource input(name);
     std::string text;
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    while (const size_t got = input.Read(block.get(), kCopyBlock)) {
+    std::unique_ptr<char[]> block(new char[kReadBlock]);
+    while (const size_t got = input.Read(block.get(), kReadBlock)) {
         if (text.size() + got > kMaxTextSize)
             throw TFileMessages::TooLargeForProjection(name);
         text.append(block.get(), got);

@@ -17,8 +17,10 @@ public:
     static std::string FindSidecar(const std::string& StgGridName);
 
     // Copies the file `source` to `target`, which is replaced only once the whole copy is written
-    // (the guarantees of TFileSink). Throws "Unable to open file " or "Unable to read file " and
-    // the source's name, "Unable to open file " or "Unable to write file " and the target's name.
+    // (the guarantees of TFileSink). Throws ReadText's messages for the source (a source larger
+    // than kMaxTextSize is not copied), "Unable to open file " (a target that is no file to
+    // replace by a rename too: a directory, a FIFO, a device) or "Unable to write file " and the
+    // target's name.
     static void Copy(const std::string& StgSource, const std::string& StgTarget);
 
     // The text of a projection file. Throws the open and read messages with the name, and

@@ -1,5 +1,7 @@
 #include "stack/TGridFileOutput.h"
 
+#include "files/TFileSink.h"
+#include "files/TProjectionFiles.h"
 #include "stack/TStackGeometry.h"
 
 TGridNumbers TGridFileOutput::Numbers(int digits)
@@ -14,6 +16,7 @@ TGridFileOutput::TGridFileOutput(size_t statistic, const std::string& name, cons
                                  int digits, const TStackGeometry& geometry)
     : TGridFileOutput(statistic, std::make_unique<TGridWriter>(name, Numbers(digits)), first, noData, geometry)
 {
+    MbrStgName = name;
 }
 
 TGridFileOutput::TGridFileOutput(size_t statistic, std::ostream& stream, const TGridHeader& first, double noData,
@@ -84,11 +87,39 @@ void TGridFileOutput::EndWrite()
     MbrVecWriting.clear();
 }
 
-void TGridFileOutput::Commit() { MbrPtrWriter->Commit(); }
+TGridFileOutput::~TGridFileOutput() = default;
+
+void TGridFileOutput::SetProjection(const std::string& text)
+{
+    if (MbrStgName.empty() || MbrPtrWriter->InPlace()) return;
+    MbrPtrProjection =
+        std::make_unique<TFileSink>(TProjectionFiles::SidecarName(MbrStgName), TSinkTargets::FilesOnly);
+    MbrStgProjection = text;
+}
+
+void TGridFileOutput::Finish()
+{
+    MbrPtrWriter->Prepare();
+    if (MbrPtrProjection) {
+        MbrPtrProjection->Write(MbrStgProjection.data(), MbrStgProjection.size());
+        MbrPtrProjection->Prepare();
+    }
+}
+
+void TGridFileOutput::Publish(std::vector<std::string>& replaced)
+{
+    MbrPtrWriter->Publish();
+    if (!MbrStgName.empty() && !MbrPtrWriter->InPlace()) replaced.push_back(MbrStgName);
+    if (MbrPtrProjection) {
+        MbrPtrProjection->Publish();
+        replaced.push_back(TProjectionFiles::SidecarName(MbrStgName));
+    }
+}
 
 void TGridFileOutput::Discard()
 {
     MbrPtrWriter.reset();  // a file not committed leaves the target as it was
+    MbrPtrProjection.reset();
     MbrVecPending.clear();
     MbrPtrFormatting.reset();
 }

@@ -3,6 +3,7 @@
 #include "files/OpenGridSource.h"
 #include "files/TByteSource.h"
 #include "files/TGridFormat.h"
+#include "files/TProjectionFiles.h"
 #include "grid/TMap.h"
 #include "stack/TBandPipeline.h"
 #include "stack/TBandReduction.h"
@@ -14,6 +15,7 @@
 #include "stack/TStackInputs.h"
 #include "stack/TTaskTeam.h"
 #include "stats/TStackMessages.h"
+#include "support/TFileMessages.h"
 
 #include <algorithm>
 #include <memory>
@@ -74,6 +76,19 @@ bool StartResult(TRunResult& result, const TStackInputs& inputs, const TMakeOutp
     return true;
 }
 
+// Puts every output in place, once all are whole; a failure part-way names what was replaced.
+void Publish(const std::vector<TStackOutput*>& outputs)
+{
+    std::vector<std::string> replaced;
+    try {
+        for (TStackOutput* output : outputs) output->Publish(replaced);
+    } catch (const char* message) {
+        throw TFileMessages::AlreadyReplaced(message, replaced);
+    } catch (const std::string& message) {
+        throw TFileMessages::AlreadyReplaced(message, replaced);
+    }
+}
+
 size_t BandCells(const TGridStackOptions& options, size_t inputs)
 {
     if (options.BandCells > 0) return options.BandCells;
@@ -105,15 +120,17 @@ TMap* Execute(size_t count, TStackInputs::TOpen open, const TMakeOutput& makeOut
     if (pipeline.Run(started ? &result.Road : nullptr, options.Progress)) {
         if (result.Map) return result.Map->Release();
         try {
-            // Every input is read: closed before the output is put in place, since the output may
+            // Every input is read: closed before the outputs are put in place, since an output may
             // be one of them and Windows does not rename over a file that is open.
             inputs.CloseFrom(0);
-            result.Output->Commit();
-            return nullptr;
+            for (TStackOutput* output : result.Road.Outputs) output->Finish();
         } catch (...) {
             failures.Result(std::current_exception());
-            result.Output->Discard();
+            for (TStackOutput* output : result.Road.Outputs) output->Discard();
+            failures.Throw(blame);
         }
+        Publish(result.Road.Outputs);
+        return nullptr;
     }
     failures.Throw(blame);
 }
@@ -152,7 +169,11 @@ void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std
 {
     RequireDescriptors(VecInputs);
     const TMakeOutput output = [&](const TGridHeader& first, const TStackGeometry& geometry) {
-        return std::make_unique<TGridFileOutput>(0, StgOutput, first, options.NoData, options.Digits, geometry);
+        auto file = std::make_unique<TGridFileOutput>(0, StgOutput, first, options.NoData, options.Digits, geometry);
+        const std::string sidecar =
+            options.CopyProjection ? TProjectionFiles::FindSidecar(VecInputs[0]) : std::string();
+        if (!sidecar.empty()) file->SetProjection(TProjectionFiles::ReadText(sidecar));
+        return file;
     };
     Execute(VecInputs.size(), FileOpener(VecInputs), output, VecInputs, options, blame);
 }

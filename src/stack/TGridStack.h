@@ -45,6 +45,12 @@ struct TGridStackOptions {
     // named files also in their .prj files where both have one ("Geometry differs: NAME has
     // another coordinate system (NAME.prj) than FIRST"). Streams are named "input 1", "input 2"...
     bool CheckGeometry = false;
+    // Named output files get a copy of the first input's projection file (TProjectionFiles::
+    // FindSidecar) beside them under their own names (SidecarName), where the output is a file
+    // replaced by a rename: read before anything is written (at most TProjectionFiles::
+    // kMaxTextSize bytes), written to a temporary file as the grid is finished, and renamed
+    // right after the grid. A target that is no file to replace fails the run before anything is.
+    bool CopyProjection = false;
     // Called with each input's header as soon as it is read, after the checks above; what it
     // throws counts as that input's failure to load.
     std::function<void(size_t input, const TGridHeader& header)> CheckHeader;

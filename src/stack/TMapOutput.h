@@ -18,7 +18,8 @@ public:
     void BeginBand(uint64_t start, size_t cells, size_t pieces) override;
     void TakePiece(size_t piece, size_t offset, size_t count, const TPieceResults& results) override;
     void EndBand() override {}
-    void Commit() override {}
+    void Finish() override {}
+    void Publish(std::vector<std::string>&) override {}
 
     // The map, once every band was taken (caller owns).
     TMap* Release();

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Where one statistic's results go, band by band: a grid file or stream, a map in memory. The
 // band pipeline calls, for each band of the result (cells [start, start + cells) in the order the
@@ -32,8 +34,11 @@ public:
     virtual void Write() {}
     virtual void EndWrite() {}
 
-    // After the last band has been written: puts the result in place.
-    virtual void Commit() = 0;
+    // After the last band has been written: makes the result whole (forced to disk) without
+    // replacing anything yet, so that several outputs are all whole before the first replaces its
+    // target; then Publish puts it in place, adding the names it replaced to `replaced`.
+    virtual void Finish() = 0;
+    virtual void Publish(std::vector<std::string>& replaced) = 0;
     // Gives the result up after a failure: nothing more is written, the target stays as it was.
     virtual void Discard() {}
 

@@ -15,6 +15,14 @@ std::string TFileMessages::TooLargeForProjection(const std::string& name)
     return "File format error: " + Shown(name) + " is too large for a projection file";
 }
 
+std::string TFileMessages::AlreadyReplaced(const std::string& message, const std::vector<std::string>& names)
+{
+    if (names.empty()) return message;
+    std::string text = message + " (already replaced: ";
+    for (size_t i = 0; i < names.size(); ++i) text += (i > 0 ? ", " : "") + Shown(names[i]);
+    return text + ")";
+}
+
 std::string TFileMessages::GeometryDiffers(const std::string& name, const std::string& value, const std::string& number,
                                            const std::string& first, const std::string& firstNumber)
 {

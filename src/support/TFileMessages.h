@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The messages that name a file, composed in one place so that every one of them shows the name
 // with its control characters escaped (TStringTools::EscapeControlCharacters): a name holding a
@@ -23,6 +24,9 @@ public:
     static std::string GeometryDiffers(const std::string& StgName, const std::string& StgValue,
                                        const std::string& StgNumber, const std::string& StgFirst,
                                        const std::string& StgFirstNumber);
+    // A failure while outputs were being put in place, after some already were: the message and
+    // " (already replaced: A, B)"; the message alone where none was.
+    static std::string AlreadyReplaced(const std::string& StgMessage, const std::vector<std::string>& VecNames);
     // "Geometry differs: NAME has another coordinate system (PRJ) than FIRST".
     static std::string OtherCoordinateSystem(const std::string& StgName, const std::string& StgProjection,
                                              const std::string& StgFirst);

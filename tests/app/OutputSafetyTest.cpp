@@ -499,3 +499,59 @@ TEST(OutputSafety, TheNullDeviceIsWrittenInPlace)
 }
 
 #endif
+
+#ifndef _WIN32
+TEST(OutputSafety, AFailedProjectionFileChangesNoOutput)
+{
+    // The projection file is read before anything is written and renamed right after the grid,
+    // so that a run that fails for it leaves the old grid and the old projection file.
+    struct TCase {
+        std::string Label;
+        std::function<void(const TScratchDir& dir)> Make;
+        std::string Message;  // PRJ for the input's projection file, OUT for the output's
+        long SizeLimit;
+    };
+    const std::vector<TCase> cases = {
+        {"unreadable", [](const TScratchDir& dir) { ASSERT_EQ(::symlink("/proc/self/mem", dir.Path("a.prj").c_str()), 0); },
+         "Unable to read file PRJ", -1},
+        {"too large", [](const TScratchDir& dir) { ASSERT_EQ(::truncate(dir.Write("a.prj", "x").c_str(), 2L << 30), 0); },
+         "File format error: PRJ is too large for a projection file", -1},
+        {"beyond the file size limit", [](const TScratchDir& dir) { dir.Write("a.prj", std::string(600000, 'x')); },
+         "Unable to write file OUT", 100000},
+        {"a directory at the output's", [](const TScratchDir& dir) {
+             dir.Write("a.prj", "GEOGCS[1]");
+             ::unlink(dir.Path("o.prj").c_str());
+             ASSERT_EQ(::mkdir(dir.Path("o.prj").c_str(), 0700), 0);
+         },
+         "Unable to open file OUT", -1},
+        {"a FIFO at the output's", [](const TScratchDir& dir) {
+             dir.Write("a.prj", "GEOGCS[1]");
+             ::unlink(dir.Path("o.prj").c_str());
+             ASSERT_EQ(::mkfifo(dir.Path("o.prj").c_str(), 0600), 0);
+         },
+         "Unable to open file OUT", -1},
+    };
+    for (const TCase& test : cases) {
+        TScratchDir dir;
+        const std::string a = dir.Write("a.asc", Grid(3, 2));
+        const std::string out = dir.Write("o.asc", kOld);
+        dir.Write("o.prj", "old projection");
+        test.Make(dir);
+        const std::vector<std::string> before = DirectoryEntries(dir.Root());
+        const TRun run = Gridmean(dir, {a, a, out}, [&test] {
+            if (test.SizeLimit > 0) LimitFileSize(static_cast<rlim_t>(test.SizeLimit));
+        });
+        std::string message = test.Message;
+        message.replace(message.find(message.find("PRJ") != std::string::npos ? "PRJ" : "OUT"), 3,
+                        message.find("PRJ") != std::string::npos ? dir.Path("a.prj") : dir.Path("o.prj"));
+        EXPECT_EQ(run.Status, 1) << test.Label;
+        EXPECT_EQ(run.Output, message + "\n") << test.Label;
+        EXPECT_EQ(ReadText(out), kOld) << test.Label;
+        EXPECT_EQ(DirectoryEntries(dir.Root()), before) << test.Label;
+        struct stat status;
+        if (::stat(dir.Path("o.prj").c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+            EXPECT_EQ(ReadText(dir.Path("o.prj")), "old projection") << test.Label;
+        }
+    }
+}
+#endif
