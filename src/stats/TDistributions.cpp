@@ -82,9 +82,9 @@ bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
         return true;
     }
     if (freedom == 2) {
-        // 1 - |t| / sqrt(2 + t^2), written without the cancellation: 2 / (s (s + |t|)).
+        // 1 - |t| / s with s = sqrt(2 + t^2), in the tail without the cancellation: 2 / (s (s + |t|)).
         const double root = a < 1e150 ? std::sqrt(2 + a * a) : a;
-        p = 2 / root / (root + a);
+        p = a <= 1 ? 1 - a / root : 2 / root / (root + a);
         return true;
     }
     // x = freedom / (freedom + t^2) and y = 1 - x through u = t^2 / freedom, each without

@@ -113,14 +113,15 @@ bool Fit(const double* t, const double* y, const double* raw, size_t n, TLineFit
     fit.Slope = std::ldexp(slope, ky - kt);
     fit.Offset = std::ldexp(offset, ky);
     fit.Freedom = static_cast<double>(n) - 2;
-    if (!yConstant) {
-        const double r = sty / (std::sqrt(stt) * std::sqrt(syy));
-        fit.R2 = std::min(1.0, r * r);
-        fit.HasR2 = true;
-    }
     // largestT and largestY scaled are below 1.
     const double floor = kResidualFloor * (largestY * ys + std::fabs(slope) * (largestT * ts));
-    if (n >= 3 && !yConstant && std::sqrt(residual / total) > floor) {
+    const bool exact = std::sqrt(residual / total) <= floor;
+    if (!yConstant) {
+        const double r = sty / (std::sqrt(stt) * std::sqrt(syy));
+        fit.R2 = exact ? 1 : std::min(1.0, r * r);
+        fit.HasR2 = true;
+    }
+    if (n >= 3 && !yConstant && !exact) {
         const double error = std::sqrt(residual / fit.Freedom / stt);
         fit.TValue = slope / error;
         fit.HasTValue = true;

@@ -60,13 +60,17 @@ def line(t, y, w):
     positive = w > 0
     if n < 2 or w.sum() == 0 or np.all(t[positive] == t[positive][0]):
         return [NAN] * 5
+    tm = np.average(t, weights=w)
+    ym = np.average(y, weights=w)
+    rest = 0.0
     if np.all(w == 1):
         fit = stats.linregress(t, y)
         slope, offset = fit.slope, fit.intercept
     else:
-        slope, offset = np.polyfit(t, y, 1, w=np.sqrt(w))
-    tm = np.average(t, weights=w)
-    ym = np.average(y, weights=w)
+        # polyfit on the data less its weighted means: on values near 4000 varying by
+        # millimetres, its least squares would lose the digits the offset takes.
+        slope, rest = np.polyfit(t - tm, y - ym, 1, w=np.sqrt(w))
+        offset = ym + rest - slope * tm
     stt = np.sum(w * (t - tm) ** 2)
     constant = np.all(y[positive] == y[positive][0])
     if constant:
@@ -75,7 +79,8 @@ def line(t, y, w):
     r2 = np.sum(w * (t - tm) * (y - ym)) ** 2 / (stt * syy)
     if n < 3:
         return [slope, offset, r2, NAN, NAN]
-    residual = y - (offset + slope * t)
+    # About the means, for the same reason.
+    residual = (y - ym) - rest - slope * (t - tm)
     s2 = np.sum(w * residual ** 2) / (n - 2)
     tvalue = slope / np.sqrt(s2 / stt)
     return [slope, offset, r2, tvalue, 2 * stats.t.sf(abs(tvalue), n - 2)]
