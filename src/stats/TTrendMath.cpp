@@ -159,11 +159,14 @@ double MedianOfThree(double a, double b, double c)
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-// A value of from[0..size) that is not NaN, near position `at`; false where there is none.
+// A value of from[0..size) that is not NaN: from[at], or the next one after it (cyclically);
+// false where there is none.
 bool Candidate(const double* from, size_t size, size_t at, double& value)
 {
-    for (size_t k = 0; k < size; ++k) {
-        value = from[(at + k) % size];
+    value = from[at];
+    if (value == value) return true;
+    for (size_t k = at + 1 == size ? 0 : at + 1; k != at; k = k + 1 == size ? 0 : k + 1) {
+        value = from[k];
         if (value == value) return true;
     }
     return false;
@@ -219,15 +222,25 @@ bool SelectMedian(double* values, size_t n, double* spare, double& median)
         size_t lows = 0;
         size_t highs = 0;
         size_t equals = 0;
-        for (size_t k = 0; k < size; ++k) {
-            const double value = from[k];
-            to[lows] = value;
-            to[size - 1 - highs] = value;
-            lows += value < pivot;
-            highs += value > pivot;
-            equals += value == pivot;
-        }
-        if (!ranked) {
+        if (ranked) {
+            // No NaN is left: what is neither low nor high equals the pivot.
+            for (size_t k = 0; k < size; ++k) {
+                const double value = from[k];
+                to[lows] = value;
+                to[size - 1 - highs] = value;
+                lows += value < pivot;
+                highs += value > pivot;
+            }
+            equals = size - lows - highs;
+        } else {
+            for (size_t k = 0; k < size; ++k) {
+                const double value = from[k];
+                to[lows] = value;
+                to[size - 1 - highs] = value;
+                lows += value < pivot;
+                highs += value > pivot;
+                equals += value == pivot;
+            }
             const size_t kept = lows + highs + equals;
             lowRank = (kept - 1) / 2;
             highRank = kept / 2;
