@@ -172,11 +172,18 @@ bool WeightedSquares(const double* x, const double* w, size_t n, TScaledSquares&
 
 // The central moments m2, m3, m4 of the values scaled to magnitudes below 1 (skewness and
 // kurtosis are ratios of them, so the scale drops out). False where n < 2 or all values are equal.
-bool ShapeMoments(const double* x, size_t n, double& m2, double& m3, double& m4)
+struct TShape {
+    double M2 = 0;
+    double M3 = 0;
+    double M4 = 0;
+};
+
+bool ShapeMoments(const double* x, size_t n, TShape& shape)
 {
     if (n < 2 || AllEqual(x, n)) return false;
     if (!AllFinite(x, n)) {
-        m2 = m3 = m4 = std::numeric_limits<double>::quiet_NaN();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        shape = {nan, nan, nan};
         return true;
     }
     const double count = static_cast<double>(n);
@@ -200,9 +207,7 @@ bool ShapeMoments(const double* x, size_t n, double& m2, double& m3, double& m4)
         s3 += square * deviation;
         s4 += square * square;
     }
-    m2 = s2 / count;
-    m3 = s3 / count;
-    m4 = s4 / count;
+    shape = {s2 / count, s3 / count, s4 / count};
     return true;
 }
 
@@ -258,21 +263,17 @@ bool TMomentMath::SampleStdDev(const double* x, size_t n, double& result)
 
 bool TMomentMath::Skewness(const double* x, size_t n, double& result)
 {
-    double m2 = 0;
-    double m3 = 0;
-    double m4 = 0;
-    if (!ShapeMoments(x, n, m2, m3, m4)) return false;
-    result = m3 / (m2 * std::sqrt(m2));
+    TShape shape;
+    if (!ShapeMoments(x, n, shape)) return false;
+    result = shape.M3 / (shape.M2 * std::sqrt(shape.M2));
     return true;
 }
 
 bool TMomentMath::Kurtosis(const double* x, size_t n, double& result)
 {
-    double m2 = 0;
-    double m3 = 0;
-    double m4 = 0;
-    if (!ShapeMoments(x, n, m2, m3, m4)) return false;
-    result = m4 / (m2 * m2) - 3;
+    TShape shape;
+    if (!ShapeMoments(x, n, shape)) return false;
+    result = shape.M4 / (shape.M2 * shape.M2) - 3;
     return true;
 }
 

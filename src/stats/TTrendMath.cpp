@@ -144,6 +144,24 @@ void RowSlopes(const double* tj, const double* yj, size_t count, double ti, doub
     }
 }
 
+// Writes the values below the pivot to to[0..lows) and those above it to to[size - highs..size),
+// without a branch on the data: each value goes to both ends and only the right end advances.
+// Returns how many equal the pivot (counted where NaNs, equal to nothing, may be among them).
+template <bool CountEquals>
+size_t Partition(const double* from, size_t size, double pivot, double* to, size_t& lows, size_t& highs)
+{
+    size_t equals = 0;
+    for (size_t k = 0; k < size; ++k) {
+        const double value = from[k];
+        to[lows] = value;
+        to[size - 1 - highs] = value;
+        lows += value < pivot;
+        highs += value > pivot;
+        if (CountEquals) equals += value == pivot;
+    }
+    return CountEquals ? equals : size - lows - highs;
+}
+
 void InsertionSort(double* values, size_t n)
 {
     for (size_t i = 1; i < n; ++i) {
@@ -173,10 +191,8 @@ bool Candidate(const double* from, size_t size, size_t at, double& value)
 }
 
 // The median of the values that are not NaN among values[0..n) (MeanOfTwo of the two middle
-// ones for an even count), by quickselect with a partition that takes no branch on the data:
-// each value is written both to the low end and the high end of `spare` and only the right end
-// advances, so a value costs a few cycles whatever the order, where std::nth_element would
-// mispredict a branch for one in two. The values and `spare` (n doubles) are overwritten.
+// ones for an even count), by quickselect through Partition, so a value costs a few cycles
+// whatever the order, where std::nth_element would mispredict a branch for one in two. The values and `spare` (n doubles) are overwritten.
 // False where every value is NaN.
 bool SelectMedian(double* values, size_t n, double* spare, double& median)
 {
@@ -198,49 +214,21 @@ bool SelectMedian(double* values, size_t n, double* spare, double& median)
             median = lowRank == highRank ? low : TOrderMath::MeanOfTwo(low, high);
             return true;
         }
-        double a = 0;
-        double b = 0;
-        double c = 0;
-        if (!Candidate(from, size, 0, a) || !Candidate(from, size, size / 2, b) || !Candidate(from, size, size - 1, c))
-            return false;
-        double pivot = MedianOfThree(a, b, c);
-        if (size >= 128) {
-            double d = 0;
-            double e = 0;
-            double f = 0;
-            double g = 0;
-            double h = 0;
-            double i = 0;
-            Candidate(from, size, size / 8, d);
-            Candidate(from, size, size / 4, e);
-            Candidate(from, size, 3 * size / 8, f);
-            Candidate(from, size, 5 * size / 8, g);
-            Candidate(from, size, 3 * size / 4, h);
-            Candidate(from, size, 7 * size / 8, i);
-            pivot = MedianOfThree(MedianOfThree(a, d, e), MedianOfThree(f, b, g), MedianOfThree(h, i, c));
-        }
+        // The median of three candidates spread over the range, or of three such medians.
+        const size_t spread = size >= 128 ? 9 : 3;
+        double candidates[9];
+        for (size_t k = 0; k < spread; ++k)
+            if (!Candidate(from, size, k * (size - 1) / (spread - 1), candidates[k])) return false;
+        double pivot = MedianOfThree(candidates[0], candidates[1], candidates[2]);
+        if (spread == 9)
+            pivot = MedianOfThree(pivot, MedianOfThree(candidates[3], candidates[4], candidates[5]),
+                                  MedianOfThree(candidates[6], candidates[7], candidates[8]));
         size_t lows = 0;
         size_t highs = 0;
-        size_t equals = 0;
-        if (ranked) {
-            // No NaN is left: what is neither low nor high equals the pivot.
-            for (size_t k = 0; k < size; ++k) {
-                const double value = from[k];
-                to[lows] = value;
-                to[size - 1 - highs] = value;
-                lows += value < pivot;
-                highs += value > pivot;
-            }
-            equals = size - lows - highs;
-        } else {
-            for (size_t k = 0; k < size; ++k) {
-                const double value = from[k];
-                to[lows] = value;
-                to[size - 1 - highs] = value;
-                lows += value < pivot;
-                highs += value > pivot;
-                equals += value == pivot;
-            }
+        // Once the NaNs are gone, what is neither low nor high equals the pivot.
+        const size_t equals = ranked ? Partition<false>(from, size, pivot, to, lows, highs)
+                                     : Partition<true>(from, size, pivot, to, lows, highs);
+        if (!ranked) {
             const size_t kept = lows + highs + equals;
             lowRank = (kept - 1) / 2;
             highRank = kept / 2;
