@@ -100,20 +100,28 @@ void WeightedSums(const double* x, const double* w, size_t n, double& weighted, 
     }
 }
 
-// The weights scaled to below 1 and the values to below 2^target, each by a power of two: the
-// weighted sum, the weight total and the values' exponent k (true values = scaled * 2^k).
+// The weights scaled to below 1 and the values to below 2^target, each by a power of two (true
+// values = scaled * 2^ValueExponent), with the scaled weighted sum and weight total.
 struct TScaledWeighting {
     double WeightFactor;
     double ValueFactor;
     int ValueExponent;
     int WeightExponent;
+    double Weighted;
+    double Total;
 };
 
 TScaledWeighting ScaledWeighting(const double* x, const double* w, size_t n, int target)
 {
     const int kw = ScaleExponent(Largest(w, n), 0);
     const int kx = ScaleExponent(Largest(x, n), target);
-    return {std::ldexp(1.0, -kw), std::ldexp(1.0, -kx), kx, kw};
+    TScaledWeighting scale = {std::ldexp(1.0, -kw), std::ldexp(1.0, -kx), kx, kw, 0, 0};
+    for (size_t i = 0; i < n; ++i) {
+        const double weight = w[i] * scale.WeightFactor;
+        scale.Weighted += x[i] * scale.ValueFactor * weight;
+        scale.Total += weight;
+    }
+    return scale;
 }
 
 // The weighted mean without its checks: today's road, then the scaled one where that is not finite.
@@ -123,14 +131,7 @@ double WeightedMeanOf(const double* x, const double* w, size_t n, double total, 
     if (std::isfinite(mean) || !AllFinite(x, n) || !AllFinite(w, n)) return mean;
     // Weights below 1 and values below 2^(1021 - b): the weighted sum stays below 2^1021.
     const TScaledWeighting scale = ScaledWeighting(x, w, n, 1021 - BitsFor(n));
-    double scaledWeighted = 0;
-    double scaledTotal = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const double weight = w[i] * scale.WeightFactor;
-        scaledWeighted += x[i] * scale.ValueFactor * weight;
-        scaledTotal += weight;
-    }
-    return std::ldexp(scaledWeighted / scaledTotal, scale.ValueExponent);
+    return std::ldexp(scale.Weighted / scale.Total, scale.ValueExponent);
 }
 
 // The weighted variance as a value and its binary exponent (true variance = Sum * 4^Exponent).
@@ -153,20 +154,13 @@ bool WeightedSquares(const double* x, const double* w, size_t n, TScaledSquares&
         return true;
     }
     const TScaledWeighting scale = ScaledWeighting(x, w, n, 500 - BitsFor(n));
-    double scaledWeighted = 0;
-    double scaledTotal = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const double weight = w[i] * scale.WeightFactor;
-        scaledWeighted += x[i] * scale.ValueFactor * weight;
-        scaledTotal += weight;
-    }
-    const double scaledMean = scaledWeighted / scaledTotal;
+    const double scaledMean = scale.Weighted / scale.Total;
     squares = 0;
     for (size_t i = 0; i < n; ++i) {
         const double deviation = x[i] * scale.ValueFactor - scaledMean;
         squares += w[i] * scale.WeightFactor * (deviation * deviation);
     }
-    result = {squares / scaledTotal, scale.ValueExponent};
+    result = {squares / scale.Total, scale.ValueExponent};
     return true;
 }
 
@@ -296,9 +290,7 @@ bool TMomentMath::WeightedSum(const double* x, const double* w, size_t n, double
     // Weights below 1, values below 2^(1021 - b): no partial sum overflows; scaled back, the sum
     // is finite where it fits.
     const TScaledWeighting scale = ScaledWeighting(x, w, n, 1021 - BitsFor(n));
-    double scaled = 0;
-    for (size_t i = 0; i < n; ++i) scaled += x[i] * scale.ValueFactor * (w[i] * scale.WeightFactor);
-    result = std::ldexp(scaled, scale.ValueExponent + scale.WeightExponent);
+    result = std::ldexp(scale.Weighted, scale.ValueExponent + scale.WeightExponent);
     return true;
 }
 

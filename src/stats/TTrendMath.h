@@ -3,18 +3,20 @@
 #include <cstddef>
 #include <vector>
 
-// A least-squares line y = Offset + Slope t through one cell's values, and what it says.
+// A least-squares line y = Offset + Slope t through one cell's values, and what it says; each
+// flag says whether the results below it are there.
 struct TLineFit {
+    bool HasLine = false;
     double Slope = 0;
     double Offset = 0;
+    bool HasR2 = false;
     // The coefficient of determination (weighted where fitted with weights), in [0, 1].
     double R2 = 0;
-    // Slope / its standard error, signed; Student's t with Freedom degrees of freedom.
+    bool HasTValue = false;
+    // Slope / its standard error, signed; Student's t with Freedom degrees of freedom (the
+    // p-value is LinePValue's).
     double TValue = 0;
     double Freedom = 0;
-    bool HasLine = false;    // Slope and Offset
-    bool HasR2 = false;
-    bool HasTValue = false;  // TValue, and the p-value LinePValue gives
 };
 
 // Mann-Kendall's trend test over one cell's values.

@@ -3,6 +3,8 @@
 // The cells of the cell-math tests and their peer: random cells of the sizes a stack meets, and
 // numpy's and scipy's results for them through cellmath_reference.py.
 
+#include "stats/TStackStatistic.h"
+
 #include "TestSupport.h"
 
 #include <cmath>
@@ -128,4 +130,18 @@ inline bool Near(double got, double expected, double relative, double scale = 0)
     if (got == expected) return true;
     const double size = scale > 0 ? scale : std::fabs(expected);
     return std::fabs(got - expected) <= relative * size;
+}
+
+// Today's cell rule over one cell where every input holds the value given; `missing` where missing.
+inline double StackRuleOf(const TStackRule& rule, const std::vector<double>& x, double missing)
+{
+    const TStackStatistic statistic(rule, x.size());
+    std::vector<const double*> pointers;
+    for (const double& value : x) pointers.push_back(&value);
+    const std::vector<double> noData(x.size(), -9999);
+    double out = 0;
+    unsigned char lacking = 0;
+    std::vector<double> scratch;
+    statistic.Reduce(pointers.data(), noData.data(), 1, &out, &lacking, scratch);
+    return lacking ? missing : out;
 }

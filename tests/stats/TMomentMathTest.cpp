@@ -24,15 +24,7 @@ double StackRule(TStatisticKind kind, const std::vector<double>& x, const std::v
     TStackRule rule;
     rule.Kind = kind;
     rule.Weights = weights;
-    const TStackStatistic statistic(rule, x.size());
-    std::vector<const double*> pointers;
-    for (const double& value : x) pointers.push_back(&value);
-    const std::vector<double> noData(x.size(), -9999);
-    double out = 0;
-    unsigned char missing = 0;
-    std::vector<double> scratch;
-    statistic.Reduce(pointers.data(), noData.data(), 1, &out, &missing, scratch);
-    return missing ? kMissing : out;
+    return StackRuleOf(rule, x, kMissing);
 }
 
 using TBoolMoment = bool (*)(const double*, size_t, double&);

@@ -27,15 +27,7 @@ double StackRule(const std::string& name, const std::vector<double>& x)
 {
     TStackRule rule;
     EXPECT_TRUE(TStackStatistic::ParseName(name, rule));
-    const TStackStatistic statistic(rule, x.size());
-    std::vector<const double*> pointers;
-    for (const double& value : x) pointers.push_back(&value);
-    const std::vector<double> noData(x.size(), -9999);
-    double out = 0;
-    unsigned char missing = 0;
-    std::vector<double> scratch;
-    statistic.Reduce(pointers.data(), noData.data(), 1, &out, &missing, scratch);
-    return out;
+    return StackRuleOf(rule, x, -123456);
 }
 
 }  // namespace
