@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// A least-squares line y = Offset + Slope t through one cell's values, and what it says; each
+// flag says whether the results below it are there.
+struct TLineFit {
+    bool HasLine = false;
+    double Slope = 0;
+    double Offset = 0;
+    bool HasR2 = false;
+    // The coefficient of determination (weighted where fitted with weights), in [0, 1].
+    double R2 = 0;
+    bool HasTValue = false;
+    // Slope / its standard error, signed; Student's t with Freedom degrees of freedom (the
+    // p-value is LinePValue's).
+    double TValue = 0;
+    double Freedom = 0;
+};
+
+// Mann-Kendall's trend test over one cell's values.
+struct TMannKendall {
+    // sum over the pairs i < j of sign(y_j - y_i) sign(t_j - t_i): an integer, 0 where n < 2.
+    double S = 0;
+    // (S - 1) / sigma for S > 0, (S + 1) / sigma for S < 0, 0 for S = 0, and its two-sided
+    // normal p-value; missing (HasZ false) where sigma = 0.
+    double Z = 0;
+    double P = 0;
+    bool HasZ = false;
+};
+
+// Trends over the values of one cell: n inputs used, with their times t and values y (parallel,
+// in input order; times need not be sorted nor distinct) and, for the line, optional weights.
+// The inputs must be finite. Nothing is allocated but the caller's scratch vector, which only
+// grows (keep one per thread and reuse it between cells).
+class TTrendMath {
+public:
+    TTrendMath() = delete;
+
+    // Least squares, weighted where w is not null (w >= 0, parallel; the statsmodels WLS
+    // convention: Var(slope) = s^2 / sum w (t - tw)^2 with s^2 = sum w r^2 / (n - 2), n counting
+    // every input given, zero weights included; the result does not change when every weight is
+    // multiplied by one factor). Sums are centred (two passes), on the inputs scaled by powers of
+    // two, so no square overflows. Returns fit.HasLine:
+    //  - Slope, Offset: missing where n < 2, the weights sum to 0, or all times (of positive
+    //    weight) are equal. Constant values give the slope 0 exactly.
+    //  - R2 = 1 - sum w r^2 / sum w (y - yw)^2, computed as the squared weighted correlation;
+    //    missing where there is no line or the values (of positive weight) are all equal.
+    //  - TValue: missing where there is no line, n < 3, or the residuals are all zero: where
+    //    their weighted root mean square is at most 16 * 2^-52 * (max |y| + |slope| max |t|),
+    //    the rounding an exact line in doubles carries (so a perfect line gives no t-value).
+    static bool FitLine(const double* t, const double* y, const double* w, size_t n, TLineFit& fit);
+    // The two-sided p-value of fit.TValue under Student's t with fit.Freedom degrees of freedom;
+    // false where the fit has no t-value.
+    static bool LinePValue(const TLineFit& fit, double& p);
+
+    // Theil-Sen: slope = the median of (y_j - y_i) / (t_j - t_i) over the pairs i < j with
+    // t_j != t_i (MeanOfTwo of the two middle ones for an even count); offset = median(y) -
+    // slope median(t) over all n inputs (scipy's theilslopes, method 'separate'). False where no
+    // pair has distinct times. Uses 2 max(n (n - 1) / 2, n) doubles of scratch; a pair whose
+    // quotient is not a number (only where differences overflow) is skipped as well.
+    static bool TheilSen(const double* t, const double* y, size_t n, std::vector<double>& scratch, double& slope,
+                         double& offset);
+
+    // Mann-Kendall: S as above, sigma^2 = [n (n - 1) (2n + 5) - sum g (g - 1) (2g + 5)] / 18
+    // over the groups of g equal values of y (ties in t count in S only, as 0). Uses n doubles
+    // of scratch.
+    static void MannKendall(const double* t, const double* y, size_t n, std::vector<double>& scratch,
+                            TMannKendall& result);
+};
