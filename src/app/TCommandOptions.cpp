@@ -3,6 +3,7 @@
 #include "support/TStringTools.h"
 #include "text/TNumberParser.h"
 
+#include <algorithm>
 #include <cmath>
 
 const char* const TCommandOptions::kUsage = "Usage: gridmean file_1 file_2 file_n output_file";
@@ -25,23 +26,27 @@ bool ParseFinite(const std::string& text, double& value)
         std::isfinite(value);
 }
 
-// What the options leave for the checks that need the inputs.
+// What the options leave for the checks that need the inputs and the other options.
 struct TParsed {
-    std::string Statistic;
     std::string MinCount;
+    std::string Times;
+    bool OutputGiven = false;
 };
 
 using TApply = void (*)(TCommandOptions& options, const std::string& value, TParsed& parsed);
 
-// One option: its name, the placeholder of its value (null for a flag), the group --help lists
-// it under, its help text (lines after the first indented as the first), and what it does.
+// One option: its name (and a short one, or null), the placeholder of its value (null for a
+// flag), the group --help lists it under, its help text (lines after the first indented as the
+// first), and what it does.
 struct TOptionEntry {
     const char* Name;
+    const char* Short;
     const char* Value;
     const char* Group;
     std::string (*Help)();
     TApply Apply;
     bool EndsReading = false;  // --help and --version: nothing after them is read, a value neither
+    bool Repeats = false;      // may be given more than once (--stat adds to its list)
 };
 
 std::string StatisticHelp()
@@ -49,14 +54,33 @@ std::string StatisticHelp()
     std::string text = "statistic per cell: ";
     for (const TStatisticName& name : TStackStatistic::Names())
         text += std::string(name.Name) + (*name.Note ? std::string(" (") + name.Note + ")" : "") + ", ";
-    return text + "or pNN for a percentile (p90, p2.5)";
+    text.resize(text.size() - 2);
+    return text + "; a comma-separated list gives each from one read, to the output name with {stat} replaced by "
+                  "its name";
 }
 
-void ApplyStatistic(TCommandOptions& options, const std::string& value, TParsed& parsed)
+void ApplyStatistic(TCommandOptions& options, const std::string& value, TParsed&)
 {
-    parsed.Statistic = value;
-    if (!TStackStatistic::ParseName(value, options.Stack.Rule))
-        throw "Option --stat: unknown statistic " + Quote(value) + " (" + TStackStatistic::NameList() + ")";
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = value.find(',', start);
+        const std::string name = value.substr(start, comma == std::string::npos ? comma : comma - start);
+        TStatisticSpec spec;
+        if (!TStackStatistic::ParseName(name, spec)) {
+            for (const TStatisticName& family : TStackStatistic::Names()) {
+                const std::string prefix(family.Name, std::string(family.Name).find(':') + 1);
+                if (TStackStatistic::IsFamily(family.Name) && prefix.back() == ':' && name.compare(0, prefix.size(), prefix) == 0)
+                    throw "Option --stat: " + Quote(name) + " needs a finite decimal number after " + Quote(prefix);
+            }
+            throw "Option --stat: unknown statistic " + Quote(name) + " (" + TStackStatistic::NameList() + ")";
+        }
+        for (const std::string& earlier : options.Statistics)
+            if (earlier == name) throw "Option --stat: statistic " + Quote(name) + " is named twice";
+        options.Statistics.push_back(name);
+        options.Stack.Rule.Statistics.push_back(spec);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
 }
 
 void ApplyMinCount(TCommandOptions& options, const std::string& value, TParsed& parsed)
@@ -68,22 +92,51 @@ void ApplyMinCount(TCommandOptions& options, const std::string& value, TParsed& 
     rule.SkipNoData = true;
 }
 
-void ApplyWeights(TCommandOptions& options, const std::string& value, TParsed&)
+// The comma-separated numbers of an option's value: each a finite decimal number, and at least 0
+// with `nonNegative`.
+std::vector<double> NumberList(const std::string& option, const std::string& value, bool nonNegative)
 {
-    std::vector<double>& weights = options.Stack.Rule.Weights;
-    weights.clear();
+    std::vector<double> numbers;
     size_t start = 0;
     for (;;) {
         const size_t comma = value.find(',', start);
         const std::string text = value.substr(start, comma == std::string::npos ? comma : comma - start);
-        double weight;
-        if (!ParseFinite(text, weight) || weight < 0)
-            throw "Option --weights: " + Quote(text) + " is not a finite number of at least 0";
-        weights.push_back(weight);
+        double number;
+        if (!ParseFinite(text, number) || (nonNegative && number < 0))
+            throw "Option " + option + ": " + Quote(text) +
+                (nonNegative ? " is not a finite number of at least 0" : " is not a finite decimal number");
+        numbers.push_back(number);
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
+    return numbers;
 }
+
+void ApplyWeights(TCommandOptions& options, const std::string& value, TParsed&)
+{
+    options.Stack.Rule.Weights = NumberList("--weights", value, true);
+}
+
+void ApplyRange(TCommandOptions& options, const std::string& value, TParsed&)
+{
+    TStackRule& rule = options.Stack.Rule;
+    const size_t comma = value.find(',');
+    if (comma == std::string::npos || value.find(',', comma + 1) != std::string::npos)
+        throw "Option --range: " + Quote(value) + " is not LO,HI (either may be empty)";
+    const std::string low = value.substr(0, comma);
+    const std::string high = value.substr(comma + 1);
+    for (const std::string* end : {&low, &high}) {
+        double number;
+        if (!end->empty() && !ParseFinite(*end, number))
+            throw "Option --range: " + Quote(*end) + " is not a finite decimal number";
+    }
+    rule.HasLow = !low.empty() && ParseFinite(low, rule.Low);
+    rule.HasHigh = !high.empty() && ParseFinite(high, rule.High);
+    if (rule.HasLow && rule.HasHigh && rule.Low > rule.High)
+        throw "Option --range: the low end " + low + " is above the high end " + high;
+}
+
+void ApplyTimes(TCommandOptions&, const std::string& value, TParsed& parsed) { parsed.Times = value; }
 
 void ApplyNoData(TCommandOptions& options, const std::string& value, TParsed&)
 {
@@ -105,39 +158,57 @@ const char* const kInputGroup = "Inputs";
 
 const std::vector<TOptionEntry>& Entries()
 {
+    using TOptions = TCommandOptions;
     static const std::vector<TOptionEntry> kEntries = {
-        {"--stat", "NAME", kStatisticGroup, StatisticHelp, ApplyStatistic},
-        {"--skip-nodata", nullptr, kStatisticGroup,
+        {"--stat", nullptr, "NAME", kStatisticGroup, StatisticHelp, ApplyStatistic, false, true},
+        {"--skip-nodata", nullptr, nullptr, kStatisticGroup,
          [] {
              return std::string("use, per cell, the inputs that hold data there (default: a cell is missing\n"
                                 "wherever any input lacks data)");
          },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.Stack.Rule.SkipNoData = true; }},
-        {"--min-count", "K", kStatisticGroup,
+         [](TOptions& options, const std::string&, TParsed&) { options.Stack.Rule.SkipNoData = true; }},
+        {"--min-count", nullptr, "K", kStatisticGroup,
          [] { return std::string("a cell where fewer than K inputs hold data is missing (implies --skip-nodata)"); },
          ApplyMinCount},
-        {"--weights", "W1,W2,..", kStatisticGroup,
-         [] { return std::string("one weight (finite, >= 0) per input for the mean: sum(w x) / sum(w)"); },
+        {"--weights", nullptr, "W1,W2,..", kStatisticGroup,
+         [] {
+             return std::string("one weight (finite, >= 0) per input for the mean: sum(w x) / sum(w); also for\n"
+                                "sum, stddev, variance and the least-squares trends");
+         },
          ApplyWeights},
-        {"--nodata", "VALUE", kOutputGroup, [] { return std::string("the output's no-data value (default -9999)"); },
-         ApplyNoData},
-        {"--digits", "N", kOutputGroup,
+        {"--range", nullptr, "LO,HI", kStatisticGroup,
+         [] { return std::string("a value outside [LO, HI] lacks data (either end may be left empty: 0,)"); },
+         ApplyRange},
+        {"--times", nullptr, "LIST", kStatisticGroup,
+         [] {
+             return std::string("the trends' time of each input, T1,T2,... or START:STEP (default 0:1)");
+         },
+         ApplyTimes},
+        {"--output", "-o", "FILE", kOutputGroup,
+         [] { return std::string("the output grid (may hold {stat}); every file argument is then an input"); },
+         [](TOptions& options, const std::string& value, TParsed& parsed) {
+             options.Output = value;
+             parsed.OutputGiven = true;
+         }},
+        {"--nodata", nullptr, "VALUE", kOutputGroup,
+         [] { return std::string("the output's no-data value (default -9999)"); }, ApplyNoData},
+        {"--digits", nullptr, "N", kOutputGroup,
          [] { return std::string("significant digits of written cells, 1 to 17 (default 6)"); }, ApplyDigits},
-        {"--lenient", nullptr, kInputGroup,
+        {"--lenient", nullptr, nullptr, kInputGroup,
          [] {
              return std::string("also read header variants: keywords in any case and order, xllcenter and\n"
                                 "yllcenter, dx and dy, no NODATA_value line, nan, decimal commas");
          },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.Stack.Read.Lenient = true; }},
-        {"--check-geometry", nullptr, kInputGroup,
+         [](TOptions& options, const std::string&, TParsed&) { options.Stack.Read.Lenient = true; }},
+        {"--check-geometry", nullptr, nullptr, kInputGroup,
          [] { return std::string("every input must match the first in corners, cell size and .prj file"); },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.CheckGeometry = true; }},
-        {"--progress", nullptr, "", [] { return std::string("show progress on standard error"); },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.Progress = true; }},
-        {"--help", nullptr, "", [] { return std::string("show this text"); },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.Help = true; }, true},
-        {"--version", nullptr, "", [] { return std::string("show the version"); },
-         [](TCommandOptions& options, const std::string&, TParsed&) { options.Version = true; }, true},
+         [](TOptions& options, const std::string&, TParsed&) { options.CheckGeometry = true; }},
+        {"--progress", nullptr, nullptr, "", [] { return std::string("show progress on standard error"); },
+         [](TOptions& options, const std::string&, TParsed&) { options.Progress = true; }},
+        {"--help", "-h", nullptr, "", [] { return std::string("show this text"); },
+         [](TOptions& options, const std::string&, TParsed&) { options.Help = true; }, true},
+        {"--version", nullptr, nullptr, "", [] { return std::string("show the version"); },
+         [](TOptions& options, const std::string&, TParsed&) { options.Version = true; }, true},
     };
     return kEntries;
 }
@@ -145,7 +216,7 @@ const std::vector<TOptionEntry>& Entries()
 const TOptionEntry* Find(const std::string& name)
 {
     for (const TOptionEntry& entry : Entries())
-        if (name == entry.Name) return &entry;
+        if (name == entry.Name || (entry.Short && name == entry.Short)) return &entry;
     return nullptr;
 }
 
@@ -153,7 +224,8 @@ const TOptionEntry* Find(const std::string& name)
 std::string HelpLines(const TOptionEntry& entry)
 {
     constexpr size_t kTextColumn = 21;
-    std::string head = std::string("  ") + entry.Name + (entry.Value ? std::string(" ") + entry.Value : "");
+    std::string head = std::string("  ") + (entry.Short ? std::string(entry.Short) + ", " : "") + entry.Name +
+        (entry.Value ? std::string(" ") + entry.Value : "");
     head.append(head.size() < kTextColumn ? kTextColumn - head.size() : 1, ' ');
     const std::string indent(kTextColumn, ' ');
     // The text as given, wrapped where it runs past 100 columns.
@@ -196,6 +268,7 @@ std::string TCommandOptions::HelpText()
 {
     std::string text =
         "Usage: gridmean [options] file_1 file_2 ... file_n output_file\n"
+        "       gridmean [options] -o output_file file_1 file_2 ... file_n\n"
         "\n"
         "Reduces two or more ESRI ASCII grids (plain or gzip-compressed) cell by cell into one output\n"
         "grid: by default their mean where every input holds data. Options come before the files; \"--\"\n"
@@ -216,13 +289,95 @@ std::string TCommandOptions::HelpText()
         "  gridmean --skip-nodata --min-count 300 day_*.asc mean_2024.asc\n"
         "  gridmean --stat median --digits 8 member_*.asc.gz median.asc\n"
         "  gridmean --stat p90 --skip-nodata --nodata -1 year_*.asc p90.asc\n"
-        "  gridmean --weights 1,2,1 a.asc b.asc c.asc weighted.asc\n";
+        "  gridmean --weights 1,2,1 a.asc b.asc c.asc weighted.asc\n"
+        "  gridmean --stat mean,p10,p90 -o summary_{stat}.asc day_*.asc.gz\n";
 }
+
+std::string TCommandOptions::OutputName(const std::string& name, const std::string& statistic)
+{
+    std::string shown = statistic;
+    shown.erase(std::remove(shown.begin(), shown.end(), ':'), shown.end());
+    std::string result = name;
+    for (size_t at = result.find("{stat}"); at != std::string::npos; at = result.find("{stat}", at + shown.size()))
+        result.replace(at, 6, shown);
+    return result;
+}
+
+namespace {
+
+// The times of --times: a list of one per input, or START:STEP.
+std::vector<double> ParseTimes(const std::string& value, size_t inputs)
+{
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos) {
+        std::vector<double> times = NumberList("--times", value, false);
+        if (times.size() != inputs)
+            throw "Option --times: " + std::to_string(times.size()) + " times for " + std::to_string(inputs) + " input" +
+                (inputs == 1 ? "" : "s");
+        return times;
+    }
+    double start;
+    double step;
+    const std::string first = value.substr(0, colon);
+    const std::string second = value.substr(colon + 1);
+    if (!ParseFinite(first, start)) throw "Option --times: " + Quote(first) + " is not a finite decimal number";
+    if (!ParseFinite(second, step)) throw "Option --times: " + Quote(second) + " is not a finite decimal number";
+    if (step == 0) throw std::string("Option --times: the step of START:STEP must not be 0");
+    std::vector<double> times;
+    for (size_t k = 0; k < inputs; ++k) times.push_back(start + static_cast<double>(k) * step);
+    return times;
+}
+
+// The checks that need the inputs and every option.
+void CheckTogether(TCommandOptions& options, const TParsed& parsed)
+{
+    const size_t inputs = options.Inputs.size();
+    TStackRule& rule = options.Stack.Rule;
+    bool trends = false;
+    for (size_t s = 0; s < options.Statistics.size(); ++s) {
+        const TStatisticSpec& spec = rule.Statistics[s];
+        trends |= TStackStatistic::IsTrend(spec.Kind);
+        if (!rule.Weights.empty() && !TStackStatistic::TakesWeights(spec.Kind))
+            throw "Option --weights applies to --stat mean, sum, stddev, variance, slope, offset, r2, tvalue and "
+                  "pvalue only, not to --stat " + options.Statistics[s];
+    }
+    if (!rule.Weights.empty() && rule.Weights.size() != inputs)
+        throw "Option --weights: " + std::to_string(rule.Weights.size()) + " weights for " + std::to_string(inputs) +
+            " input" + (inputs == 1 ? "" : "s");
+    if (rule.MinCount > static_cast<long>(inputs))
+        throw "Option --min-count: " + parsed.MinCount + " is more than the " + std::to_string(inputs) + " input" +
+            (inputs == 1 ? "" : "s");
+    if (!parsed.Times.empty()) {
+        if (!trends)
+            throw std::string("Option --times has no effect without a trend statistic (slope, offset, r2, tvalue, "
+                              "pvalue, sen, sen-offset, mk-s, mk-z, mk-p)");
+        rule.Times = ParseTimes(parsed.Times, inputs);
+    }
+}
+
+// One output name per statistic, {stat} replaced; two statistics in one name are refused.
+void NameOutputs(TCommandOptions& options)
+{
+    const size_t count = options.Statistics.size();
+    if (count > 1 && options.Output.find("{stat}") == std::string::npos)
+        throw "Option --stat: " + std::to_string(count) + " statistics need {stat} in the output name " +
+            Quote(options.Output) + " (as in mean_{stat}.asc)";
+    for (size_t s = 0; s < count; ++s) {
+        options.Outputs.push_back(TCommandOptions::OutputName(options.Output, options.Statistics[s]));
+        for (size_t r = 0; r < s; ++r)
+            if (options.Outputs[r] == options.Outputs[s])
+                throw "Option --stat: " + Quote(options.Statistics[r]) + " and " + Quote(options.Statistics[s]) +
+                    " would both be written to " + Quote(options.Outputs[s]);
+    }
+}
+
+}  // namespace
 
 TCommandOptions TCommandOptions::Parse(const std::vector<std::string>& arguments)
 {
     TCommandOptions options;
     TParsed parsed;
+    std::vector<const TOptionEntry*> given;
     size_t i = 0;
     for (; i < arguments.size(); ++i) {
         std::string name = arguments[i];
@@ -251,24 +406,29 @@ TCommandOptions TCommandOptions::Parse(const std::vector<std::string>& arguments
             if (i + 1 >= arguments.size()) throw "Option " + name + " needs a value";
             value = arguments[++i];
         }
+        if (!entry->Repeats && std::find(given.begin(), given.end(), entry) != given.end())
+            throw "Option " + std::string(entry->Name) + " is given twice";
+        given.push_back(entry);
         entry->Apply(options, value, parsed);
     }
     const std::vector<std::string> files(arguments.begin() + static_cast<long>(i), arguments.end());
-    if (files.size() < 2) throw std::string(kUsage);
-    options.Inputs.assign(files.begin(), files.end() - 1);
-    options.Output = files.back();
+    if (files.size() < (parsed.OutputGiven ? 1u : 2u)) throw std::string(kUsage);
+    options.Inputs.assign(files.begin(), parsed.OutputGiven ? files.end() : files.end() - 1);
+    if (!parsed.OutputGiven) options.Output = files.back();
 
-    const size_t inputs = options.Inputs.size();
-    const TStackRule& rule = options.Stack.Rule;
-    if (!rule.Weights.empty()) {
-        if (rule.Kind != TStatisticKind::Mean)
-            throw "Option --weights applies to --stat mean only, not to --stat " + parsed.Statistic;
-        if (rule.Weights.size() != inputs)
-            throw "Option --weights: " + std::to_string(rule.Weights.size()) + " weights for " +
-                std::to_string(inputs) + " input" + (inputs == 1 ? "" : "s");
+    TStackRule& rule = options.Stack.Rule;
+    if (options.Statistics.empty()) {
+        options.Statistics.push_back("mean");
+        rule.Statistics.push_back(TStatisticSpec());
     }
-    if (rule.MinCount > static_cast<long>(inputs))
-        throw "Option --min-count: " + parsed.MinCount + " is more than the " + std::to_string(inputs) + " input" +
-            (inputs == 1 ? "" : "s");
+    CheckTogether(options, parsed);
+    NameOutputs(options);
+    // One statistic is the rule's own, as it always was; several are its list.
+    if (rule.Statistics.size() == 1) {
+        const TStatisticSpec spec = rule.Statistics.front();
+        rule.Statistics.clear();
+        rule.Kind = spec.Kind;
+        (TStackStatistic::IsThreshold(spec.Kind) ? rule.Threshold : rule.Percentile) = spec.Parameter;
+    }
     return options;
 }

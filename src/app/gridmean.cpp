@@ -84,7 +84,7 @@ int Run(const std::vector<std::string>& arguments)
     }
     TStackBlame blame;
     try {
-        TGridStack::WriteFiles(options.Inputs, options.Output, options.Stack, &blame);
+        TGridStack::WriteFiles(options.Inputs, options.Outputs, options.Stack, &blame);
     } catch (...) {
         progress.reset();
         const int status = Fail(std::current_exception());

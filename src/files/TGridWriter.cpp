@@ -5,6 +5,7 @@
 #include "files/TGridHeaderText.h"
 #include "files/TGzipSink.h"
 
+#include <cmath>
 #include <cstring>
 
 TGridWriter::TGridWriter(const std::string& name, const TGridNumbers& numbers) : MbrNumbers(numbers)
@@ -78,7 +79,8 @@ char* TGridWriter::FormatCells(char* out, const double* values, const unsigned c
     const char* noData = MbrStgNoData.data();
     const size_t noDataSize = MbrStgNoData.size();
     for (size_t c = 0; c < count; ++c) {
-        if (missing[c]) {
+        // A value that is not finite would not read back: it is missing.
+        if (missing[c] || !std::isfinite(values[c])) {
             std::memcpy(out, noData, noDataSize);
             out += noDataSize;
         } else if (digits == 6) {

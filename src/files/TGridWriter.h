@@ -52,7 +52,7 @@ public:
     void WriteRow(const double* values, size_t count);
 
     // For cells formatted apart (on other threads, Digits of at least 1): the text of `count`
-    // cells, a missing one (missing[c] != 0) as the no-data value, each followed by a blank and,
+    // cells, a missing one (missing[c] != 0) or one that is not finite as the no-data value, each followed by a blank and,
     // where its column is the last of `columns`, by a line break; `column` is the first cell's
     // column and is advanced. Needs count * CellRoom() + kFormatScratch bytes at `out`; returns
     // the end of the text. Safe to call from several threads at once.

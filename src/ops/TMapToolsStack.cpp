@@ -51,6 +51,7 @@ TStackRule MapRule(TStatisticKind kind)
     TStackRule rule;
     rule.Kind = kind;
     rule.NaNHoldsData = true;
+    rule.FiniteResults = false;  // the sum divided by the count, as it always was
     return rule;
 }
 

@@ -120,8 +120,9 @@ void TBandPipeline::Reduce(size_t piece)
 {
     const size_t begin = MbrReady.Cells * piece / MbrSizPieces;
     const size_t end = MbrReady.Cells * (piece + 1) / MbrSizPieces;
-    const TPieceResults results = MbrPtrResult->Reduction->Reduce(piece, MbrVecBands.data(), begin, end, MbrOrder);
-    for (TStackOutput* output : MbrPtrResult->Outputs) output->TakePiece(piece, begin, end - begin, results);
+    const TPieceResults* results = MbrPtrResult->Reduction->Reduce(piece, MbrVecBands.data(), begin, end, MbrOrder);
+    for (TStackOutput* output : MbrPtrResult->Outputs)
+        output->TakePiece(piece, begin, end - begin, results[output->Statistic()]);
 }
 
 void TBandPipeline::AfterBatch(bool parsed, bool reduced, bool writing)

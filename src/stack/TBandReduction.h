@@ -22,21 +22,26 @@ struct TPieceResults {
 };
 
 // The reduction of bands by the statistic's cell rule, in pieces that run side by side: each piece
-// keeps its own results and working space.
+// keeps its own results (one run of values and marks per statistic) and working space.
 class TBandReduction {
 public:
     // `noData` holds each input's no-data value; `pieces` the most pieces a band is cut into.
     TBandReduction(const TStackStatistic& statistic, std::vector<double> noData, size_t pieces);
 
     // Reduces the band's output positions [begin, end) from the inputs' bands (bands[k]: input k's
-    // values of the band) into piece `piece`'s results, which stay valid until its next call.
-    TPieceResults Reduce(size_t piece, const double* const* bands, size_t begin, size_t end, const TBandOrder& order);
+    // values of the band) into piece `piece`'s results, one per statistic, which stay valid until
+    // its next call.
+    const TPieceResults* Reduce(size_t piece, const double* const* bands, size_t begin, size_t end,
+                                const TBandOrder& order);
 
 private:
     struct TPiece {
-        std::vector<double> Values;
-        std::vector<unsigned char> Missing;
-        std::vector<double> Scratch;
+        std::vector<std::vector<double>> Values;
+        std::vector<std::vector<unsigned char>> Missing;
+        std::vector<double*> ValuesAt;
+        std::vector<unsigned char*> MissingAt;
+        std::vector<TPieceResults> Results;
+        TStackStatistic::TScratch Scratch;
         std::vector<const double*> Rows;
     };
     // Reduces `count` cells of the bands from `offset` on into the piece's results at `at`.

@@ -26,8 +26,9 @@ namespace {
 // tens of millions of rows, a few tens of milliseconds at most.
 constexpr uint64_t kGeometryStepsAhead = uint64_t(1) << 26;
 
-// Makes a run's output from the first input's header and the result's geometry.
-using TMakeOutput = std::function<std::unique_ptr<TStackOutput>(const TGridHeader&, const TStackGeometry&)>;
+// Makes a run's outputs from the first input's header and the result's geometry.
+using TOutputs = std::vector<std::unique_ptr<TStackOutput>>;
+using TMakeOutputs = std::function<TOutputs(const TGridHeader&, const TStackGeometry&)>;
 
 // The result side of one run: the statistic, its reduction, the geometry and the output, made
 // once every header has been read without a failure.
@@ -35,24 +36,24 @@ struct TRunResult {
     std::unique_ptr<TStackStatistic> Statistic;
     std::unique_ptr<TBandReduction> Reduction;
     std::unique_ptr<TStackGeometry> Geometry;
-    std::unique_ptr<TStackOutput> Output;
+    TOutputs Outputs;
     TMapOutput* Map = nullptr;
     TPipelineResult Road;
 };
 
 // Makes the result; false (with the failure recorded) when the output cannot be opened. The
 // statistic's own refusals are thrown at once.
-bool StartResult(TRunResult& result, const TStackInputs& inputs, const TMakeOutput& makeOutput,
+bool StartResult(TRunResult& result, const TStackInputs& inputs, const TMakeOutputs& makeOutputs,
                  const TGridStackOptions& options, size_t pieces, TStackFailures& failures)
 {
     const TGridHeader& first = inputs.Header(0);
     result.Statistic = std::make_unique<TStackStatistic>(options.Rule, inputs.Count());
     std::vector<double> noData;
     for (size_t k = 0; k < inputs.Count(); ++k) noData.push_back(inputs.Header(k).NoData);
-    if (makeOutput) {
+    if (makeOutputs) {
         result.Geometry = std::make_unique<TStackGeometry>(first);
         try {
-            result.Output = makeOutput(first, *result.Geometry);
+            result.Outputs = makeOutputs(first, *result.Geometry);
         } catch (...) {
             failures.Result(std::current_exception());
             failures.TakeNew();
@@ -68,11 +69,11 @@ bool StartResult(TRunResult& result, const TStackInputs& inputs, const TMakeOutp
     } else {
         auto map = std::make_unique<TMapOutput>(0, first, options.NoData);
         result.Map = map.get();
-        result.Output = std::move(map);
+        result.Outputs.push_back(std::move(map));
     }
     result.Reduction = std::make_unique<TBandReduction>(*result.Statistic, std::move(noData), pieces);
     result.Road.Reduction = result.Reduction.get();
-    result.Road.Outputs = {result.Output.get()};
+    for (const auto& output : result.Outputs) result.Road.Outputs.push_back(output.get());
     return true;
 }
 
@@ -99,7 +100,7 @@ size_t BandCells(const TGridStackOptions& options, size_t inputs)
 // there are two or more, the result is made and the bands go through the pipeline; then the
 // output is put in place, or the map handed over (null for an output), or the failure that comes
 // first is thrown.
-TMap* Execute(size_t count, TStackInputs::TOpen open, const TMakeOutput& makeOutput,
+TMap* Execute(size_t count, TStackInputs::TOpen open, const TMakeOutputs& makeOutputs,
               const std::vector<std::string>& names, const TGridStackOptions& options, TStackBlame* blame)
 {
     if (count == 0) throw TStackMessages::kTooFewMaps;
@@ -116,7 +117,7 @@ TMap* Execute(size_t count, TStackInputs::TOpen open, const TMakeOutput& makeOut
     TBandPipeline pipeline(inputs, failures, team, BandCells(options, count));
     TRunResult result;
     const bool started = !failures.Any() && count >= 2 &&
-        StartResult(result, inputs, makeOutput, options, TBandPipeline::Pieces(team), failures);
+        StartResult(result, inputs, makeOutputs, options, TBandPipeline::Pieces(team), failures);
     if (pipeline.Run(started ? &result.Road : nullptr, options.Progress)) {
         if (result.Map) return result.Map->Release();
         try {
@@ -167,22 +168,39 @@ TStackInputs::TOpen StreamOpener(const std::vector<std::istream*>& inputs)
 void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std::string& StgOutput,
                             const TGridStackOptions& options, TStackBlame* blame)
 {
+    WriteFiles(VecInputs, std::vector<std::string>{StgOutput}, options, blame);
+}
+
+void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std::vector<std::string>& VecOutputs,
+                            const TGridStackOptions& options, TStackBlame* blame)
+{
+    const size_t statistics = options.Rule.Statistics.empty() ? 1 : options.Rule.Statistics.size();
+    if (VecOutputs.size() != statistics) throw "Number of outputs does not match the number of statistics in TGridStack";
     RequireDescriptors(VecInputs);
-    const TMakeOutput output = [&](const TGridHeader& first, const TStackGeometry& geometry) {
-        auto file = std::make_unique<TGridFileOutput>(0, StgOutput, first, options.NoData, options.Digits, geometry);
+    const TMakeOutputs outputs = [&](const TGridHeader& first, const TStackGeometry& geometry) {
         const std::string sidecar =
             options.CopyProjection ? TProjectionFiles::FindSidecar(VecInputs[0]) : std::string();
-        if (!sidecar.empty()) file->SetProjection(TProjectionFiles::ReadText(sidecar));
-        return file;
+        const std::string projection = sidecar.empty() ? std::string() : TProjectionFiles::ReadText(sidecar);
+        TOutputs files;
+        for (size_t s = 0; s < VecOutputs.size(); ++s) {
+            auto file = std::make_unique<TGridFileOutput>(s, VecOutputs[s], first, options.NoData, options.Digits,
+                                                          geometry);
+            if (!sidecar.empty()) file->SetProjection(projection);
+            files.push_back(std::move(file));
+        }
+        return files;
     };
-    Execute(VecInputs.size(), FileOpener(VecInputs), output, VecInputs, options, blame);
+    Execute(VecInputs.size(), FileOpener(VecInputs), outputs, VecInputs, options, blame);
 }
 
 void TGridStack::WriteStreams(const std::vector<std::istream*>& VecInputs, std::ostream& StmOutput,
                               const TGridStackOptions& options, TStackBlame* blame)
 {
-    const TMakeOutput output = [&](const TGridHeader& first, const TStackGeometry& geometry) {
-        return std::make_unique<TGridFileOutput>(0, StmOutput, first, options.NoData, options.Digits, geometry);
+    const TMakeOutputs output = [&](const TGridHeader& first, const TStackGeometry& geometry) {
+        TOutputs streams;
+        streams.push_back(
+            std::make_unique<TGridFileOutput>(0, StmOutput, first, options.NoData, options.Digits, geometry));
+        return streams;
     };
     Execute(VecInputs.size(), StreamOpener(VecInputs), output, {}, options, blame);
 }

@@ -97,6 +97,13 @@ public:
     // read, giving their descriptors back between reads).
     static void WriteFiles(const std::vector<std::string>& VecInputs, const std::string& StgOutput,
                            const TGridStackOptions& options, TStackBlame* blame = nullptr);
+    // Several statistics from one read (options.Rule.Statistics), output s getting statistic s.
+    // Every output is written as one is, and none replaces its target before all are whole and
+    // forced to disk; a failure while they are put in place names, after its message, those
+    // already replaced (" (already replaced: A, B)"). Throws "Number of outputs does not match
+    // the number of statistics in TGridStack" before anything is read, and WriteFiles' messages.
+    static void WriteFiles(const std::vector<std::string>& VecInputs, const std::vector<std::string>& VecOutputs,
+                           const TGridStackOptions& options, TStackBlame* blame = nullptr);
     // The same from streams, each read from its current position and left just after its grid's
     // last value (or where its failure was found), into a stream.
     static void WriteStreams(const std::vector<std::istream*>& VecInputs, std::ostream& StmOutput,

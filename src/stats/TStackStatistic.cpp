@@ -1,130 +1,349 @@
 #include "stats/TStackStatistic.h"
 
 #include "grid/TNoData.h"
+#include "stats/TCountMath.h"
+#include "stats/TMomentMath.h"
+#include "stats/TOrderMath.h"
+#include "stats/TTrendMath.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
 
-// The sum of the values in order, starting from the first (so that -0 stays -0).
-double SumInOrder(const double* values, size_t count)
+bool IsOrderKind(TStatisticKind kind)
 {
-    double sum = values[0];
-    for (size_t i = 1; i < count; ++i) sum += values[i];
-    return sum;
+    return kind == TStatisticKind::Median || kind == TStatisticKind::Percentile || kind == TStatisticKind::Mode ||
+        kind == TStatisticKind::Minority || kind == TStatisticKind::Variety;
 }
 
-double MeanOfTwo(double a, double b)
+bool IsNegativeZero(double value)
 {
-    const double sum = a + b;
-    return std::isinf(sum) && std::isfinite(a) && std::isfinite(b) ? a / 2 + b / 2 : sum / 2;
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits == (uint64_t(1) << 63);
 }
 
-// Linear interpolation between closest ranks, computed as numpy's default percentile computes it,
-// so that both give the same double.
-double Percentile(double* values, size_t count, double percent)
+// An order of every double: -0 before +0, NaN after all numbers; only for the cells that hold a
+// -0 or a NaN, where < alone would leave the sign of a zero result to the sort, or give no order.
+bool TotalLess(double a, double b)
 {
-    const double position = static_cast<double>(count - 1) * (percent / 100);
-    if (position >= static_cast<double>(count - 1)) return *std::max_element(values, values + count);
-    const double below = std::floor(position);
-    const double t = position - below;
-    const size_t low = static_cast<size_t>(below);
-    std::nth_element(values, values + low, values + count);
-    const double a = values[low];
-    if (t == 0) return a;
-    const double b = *std::min_element(values + low + 1, values + count);
-    const double difference = b - a;
-    return t >= 0.5 ? b - difference * (1 - t) : a + difference * t;
+    if (a != a) return false;
+    if (b != b) return true;
+    if (a == b) return IsNegativeZero(a) && !IsNegativeZero(b);
+    return a < b;
 }
 
-double Median(double* values, size_t count)
+bool ParseFiniteDecimal(const char* begin, const char* end, double& value)
 {
-    const size_t middle = count / 2;
-    std::nth_element(values, values + middle, values + count);
-    if (count % 2 == 1) return values[middle];
-    const double below = *std::max_element(values, values + middle);
-    return MeanOfTwo(below, values[middle]);
-}
-
-double Variance(const double* values, size_t count)
-{
-    const double n = static_cast<double>(count);
-    const double mean = SumInOrder(values, count) / n;
-    double squares = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const double deviation = values[i] - mean;
-        squares += deviation * deviation;
-    }
-    return squares / n;
+    // Digits with an optional sign, point and exponent; from_chars alone would take inf and nan.
+    for (const char* p = begin; p != end; ++p)
+        if (!std::strchr("0123456789+-.eE", *p)) return false;
+    if (begin != end && *begin == '+') ++begin;
+    const auto result = std::from_chars(begin, end, value, std::chars_format::general);
+    return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
 }  // namespace
 
-TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs) : MbrRule(rule), MbrSizInputs(inputs)
+// The values of the cell being reduced that hold data, in input order, with what the statistics
+// computed of them so far (each computed once for all the statistics that share it).
+struct TStackStatistic::TCell {
+    double* Values;
+    double* Weights;  // null without weights
+    double* Times;
+    double* Inputs;  // the inputs' numbers, from 1
+    double* Sorted;
+    size_t Count = 0;
+    bool Special = false;  // a -0 or a NaN among the values
+    bool SortedReady = false;
+    bool FitDone = false;
+    bool SenDone = false;
+    bool SenFound = false;
+    bool KendallDone = false;
+    TLineFit Fit;
+    double Sen = 0;
+    double SenOffset = 0;
+    TMannKendall Kendall;
+    std::vector<double>* Work;
+    double Result = 0;
+};
+
+TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
+    : MbrRule(rule),
+      MbrSizInputs(inputs),
+      MbrVecSpecs(rule.Statistics.empty()
+                      ? std::vector<TStatisticSpec>{{rule.Kind, IsThreshold(rule.Kind) ? rule.Threshold : rule.Percentile}}
+                      : rule.Statistics)
 {
+    bool trends = false;
+    for (const TStatisticSpec& spec : MbrVecSpecs) {
+        if (!rule.Weights.empty() && !TakesWeights(spec.Kind))
+            throw "Weights apply to the mean, the sum, the variance, the standard deviation and the least-squares "
+                  "trends only in TStackStatistic";
+        if (spec.Kind == TStatisticKind::Percentile && !(spec.Parameter >= 0 && spec.Parameter <= 100))
+            throw "Percentile is out of range in TStackStatistic";
+        if (IsThreshold(spec.Kind) && !std::isfinite(spec.Parameter)) throw "Threshold is not finite in TStackStatistic";
+        trends |= IsTrend(spec.Kind);
+        MbrBlnOrder |= IsOrderKind(spec.Kind);
+    }
     if (!rule.Weights.empty()) {
         if (rule.Weights.size() != inputs) throw "Number of weights does not match the number of maps in TStackStatistic";
         for (double weight : rule.Weights)
             if (!std::isfinite(weight) || weight < 0) throw "Weight is negative or not finite in TStackStatistic";
-        if (rule.Kind != TStatisticKind::Mean) throw "Weights apply to the mean only in TStackStatistic";
     }
     if (rule.MinCount < 0 || static_cast<size_t>(rule.MinCount) > inputs)
         throw "Minimum count is out of range in TStackStatistic";
-    if (rule.Kind == TStatisticKind::Percentile && !(rule.Percentile >= 0 && rule.Percentile <= 100))
-        throw "Percentile is out of range in TStackStatistic";
+    if ((rule.HasLow && !std::isfinite(rule.Low)) || (rule.HasHigh && !std::isfinite(rule.High)) ||
+        (rule.HasLow && rule.HasHigh && rule.Low > rule.High))
+        throw "Range is empty or not finite in TStackStatistic";
+    if (trends && !rule.Times.empty()) {
+        if (rule.Times.size() != inputs) throw "Number of times does not match the number of maps in TStackStatistic";
+        for (double time : rule.Times)
+            if (!std::isfinite(time)) throw "Time is not finite in TStackStatistic";
+        MbrVecTimes = rule.Times;
+    } else {
+        for (size_t k = 0; k < inputs; ++k) MbrVecTimes.push_back(static_cast<double>(k));
+    }
+    // One median or percentile alone selects from the values as they are; anything more sorts.
+    MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
+                                                                   MbrVecSpecs[0].Kind == TStatisticKind::Percentile));
+    const TStatisticKind kind = MbrVecSpecs[0].Kind;
+    MbrBlnSumOfAll = MbrVecSpecs.size() == 1 && (kind == TStatisticKind::Mean || kind == TStatisticKind::Sum) &&
+        !rule.SkipNoData && rule.Weights.empty() && rule.MinCount == 0 && !rule.HasLow && !rule.HasHigh && inputs > 0;
 }
 
-bool TStackStatistic::Compute(double* used, size_t count, const double* weights, double& result) const
+bool TStackStatistic::IsThreshold(TStatisticKind kind)
 {
-    switch (MbrRule.Kind) {
-    case TStatisticKind::Mean: {
-        if (!weights) {
-            result = SumInOrder(used, count) / static_cast<double>(count);
-            return true;
-        }
-        double weighted = used[0] * weights[0];
-        double total = weights[0];
-        for (size_t i = 1; i < count; ++i) {
-            weighted += used[i] * weights[i];
-            total += weights[i];
-        }
-        result = weighted / total;
-        return total != 0;
-    }
+    return kind == TStatisticKind::Above || kind == TStatisticKind::AtLeast || kind == TStatisticKind::Below ||
+        kind == TStatisticKind::AtMost || kind == TStatisticKind::Equal;
+}
+
+bool TStackStatistic::Counts(TStatisticKind kind)
+{
+    return kind == TStatisticKind::Count || kind == TStatisticKind::Variety || IsThreshold(kind);
+}
+
+bool TStackStatistic::WholeNumbers(TStatisticKind kind)
+{
+    return Counts(kind) || kind == TStatisticKind::ArgMin || kind == TStatisticKind::ArgMax;
+}
+
+bool TStackStatistic::TakesWeights(TStatisticKind kind)
+{
+    switch (kind) {
+    case TStatisticKind::Mean:
     case TStatisticKind::Sum:
-        result = SumInOrder(used, count);
-        break;
-    case TStatisticKind::Count:
-        result = static_cast<double>(count);
-        break;
-    case TStatisticKind::Min:
-        result = *std::min_element(used, used + count);
-        break;
-    case TStatisticKind::Max:
-        result = *std::max_element(used, used + count);
-        break;
-    case TStatisticKind::Range: {
-        const auto extremes = std::minmax_element(used, used + count);
-        result = *extremes.second - *extremes.first;
-        break;
-    }
-    case TStatisticKind::Median:
-        result = Median(used, count);
-        break;
     case TStatisticKind::StdDev:
-        result = std::sqrt(Variance(used, count));
-        break;
     case TStatisticKind::Variance:
-        result = Variance(used, count);
+    case TStatisticKind::Slope:
+    case TStatisticKind::Offset:
+    case TStatisticKind::R2:
+    case TStatisticKind::TValue:
+    case TStatisticKind::PValue:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TStackStatistic::IsTrend(TStatisticKind kind) { return kind >= TStatisticKind::Slope; }
+
+bool TStackStatistic::Signed(TStatisticKind kind)
+{
+    switch (kind) {
+    case TStatisticKind::Skewness:
+    case TStatisticKind::Kurtosis:
+    case TStatisticKind::Slope:
+    case TStatisticKind::TValue:
+    case TStatisticKind::Sen:
+    case TStatisticKind::MkS:
+    case TStatisticKind::MkZ:
+        return true;
+    default:
+        return false;
+    }
+}
+
+size_t TStackStatistic::Gather(const double* const* values, const double* noData, size_t c, TCell& cell) const
+{
+    const bool weighted = cell.Weights != nullptr;
+    const bool nanIsMissing = !MbrRule.NaNHoldsData;
+    size_t held = 0;
+    bool special = false;
+    for (size_t k = 0; k < MbrSizInputs; ++k) {
+        const double value = values[k][c];
+        if (!TNoData::Holds(value, noData[k], nanIsMissing)) continue;
+        if ((MbrRule.HasLow && value < MbrRule.Low) || (MbrRule.HasHigh && value > MbrRule.High)) continue;
+        if (weighted) cell.Weights[held] = MbrRule.Weights[k];
+        cell.Times[held] = MbrVecTimes[k];
+        cell.Inputs[held] = static_cast<double>(k + 1);
+        special |= value != value || IsNegativeZero(value);
+        cell.Values[held++] = value;
+    }
+    cell.Count = held;
+    cell.Special = special;
+    cell.SortedReady = cell.FitDone = cell.SenDone = cell.KendallDone = false;
+    return held;
+}
+
+bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) const
+{
+    const size_t n = cell.Count;
+    if (n == 0) {
+        cell.Result = 0;  // the variety of no values
+        return true;
+    }
+    if (!MbrBlnSortOnce && !cell.Special) {
+        cell.Result = spec.Kind == TStatisticKind::Median ? TOrderMath::MedianOfUnsorted(cell.Values, n)
+                                                          : TOrderMath::PercentileOfUnsorted(cell.Values, n, spec.Parameter);
+        return true;
+    }
+    if (!cell.SortedReady) {
+        std::copy(cell.Values, cell.Values + n, cell.Sorted);
+        if (cell.Special)
+            std::sort(cell.Sorted, cell.Sorted + n, TotalLess);
+        else
+            std::sort(cell.Sorted, cell.Sorted + n);
+        cell.SortedReady = true;
+    }
+    const double* sorted = cell.Sorted;
+    switch (spec.Kind) {
+    case TStatisticKind::Median:
+        cell.Result = TOrderMath::Median(sorted, n);
         break;
     case TStatisticKind::Percentile:
-        result = Percentile(used, count, MbrRule.Percentile);
+        cell.Result = TOrderMath::Percentile(sorted, n, spec.Parameter);
+        break;
+    case TStatisticKind::Mode:
+        cell.Result = TOrderMath::Mode(sorted, n);
+        break;
+    case TStatisticKind::Minority:
+        cell.Result = TOrderMath::Minority(sorted, n);
+        break;
+    default:
+        cell.Result = static_cast<double>(TOrderMath::Variety(sorted, n));
         break;
     }
     return true;
+}
+
+bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) const
+{
+    const size_t n = cell.Count;
+    switch (spec.Kind) {
+    case TStatisticKind::Sen:
+    case TStatisticKind::SenOffset:
+        if (!cell.SenDone) {
+            cell.SenFound = TTrendMath::TheilSen(cell.Times, cell.Values, n, *cell.Work, cell.Sen, cell.SenOffset);
+            cell.SenDone = true;
+        }
+        cell.Result = spec.Kind == TStatisticKind::Sen ? cell.Sen : cell.SenOffset;
+        return cell.SenFound;
+    case TStatisticKind::MkS:
+    case TStatisticKind::MkZ:
+    case TStatisticKind::MkP:
+        if (!cell.KendallDone) {
+            TTrendMath::MannKendall(cell.Times, cell.Values, n, *cell.Work, cell.Kendall);
+            cell.KendallDone = true;
+        }
+        cell.Result = spec.Kind == TStatisticKind::MkS ? cell.Kendall.S
+            : spec.Kind == TStatisticKind::MkZ         ? cell.Kendall.Z
+                                                       : cell.Kendall.P;
+        return spec.Kind == TStatisticKind::MkS || cell.Kendall.HasZ;
+    default:
+        break;
+    }
+    if (!cell.FitDone) {
+        TTrendMath::FitLine(cell.Times, cell.Values, cell.Weights, n, cell.Fit);
+        cell.FitDone = true;
+    }
+    const TLineFit& fit = cell.Fit;
+    switch (spec.Kind) {
+    case TStatisticKind::Slope:
+        cell.Result = fit.Slope;
+        return fit.HasLine;
+    case TStatisticKind::Offset:
+        cell.Result = fit.Offset;
+        return fit.HasLine;
+    case TStatisticKind::R2:
+        cell.Result = fit.R2;
+        return fit.HasR2;
+    case TStatisticKind::TValue:
+        cell.Result = fit.TValue;
+        return fit.HasTValue;
+    default:
+        return TTrendMath::LinePValue(fit, cell.Result);
+    }
+}
+
+bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
+{
+    const double* v = cell.Values;
+    const double* w = cell.Weights;
+    const size_t n = cell.Count;
+    double& r = cell.Result;
+    switch (spec.Kind) {
+    case TStatisticKind::Mean:
+        if (w) return TMomentMath::WeightedMean(v, w, n, r);
+        r = MbrRule.FiniteResults ? TMomentMath::Mean(v, n) : TMomentMath::Sum(v, n) / static_cast<double>(n);
+        return true;
+    case TStatisticKind::Sum:
+        if (w) return TMomentMath::WeightedSum(v, w, n, r);
+        r = TMomentMath::Sum(v, n);
+        return true;
+    case TStatisticKind::Count:
+        r = static_cast<double>(n);
+        return true;
+    case TStatisticKind::Min:
+        r = *std::min_element(v, v + n);
+        return true;
+    case TStatisticKind::Max:
+        r = *std::max_element(v, v + n);
+        return true;
+    case TStatisticKind::Range: {
+        const auto extremes = std::minmax_element(v, v + n);
+        r = *extremes.second - *extremes.first;
+        return true;
+    }
+    case TStatisticKind::StdDev:
+        if (w) return TMomentMath::WeightedStdDev(v, w, n, r);
+        r = TMomentMath::PopulationStdDev(v, n);
+        return true;
+    case TStatisticKind::Variance:
+        if (w) return TMomentMath::WeightedVariance(v, w, n, r);
+        r = TMomentMath::PopulationVariance(v, n);
+        return true;
+    case TStatisticKind::SampleStdDev:
+        return TMomentMath::SampleStdDev(v, n, r);
+    case TStatisticKind::SampleVariance:
+        return TMomentMath::SampleVariance(v, n, r);
+    case TStatisticKind::Skewness:
+        return TMomentMath::Skewness(v, n, r);
+    case TStatisticKind::Kurtosis:
+        return TMomentMath::Kurtosis(v, n, r);
+    case TStatisticKind::ArgMin:
+    case TStatisticKind::ArgMax: {
+        const size_t at = spec.Kind == TStatisticKind::ArgMin ? TCountMath::ArgMin(v, nullptr, n)
+                                                              : TCountMath::ArgMax(v, nullptr, n);
+        r = cell.Inputs[at - 1];
+        return true;
+    }
+    case TStatisticKind::Above:
+    case TStatisticKind::AtLeast:
+    case TStatisticKind::Below:
+    case TStatisticKind::AtMost:
+    case TStatisticKind::Equal: {
+        const auto comparison = static_cast<TComparison>(static_cast<int>(spec.Kind) - static_cast<int>(TStatisticKind::Above));
+        r = n == 0 ? 0 : static_cast<double>(TCountMath::Count(v, n, comparison, spec.Parameter));
+        return true;
+    }
+    default:
+        return IsOrderKind(spec.Kind) ? ComputeOrder(spec, cell) : ComputeTrend(spec, cell);
+    }
 }
 
 // The choices between a sum and the mark compare doubles, which GCC will not turn into vector
@@ -176,67 +395,128 @@ void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* 
     }
 }
 
+void TStackStatistic::ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
+                                 unsigned char* const* missing, TScratch& scratch) const
+{
+    const size_t inputs = MbrSizInputs;
+    double* cells = scratch.Cells.data();
+    TCell cell;
+    cell.Values = cells;
+    cell.Weights = MbrRule.Weights.empty() ? nullptr : cells + inputs;
+    cell.Times = cells + 2 * inputs;
+    cell.Inputs = cells + 3 * inputs;
+    cell.Sorted = cells + 4 * inputs;
+    cell.Work = &scratch.Work;
+    const size_t held = Gather(values, noData, c, cell);
+    const bool lacking = held < inputs && !MbrRule.SkipNoData;
+    const bool tooFew = MbrRule.MinCount > 0 && held < static_cast<size_t>(MbrRule.MinCount);
+    for (size_t s = 0; s < MbrVecSpecs.size(); ++s) {
+        const TStatisticSpec& spec = MbrVecSpecs[s];
+        if (tooFew || (!Counts(spec.Kind) && (lacking || held == 0))) {
+            missing[s][c] = 1;
+            continue;
+        }
+        missing[s][c] = !Compute(spec, cell);
+        out[s][c] = cell.Result;
+    }
+}
+
+void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* const* out,
+                             unsigned char* const* missing, TScratch& scratch) const
+{
+    if (MbrBlnSumOfAll) {
+        ReduceSumOfAll(values, noData, count, out[0], missing[0]);
+        if (!MbrRule.FiniteResults || MbrVecSpecs[0].Kind != TStatisticKind::Mean) return;
+        // A mean whose sum overflowed stays finite by the scaled road, cell by cell.
+        for (size_t c = 0; c < count; ++c) {
+            if (missing[0][c] || std::isfinite(out[0][c])) continue;
+            scratch.Cells.resize(5 * MbrSizInputs);
+            ReduceCell(values, noData, c, out, missing, scratch);
+        }
+        return;
+    }
+    scratch.Cells.resize(5 * MbrSizInputs);
+    for (size_t c = 0; c < count; ++c) ReduceCell(values, noData, c, out, missing, scratch);
+}
+
 void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* out,
                              unsigned char* missing, std::vector<double>& scratch) const
 {
-    const bool plain = MbrRule.Kind == TStatisticKind::Mean || MbrRule.Kind == TStatisticKind::Sum;
-    if (plain && !MbrRule.SkipNoData && MbrRule.Weights.empty() && MbrRule.MinCount == 0 && MbrSizInputs > 0) {
-        ReduceSumOfAll(values, noData, count, out, missing);
-        return;
-    }
-    const size_t inputs = MbrSizInputs;
-    const bool weighted = !MbrRule.Weights.empty();
-    const bool counting = MbrRule.Kind == TStatisticKind::Count;
-    const size_t least = MbrRule.MinCount > 0 ? static_cast<size_t>(MbrRule.MinCount) : 0;
-    scratch.resize(2 * inputs);
-    double* used = scratch.data();
-    double* weights = used + inputs;
-    for (size_t c = 0; c < count; ++c) {
-        size_t held = 0;
-        for (size_t k = 0; k < inputs; ++k) {
-            const double value = values[k][c];
-            if (!TNoData::Holds(value, noData[k], !MbrRule.NaNHoldsData)) continue;
-            if (weighted) weights[held] = MbrRule.Weights[k];
-            used[held++] = value;
-        }
-        const bool lacking = held < inputs && !MbrRule.SkipNoData && !counting;
-        if (lacking || held < least || (held == 0 && !counting)) {
-            missing[c] = 1;
-            continue;
-        }
-        if (counting) {
-            missing[c] = 0;
-            out[c] = static_cast<double>(held);
-        } else {
-            missing[c] = !Compute(used, held, weighted ? weights : nullptr, out[c]);
-        }
-    }
+    TScratch working;
+    working.Cells.swap(scratch);
+    double* outs[] = {out};
+    unsigned char* marks[] = {missing};
+    Reduce(values, noData, count, outs, marks, working);
+    scratch.swap(working.Cells);
 }
 
 const std::vector<TStatisticName>& TStackStatistic::Names()
 {
     static const std::vector<TStatisticName> kNames = {
-        {"mean", TStatisticKind::Mean, "default"}, {"sum", TStatisticKind::Sum, ""},
-        {"count", TStatisticKind::Count, ""},      {"min", TStatisticKind::Min, ""},
-        {"max", TStatisticKind::Max, ""},          {"range", TStatisticKind::Range, ""},
-        {"median", TStatisticKind::Median, ""},    {"stddev", TStatisticKind::StdDev, ""},
+        {"mean", TStatisticKind::Mean, "default"},
+        {"sum", TStatisticKind::Sum, ""},
+        {"count", TStatisticKind::Count, ""},
+        {"min", TStatisticKind::Min, ""},
+        {"max", TStatisticKind::Max, ""},
+        {"range", TStatisticKind::Range, ""},
+        {"median", TStatisticKind::Median, ""},
+        {"stddev", TStatisticKind::StdDev, ""},
         {"variance", TStatisticKind::Variance, "population"},
+        {"stddev-sample", TStatisticKind::SampleStdDev, ""},
+        {"variance-sample", TStatisticKind::SampleVariance, "divisor n - 1"},
+        {"skewness", TStatisticKind::Skewness, ""},
+        {"kurtosis", TStatisticKind::Kurtosis, "excess"},
+        {"mode", TStatisticKind::Mode, ""},
+        {"minority", TStatisticKind::Minority, ""},
+        {"variety", TStatisticKind::Variety, ""},
+        {"argmin", TStatisticKind::ArgMin, ""},
+        {"argmax", TStatisticKind::ArgMax, "input numbers"},
+        {"slope", TStatisticKind::Slope, ""},
+        {"offset", TStatisticKind::Offset, ""},
+        {"r2", TStatisticKind::R2, ""},
+        {"tvalue", TStatisticKind::TValue, ""},
+        {"pvalue", TStatisticKind::PValue, "least squares"},
+        {"sen", TStatisticKind::Sen, ""},
+        {"sen-offset", TStatisticKind::SenOffset, "Theil-Sen"},
+        {"mk-s", TStatisticKind::MkS, ""},
+        {"mk-z", TStatisticKind::MkZ, ""},
+        {"mk-p", TStatisticKind::MkP, "Mann-Kendall"},
+        {"pNN", TStatisticKind::Percentile, "percentile NN, p90, p2.5"},
+        {"gt:T", TStatisticKind::Above, ""},
+        {"ge:T", TStatisticKind::AtLeast, ""},
+        {"lt:T", TStatisticKind::Below, ""},
+        {"le:T", TStatisticKind::AtMost, ""},
+        {"eq:T", TStatisticKind::Equal, "inputs whose value is >, >=, <, <=, = T"},
     };
     return kNames;
+}
+
+bool TStackStatistic::IsFamily(const std::string& name)
+{
+    return name.size() > 2 && (name.compare(name.size() - 2, 2, "NN") == 0 || name.compare(name.size() - 2, 2, ":T") == 0);
 }
 
 std::string TStackStatistic::NameList()
 {
     std::string list;
-    for (const TStatisticName& name : Names()) list += std::string(name.Name) + ", ";
-    return list + "or pNN from p0 to p100";
+    for (const TStatisticName& name : Names())
+        if (!IsFamily(name.Name)) list += std::string(name.Name) + ", ";
+    return list + "pNN from p0 to p100, or gt:T, ge:T, lt:T, le:T, eq:T with T a finite decimal number";
 }
 
-bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
+bool TStackStatistic::ParseName(const std::string& name, TStatisticSpec& spec)
 {
-    for (const TStatisticName& kind : Names()) {
-        if (name == kind.Name) {
-            rule.Kind = kind.Kind;
+    for (const TStatisticName& entry : Names()) {
+        if (IsFamily(entry.Name)) {
+            const std::string prefix(entry.Name, std::strlen(entry.Name) - (entry.Kind == TStatisticKind::Percentile ? 2 : 1));
+            if (entry.Kind == TStatisticKind::Percentile || name.compare(0, prefix.size(), prefix) != 0) continue;
+            double threshold;
+            if (!ParseFiniteDecimal(name.data() + prefix.size(), name.data() + name.size(), threshold)) return false;
+            spec = TStatisticSpec{entry.Kind, threshold};
+            return true;
+        }
+        if (name == entry.Name) {
+            spec = TStatisticSpec{entry.Kind, 50};
             return true;
         }
     }
@@ -257,7 +537,16 @@ bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
     double percent = -1;
     std::from_chars(name.data() + 1, name.data() + name.size(), percent);
     if (!(percent >= 0 && percent <= 100)) return false;
-    rule.Kind = TStatisticKind::Percentile;
-    rule.Percentile = percent;
+    spec = TStatisticSpec{TStatisticKind::Percentile, percent};
+    return true;
+}
+
+bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
+{
+    TStatisticSpec spec;
+    if (!ParseName(name, spec)) return false;
+    rule.Kind = spec.Kind;
+    if (spec.Kind == TStatisticKind::Percentile) rule.Percentile = spec.Parameter;
+    if (IsThreshold(spec.Kind)) rule.Threshold = spec.Parameter;
     return true;
 }

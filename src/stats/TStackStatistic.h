@@ -5,9 +5,29 @@
 #include <vector>
 
 // What a stack of grids gives per cell.
-enum class TStatisticKind { Mean, Sum, Count, Min, Max, Range, Median, StdDev, Variance, Percentile };
+enum class TStatisticKind {
+    Mean, Sum, Count, Min, Max, Range, Median, StdDev, Variance, Percentile,
+    // The sample spread (divisor n - 1) and the shape of the distribution.
+    SampleStdDev, SampleVariance, Skewness, Kurtosis,
+    // Frequencies of exactly equal values.
+    Mode, Minority, Variety,
+    // The number of the input (from 1) holding the extreme.
+    ArgMin, ArgMax,
+    // The number of inputs holding data whose value is >, >=, <, <= or = the threshold.
+    Above, AtLeast, Below, AtMost, Equal,
+    // Trends against the inputs' times: least squares, Theil-Sen, Mann-Kendall.
+    Slope, Offset, R2, TValue, PValue, Sen, SenOffset, MkS, MkZ, MkP
+};
 
-// A statistic by the name the command and the messages give it.
+// One statistic of a rule: its kind and, for a percentile (0 to 100) or a threshold count, its
+// number.
+struct TStatisticSpec {
+    TStatisticKind Kind = TStatisticKind::Mean;
+    double Parameter = 50;
+};
+
+// A statistic by the name the command and the messages give it; a name ending in NN or :T stands
+// for a family (pNN, gt:T) whose number follows the prefix.
 struct TStatisticName {
     const char* Name;
     TStatisticKind Kind;
@@ -16,63 +36,123 @@ struct TStatisticName {
 
 // The cell rule of a stack: which inputs a cell uses and what it computes from them.
 // An input lacks data at a cell where its value equals its own no-data value or is NaN (unless
-// NaNHoldsData, the rule of maps in memory, where only the no-data value marks missing data).
-// Without SkipNoData a cell is missing wherever any input lacks data (for every statistic but
-// Count, which is always the number of inputs holding data, 0 where none does). With SkipNoData
-// a cell uses the inputs that hold data there and is missing where none does. A MinCount above 0
+// NaNHoldsData, the rule of maps in memory, where only the no-data value marks missing data), or
+// lies outside the range [Low, High] where one is set. Without SkipNoData a cell is missing
+// wherever any input lacks data, for every statistic but the counts (count, variety and the
+// threshold counts), which are always a value, 0 where no input holds data. With SkipNoData a
+// cell uses the inputs that hold data there and is missing where none does. A MinCount above 0
 // makes a cell missing where fewer inputs hold data, whatever the statistic.
 struct TStackRule {
+    // The statistic of a rule of one: its kind, a percentile's number (0 to 100, linear
+    // interpolation between the closest ranks) and a threshold count's threshold.
     TStatisticKind Kind = TStatisticKind::Mean;
-    // For Percentile: 0 to 100, linear interpolation between the closest ranks.
     double Percentile = 50;
+    double Threshold = 0;
+    // Several statistics from one pass over the values, in place of the one above when not empty.
+    std::vector<TStatisticSpec> Statistics;
     bool SkipNoData = false;
     long MinCount = 0;
-    // Empty, or one finite weight >= 0 per input, for Mean only: sum(w x) / sum(w) over the inputs
-    // used at the cell; a cell whose used weights sum to 0 is missing.
+    // Empty, or one finite weight >= 0 per input, for the mean (sum(w x) / sum(w)), the sum
+    // (sum(w x)), the variance and standard deviation (sum(w (x - m)^2) / sum(w), m the weighted
+    // mean) and the least-squares trends, over the inputs used at the cell; a cell whose used
+    // weights sum to 0 is missing.
     std::vector<double> Weights;
     // NaN is a value like any other (it equals no no-data value), as TMapTools' stacking has it;
     // by default a NaN cell lacks data, as in files where NaN marks missing data.
     bool NaNHoldsData = false;
+    // Values below Low (with HasLow) or above High (with HasHigh) lack data.
+    bool HasLow = false;
+    double Low = 0;
+    bool HasHigh = false;
+    double High = 0;
+    // The trends' abscissa: one finite time per input; empty for 0, 1, 2, ... in input order.
+    std::vector<double> Times;
+    // Where finite values would give an overflowing mean, variance or percentile, a scaled road
+    // keeps the result finite; false keeps the plain sum divided by the count, as the stacking of
+    // maps in memory computes it.
+    bool FiniteResults = true;
 };
 
 // Applies a rule to runs of cells of every input. Sums run in argument order, so the default
 // rule (the mean where every input holds data) gives exactly the sum of the inputs in order
 // divided by their number. The variance is taken about the mean in a second pass, so values with
-// a large common offset keep their precision.
+// a large common offset keep their precision. The order statistics of a cell sort its values once,
+// however many the rule asks for.
 class TStackStatistic {
 public:
     // Throws "Number of weights does not match the number of maps in TStackStatistic",
-    // "Weight is negative or not finite in TStackStatistic", "Weights apply to the mean only in
-    // TStackStatistic", "Minimum count is out of range in TStackStatistic" (negative or above the
-    // number of inputs) and "Percentile is out of range in TStackStatistic".
+    // "Weight is negative or not finite in TStackStatistic", "Weights apply to the mean, the sum,
+    // the variance, the standard deviation and the least-squares trends only in TStackStatistic",
+    // "Minimum count is out of range in TStackStatistic" (negative or above the number of
+    // inputs), "Percentile is out of range in TStackStatistic", "Threshold is not finite in
+    // TStackStatistic", "Range is empty or not finite in TStackStatistic", "Number of times does
+    // not match the number of maps in TStackStatistic" and "Time is not finite in TStackStatistic".
     TStackStatistic(const TStackRule& rule, size_t inputs);
 
+    // Working space a caller keeps between calls (one per thread).
+    struct TScratch {
+        std::vector<double> Cells;
+        std::vector<double> Work;
+    };
+
     // Cells [0, count): input k's values are values[k][0..count), its no-data value noData[k].
-    // Writes each cell's result to out[c] and marks missing[c] (1: missing, out[c] undefined).
-    // `scratch` is working space the caller keeps between calls (one per thread).
+    // Writes statistic s's result of cell c to out[s][c] and marks missing[s][c] (1: missing,
+    // out[s][c] undefined).
+    void Reduce(const double* const* values, const double* noData, size_t count, double* const* out,
+                unsigned char* const* missing, TScratch& scratch) const;
+    // The same for a rule of one statistic.
     void Reduce(const double* const* values, const double* noData, size_t count, double* out,
                 unsigned char* missing, std::vector<double>& scratch) const;
 
     size_t Inputs() const { return MbrSizInputs; }
     const TStackRule& Rule() const { return MbrRule; }
+    // The statistics, in order: the rule's list, or its one statistic.
+    const std::vector<TStatisticSpec>& Statistics() const { return MbrVecSpecs; }
 
-    // Reads a statistic name: one of Names(), or pNN for a percentile NN from 0 to 100 (p90,
-    // p2.5). False for anything else.
+    // Reads a statistic name: one of Names(), pNN for a percentile NN from 0 to 100 (p90, p2.5),
+    // or gt:T, ge:T, lt:T, le:T, eq:T for a threshold count with T a finite decimal number.
+    // False for anything else.
+    static bool ParseName(const std::string& StgName, TStatisticSpec& spec);
     static bool ParseName(const std::string& StgName, TStackRule& rule);
-    // The statistics by name, in the order the command lists them (the percentiles, pNN, apart).
+    // The statistics by name, in the order the command lists them, the families included.
     static const std::vector<TStatisticName>& Names();
-    // Every name for a message: "mean, sum, ..., variance, or pNN from p0 to p100".
+    // Every name for a message: "mean, sum, ..., variance, ..., or pNN from p0 to p100".
     static std::string NameList();
 
+    // Whether the kind gives a whole number of inputs or values (count, variety, the threshold
+    // counts, argmin, argmax), counts inputs holding data (count, variety, threshold counts:
+    // always a value), takes weights, needs the times, or is signed around 0 by nature (the
+    // trends' slopes and scores, skewness, kurtosis).
+    static bool WholeNumbers(TStatisticKind kind);
+    static bool Counts(TStatisticKind kind);
+    static bool TakesWeights(TStatisticKind kind);
+    static bool IsTrend(TStatisticKind kind);
+    static bool Signed(TStatisticKind kind);
+    // Whether the kind counts values against a threshold (gt:T ... eq:T).
+    static bool IsThreshold(TStatisticKind kind);
+    // Whether a name of Names() stands for a family (pNN, gt:T).
+    static bool IsFamily(const std::string& StgName);
+
 private:
-    // One cell's result from the values that hold data, in argument order (`used` of them, at
-    // least one); `weights` parallel to them or null. May reorder the values. False where the
-    // cell is missing all the same (weights that sum to 0).
-    bool Compute(double* used, size_t count, const double* weights, double& result) const;
+    struct TCell;
+    // Gathers the cell's values that hold data, with their weights, times and input numbers;
+    // returns how many.
+    size_t Gather(const double* const* values, const double* noData, size_t c, TCell& cell) const;
+    void ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
+                    unsigned char* const* missing, TScratch& scratch) const;
+    // One statistic's result of a cell; false where it is missing.
+    bool Compute(const TStatisticSpec& spec, TCell& cell) const;
+    bool ComputeOrder(const TStatisticSpec& spec, TCell& cell) const;
+    bool ComputeTrend(const TStatisticSpec& spec, TCell& cell) const;
     // The sum (or mean) where every input holds data, input by input over the run.
     void ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
                         unsigned char* missing) const;
 
     TStackRule MbrRule;
     size_t MbrSizInputs;
+    std::vector<TStatisticSpec> MbrVecSpecs;
+    std::vector<double> MbrVecTimes;
+    bool MbrBlnOrder = false;      // some statistic needs the values in order
+    bool MbrBlnSortOnce = false;   // ... more than one, or one that needs them sorted
+    bool MbrBlnSumOfAll = false;   // the vectorised road of the default mean or sum applies
 };
