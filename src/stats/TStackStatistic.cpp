@@ -364,7 +364,7 @@ void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* 
     const bool nanHoldsData = MbrRule.NaNHoldsData;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double all = static_cast<double>(MbrSizInputs);
-    const bool mean = MbrRule.Kind != TStatisticKind::Sum;
+    const bool mean = MbrVecSpecs[0].Kind != TStatisticKind::Sum;
     for (size_t start = 0; start < count; start += kStretch) {
         const size_t end = std::min(count, start + kStretch);
         const double* first = values[0];

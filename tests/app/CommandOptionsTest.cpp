@@ -5,6 +5,7 @@
 #include "CommandRun.h"
 
 #include "stack/TGridFileAverager.h"
+#include "stats/TStackStatistic.h"
 #include "files/TARCGISFileTools.h"
 #include "grid/TMap.h"
 
@@ -66,19 +67,39 @@ TEST(CommandOptions, OptionErrorsAreOneLineNamingTheOption)
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--frobnicate"}, "Unknown option \"--frobnicate\" (gridmean --help lists the options)"},
         {{"-x"}, "Unknown option \"-x\" (gridmean --help lists the options)"},
-        {{"--stat", "avg"},
-         "Option --stat: unknown statistic \"avg\" (mean, sum, count, min, max, range, median, stddev, variance, or pNN "
-         "from p0 to p100)"},
-        {{"--stat", "p120"},
-         "Option --stat: unknown statistic \"p120\" (mean, sum, count, min, max, range, median, stddev, variance, or pNN "
-         "from p0 to p100)"},
+        {{"--stat", "avg"}, "Option --stat: unknown statistic \"avg\" (" + TStackStatistic::NameList() + ")"},
+        {{"--stat", "p120"}, "Option --stat: unknown statistic \"p120\" (" + TStackStatistic::NameList() + ")"},
+        {{"--stat", "mean,"}, "Option --stat: unknown statistic \"\" (" + TStackStatistic::NameList() + ")"},
+        {{"--stat", "gt:x1"}, "Option --stat: \"gt:x1\" needs a finite decimal number after \"gt:\""},
+        {{"--stat", "eq:nan"}, "Option --stat: \"eq:nan\" needs a finite decimal number after \"eq:\""},
+        {{"--stat", "mean,p10", "--stat", "p10"}, "Option --stat: statistic \"p10\" is named twice"},
+        {{"--stat", "mean,p10"}, "Option --stat: 2 statistics need {stat} in the output name \"" + out +
+                                     "\" (as in mean_{stat}.asc)"},
+        {{"--skip-nodata", "--skip-nodata"}, "Option --skip-nodata is given twice"},
+        {{"--digits", "3", "--digits=4"}, "Option --digits is given twice"},
+        {{"-o", out, "--output", out}, "Option --output is given twice"},
+        {{"--range", "5,2"}, "Option --range: the low end 5 is above the high end 2"},
+        {{"--range", "x,2"}, "Option --range: \"x\" is not a finite decimal number"},
+        {{"--range", "1,inf"}, "Option --range: \"inf\" is not a finite decimal number"},
+        {{"--range", "1"}, "Option --range: \"1\" is not LO,HI (either may be empty)"},
+        {{"--times", "1,2"}, "Option --times has no effect without a trend statistic (slope, offset, r2, tvalue, "
+                             "pvalue, sen, sen-offset, mk-s, mk-z, mk-p)"},
+        {{"--stat", "slope", "--times", "1,2,3"}, "Option --times: 3 times for 2 inputs"},
+        {{"--stat", "slope", "--times", "1,x"}, "Option --times: \"x\" is not a finite decimal number"},
+        {{"--stat", "sen", "--times", "1991:0"}, "Option --times: the step of START:STEP must not be 0"},
+        {{"--stat", "sen", "--times", "1991:inf"}, "Option --times: \"inf\" is not a finite decimal number"},
+        {{"--stat", "sen", "--weights", "1,2"},
+         "Option --weights applies to --stat mean, sum, stddev, variance, slope, offset, r2, tvalue and pvalue only, not "
+         "to --stat sen"},
         {{"--min-count", "0"}, "Option --min-count: \"0\" is not a whole number of at least 1"},
         {{"--min-count", "2.5"}, "Option --min-count: \"2.5\" is not a whole number of at least 1"},
         {{"--min-count", "3"}, "Option --min-count: 3 is more than the 2 inputs"},
         {{"--weights", "1,x"}, "Option --weights: \"x\" is not a finite number of at least 0"},
         {{"--weights", "1,-2"}, "Option --weights: \"-2\" is not a finite number of at least 0"},
         {{"--weights", "1,2,3"}, "Option --weights: 3 weights for 2 inputs"},
-        {{"--weights", "1,1", "--stat", "max"}, "Option --weights applies to --stat mean only, not to --stat max"},
+        {{"--weights", "1,1", "--stat", "max"},
+         "Option --weights applies to --stat mean, sum, stddev, variance, slope, offset, r2, tvalue and pvalue only, not "
+         "to --stat max"},
         {{"--nodata", "nan"}, "Option --nodata: \"nan\" is not a finite decimal number"},
         {{"--nodata", "1e999"}, "Option --nodata: \"1e999\" is not a finite decimal number"},
         {{"--digits", "18"}, "Option --digits: \"18\" is not a whole number from 1 to 17"},

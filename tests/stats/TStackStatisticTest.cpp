@@ -4,6 +4,7 @@
 #include "grid/TMap.h"
 #include "ops/TMapTools.h"
 #include "stack/TGridStack.h"
+#include "support/TStringTools.h"
 
 #include "TestSupport.h"
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -71,11 +73,40 @@ TEST(StackStatistic, HandWorkedCells)
         {Rule("mean", true, 0, {0, 1, 0, 1}), gap, kMissing},  // the weights used sum to 0
         {Rule("mean"), {1, 2, 6, -9999}, (9.0 - 9999) / 4},   // -9999 is data where -1 marks gaps
         {Rule("mean", true), {kNaN, 2, kNaN, 4}, 3},            // NaN lacks data
+        // The spread and shape of 1, 2, 6, 3: deviations -2, -1, 3, 0 from the mean 3.
+        {Rule("variance-sample"), all, 14.0 / 3},               {Rule("stddev-sample"), all, std::sqrt(14.0 / 3)},
+        {Rule("stddev-sample", true), {1, -9999, -9999, -1}, kMissing},  // one value
+        {Rule("skewness"), all, 18 / (4 * std::pow(3.5, 1.5))}, {Rule("kurtosis"), all, 98 / (4 * 12.25) - 3},
+        {Rule("skewness", true), {2, 2, -9999, 2}, kMissing},    // no spread
+        {Rule("kurtosis"), gap, kMissing},
+        // Frequencies: ties go to the smallest value.
+        {Rule("mode"), {2, 5, 2, 5}, 2},   {Rule("minority"), {2, 5, 2, 7}, 5}, {Rule("mode"), all, 1},
+        {Rule("variety"), {2, 5, 2, 5}, 2}, {Rule("variety"), gap, 2},         {Rule("variety"), none, 0},
+        {Rule("variety", true, 3), gap, kMissing},
+        // Input numbers from 1 and threshold counts over the inputs holding data.
+        {Rule("argmin"), all, 1},          {Rule("argmax"), all, 3},          {Rule("argmax", true), gap, 3},
+        {Rule("argmax"), {5, 7, 7, 1}, 2}, {Rule("argmin"), gap, kMissing},
+        {Rule("gt:2"), all, 2},            {Rule("ge:2"), all, 3},            {Rule("lt:2"), all, 1},
+        {Rule("le:3"), all, 3},            {Rule("eq:6"), all, 1},            {Rule("gt:0"), gap, 2},
+        {Rule("gt:0"), none, 0},
+        // Trends at the times 0, 1, 2, 3: the line 1.5 + t, residuals -0.5, -0.5, 2.5, -1.5.
+        {Rule("slope"), all, 1},           {Rule("offset"), all, 1.5},        {Rule("r2"), all, 1 - 9.0 / 14},
+        {Rule("tvalue"), all, 1 / std::sqrt(0.9)},
+        {Rule("sen"), all, (2.0 / 3 + 1) / 2}, {Rule("sen-offset"), all, 2.5 - 1.5 * (2.0 / 3 + 1) / 2},
+        {Rule("mk-s"), all, 4},            {Rule("mk-z"), all, 3 / std::sqrt(4 * 3 * 13 / 18.0)},
+        // A series with a gap: inputs 1 and 3, at the times 0 and 2.
+        {Rule("slope", true), gap, 2.5},   {Rule("offset", true), gap, 1},    {Rule("r2", true), gap, 1},
+        {Rule("tvalue", true), gap, kMissing}, {Rule("sen", true), gap, 2.5}, {Rule("mk-s", true), gap, 1},
+        {Rule("slope"), gap, kMissing},
+        // Ties in the values: S counts them as 0, and the variance of S drops.
+        {Rule("mk-s"), {2, 5, 2, 5}, 2}, {Rule("mk-z"), {2, 5, 2, 5}, 1 / std::sqrt((156 - 2 * 18) / 18.0)},
+        {Rule("mk-z", true), {4, 4, 4, 4}, kMissing},
     };
     for (const TCase& test : cases) {
         const double got = OneCell(test.Rule, test.Values, noData);
-        EXPECT_DOUBLE_EQ(got, test.Expected) << "statistic " << static_cast<int>(test.Rule.Kind) << " skip "
-                                             << test.Rule.SkipNoData << " min " << test.Rule.MinCount;
+        const double tolerance = test.Expected == kMissing ? 0 : 1e-12 * std::max(1.0, std::fabs(test.Expected));
+        EXPECT_NEAR(got, test.Expected, tolerance) << "statistic " << static_cast<int>(test.Rule.Kind) << " skip "
+                                                   << test.Rule.SkipNoData << " min " << test.Rule.MinCount;
     }
 }
 
@@ -92,24 +123,61 @@ TEST(StackStatistic, SpreadKeepsItsPrecisionOverALargeCommonOffset)
 TEST(StackStatistic, NamesAndRulesThatAreRefused)
 {
     TStackRule rule;
-    for (const std::string name : {"", "avg", "Mean", "p", "p101", "p-1", "p1.2.3", "p9x", "pp9", "median "})
+    for (const std::string name : {"", "avg", "Mean", "p", "p101", "p-1", "p1.2.3", "p9x", "pp9", "median ", "gt:",
+                                   "gt:x", "gt:inf", "gt:nan", "gt:1e999", "gt5", "GT:5", "gt:5 ", "gt:0x10", "mk",
+                                   "stddev_sample"})
         EXPECT_FALSE(TStackStatistic::ParseName(name, rule)) << name;
-    for (const auto& [name, percent] : std::vector<std::pair<std::string, double>>{{"p0", 0}, {"p2.5", 2.5}, {"p100", 100}}) {
-        ASSERT_TRUE(TStackStatistic::ParseName(name, rule));
-        EXPECT_EQ(rule.Kind, TStatisticKind::Percentile);
-        EXPECT_EQ(rule.Percentile, percent);
+    const std::vector<std::tuple<std::string, TStatisticKind, double>> accepted = {
+        {"p0", TStatisticKind::Percentile, 0},   {"p2.5", TStatisticKind::Percentile, 2.5},
+        {"p100", TStatisticKind::Percentile, 100}, {"gt:25", TStatisticKind::Above, 25},
+        {"ge:-1.5", TStatisticKind::AtLeast, -1.5}, {"lt:1e3", TStatisticKind::Below, 1000},
+        {"le:.5", TStatisticKind::AtMost, 0.5},  {"eq:-9999", TStatisticKind::Equal, -9999},
+    };
+    for (const auto& [name, kind, number] : accepted) {
+        TStatisticSpec spec;
+        ASSERT_TRUE(TStackStatistic::ParseName(name, spec)) << name;
+        EXPECT_EQ(spec.Kind, kind) << name;
+        EXPECT_EQ(spec.Parameter, number) << name;
     }
+    // Every name listed parses to its kind.
+    for (const TStatisticName& name : TStackStatistic::Names()) {
+        if (TStackStatistic::IsFamily(name.Name)) continue;
+        TStatisticSpec spec;
+        EXPECT_TRUE(TStackStatistic::ParseName(name.Name, spec) && spec.Kind == name.Kind) << name.Name;
+    }
+    TStackRule range = Rule("mean");
+    range.HasLow = range.HasHigh = true;
+    range.Low = 2;
+    range.High = 1;
+    TStackRule times = Rule("slope");
+    times.Times = {1, 2};
+    TStackRule nanTime = Rule("sen");
+    nanTime.Times = {1, kNaN, 3};
+    TStackRule threshold = Rule("gt:1");
+    threshold.Threshold = INFINITY;
     const std::vector<std::pair<TStackRule, std::string>> refused = {
         {Rule("mean", false, 0, {1, 2}), "Number of weights does not match the number of maps in TStackStatistic"},
         {Rule("mean", false, 0, {1, -1, 1}), "Weight is negative or not finite in TStackStatistic"},
         {Rule("mean", false, 0, {1, kNaN, 1}), "Weight is negative or not finite in TStackStatistic"},
-        {Rule("median", false, 0, {1, 1, 1}), "Weights apply to the mean only in TStackStatistic"},
+        {Rule("median", false, 0, {1, 1, 1}),
+         "Weights apply to the mean, the sum, the variance, the standard deviation and the least-squares trends only in "
+         "TStackStatistic"},
+        {Rule("sen", false, 0, {1, 1, 1}),
+         "Weights apply to the mean, the sum, the variance, the standard deviation and the least-squares trends only in "
+         "TStackStatistic"},
         {Rule("mean", true, 4), "Minimum count is out of range in TStackStatistic"},
+        {range, "Range is empty or not finite in TStackStatistic"},
+        {times, "Number of times does not match the number of maps in TStackStatistic"},
+        {nanTime, "Time is not finite in TStackStatistic"},
+        {threshold, "Threshold is not finite in TStackStatistic"},
     };
     for (const auto& entry : refused) {
         const TStackRule& bad = entry.first;
         EXPECT_EQ(ThrownMessage([&] { TStackStatistic(bad, 3); }), entry.second);
     }
+    // Weights for the statistics that take them.
+    for (const std::string name : {"sum", "stddev", "variance", "slope", "offset", "r2", "tvalue", "pvalue"})
+        EXPECT_EQ(ThrownMessage([&] { TStackStatistic(Rule(name, false, 0, {1, 2, 3}), 3); }), "<no throw>") << name;
 }
 
 namespace {
@@ -195,33 +263,145 @@ TEST(StackStatistic, StreamedResultEqualsTheMapsInMemoryForEveryRule)
     }
 }
 
-TEST(StackStatistic, AgreesWithNumpyOverTheSameValues)
+namespace {
+
+// Every statistic the rule takes, by name: all named ones, percentiles and threshold counts.
+std::vector<std::string> EveryStatistic()
 {
+    std::vector<std::string> names;
+    for (const TStatisticName& name : TStackStatistic::Names())
+        if (!TStackStatistic::IsFamily(name.Name)) names.push_back(name.Name);
+    for (const std::string name : {"p90", "p2.5", "p50", "p0", "gt:25", "ge:0", "lt:-1.5", "le:100", "eq:3"})
+        names.push_back(name);
+    return names;
+}
+
+// A stack of land-cover classes: small whole numbers, many of them equal, a tenth lacking data.
+std::vector<std::string> ClassStack(int inputs, long columns, long rows, std::mt19937& random)
+{
+    std::uniform_int_distribution<int> pick(0, 9);
+    std::vector<std::string> texts;
+    for (int k = 0; k < inputs; ++k) {
+        std::ostringstream text;
+        text << "ncols " << columns << "\nnrows " << rows << "\nxllcorner 10\nyllcorner 20\ncellsize 0.5\nNODATA_value "
+             << (k % 2 ? "255" : "-9999") << "\n";
+        for (long c = 0; c < columns * rows; ++c) {
+            const int p = pick(random);
+            text << (p == 0 ? (k % 2 ? "255" : "-9999") : std::to_string(1 + p % 5)) << ' ';
+        }
+        texts.push_back(text.str());
+    }
+    return texts;
+}
+
+struct TStackCase {
+    bool Skip;
+    long MinCount;
+    bool Weighted;
+    std::string Range;  // LO,HI or empty
+    std::vector<double> Times;
+};
+
+std::string Joined(const std::vector<double>& numbers)
+{
+    std::string text;
+    for (double number : numbers) text += (text.empty() ? "" : ",") + TStringTools::ToString(number);
+    return text.empty() ? "-" : text;
+}
+
+}  // namespace
+
+TEST(StackStatistic, AgreesWithNumpyAndScipyOverTheSameValues)
+{
+    // One run per rule writes every statistic (or every weighted one) from one read; a script
+    // checks each against numpy and scipy on stacks of decimals and of classes, each input with
+    // its own no-data value.
     const std::string python = "/usr/bin/python3";
-    if (std::system((python + " -c 'import numpy' 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "numpy is missing";
+    if (std::system((python + " -c 'import numpy, scipy' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "numpy or scipy is missing";
     TScratchDir dir;
     std::mt19937 random(5);
     const int inputs = 7;
-    const std::vector<std::string> texts = RandomStack(inputs, 31, 17, random);
-    std::vector<std::string> names;
-    for (int k = 0; k < inputs; ++k) names.push_back(dir.Write("in" + std::to_string(k) + ".asc", texts[static_cast<size_t>(k)]));
+    const std::vector<double> weights = {1.5, 0, 2.5, 3.5, 0, 5.5, 6.5};
+    const std::vector<double> uneven = {1991, 1993, 1993, 1998, 2001, 2002, 2010};
+    const std::vector<TStackCase> cases = {
+        {false, 0, false, "", {}},      {true, 0, false, "", {}},          {true, 3, false, "-1000,2000", {}},
+        {true, 0, false, "0,", uneven}, {false, 0, true, "", {}},          {true, 2, true, ",1500", uneven},
+    };
     const std::string script = std::string(GRIDMEAN_TEST_SOURCE_DIR) + "/stats/numpy_reference.py";
-    for (const TRuleCase& test : EveryRule(inputs)) {
-        TGridStackOptions options;
-        options.Rule = Rule(test.Stat, test.Skip, test.MinCount, test.Weights);
-        options.Digits = 17;
-        options.NoData = -1e300;
-        const std::string out = dir.Path("out.asc");
-        TGridStack::WriteFiles(names, out, options);
-        std::string weights = "-";
-        if (!test.Weights.empty()) {
-            weights.clear();
-            for (double weight : test.Weights) weights += (weights.empty() ? "" : ",") + std::to_string(weight);
+    for (const std::vector<std::string>& texts : {RandomStack(inputs, 13, 9, random), ClassStack(inputs, 13, 9, random)}) {
+        std::vector<std::string> names;
+        for (int k = 0; k < inputs; ++k)
+            names.push_back(dir.Write("in" + std::to_string(k) + ".asc", texts[static_cast<size_t>(k)]));
+        for (const TStackCase& test : cases) {
+            TGridStackOptions options;
+            options.Rule.SkipNoData = test.Skip || test.MinCount > 0;
+            options.Rule.MinCount = test.MinCount;
+            if (test.Weighted) options.Rule.Weights = weights;
+            options.Rule.Times = test.Times;
+            if (!test.Range.empty()) {
+                const size_t comma = test.Range.find(',');
+                options.Rule.HasLow = comma > 0;
+                options.Rule.HasHigh = comma + 1 < test.Range.size();
+                if (options.Rule.HasLow) options.Rule.Low = std::stod(test.Range.substr(0, comma));
+                if (options.Rule.HasHigh) options.Rule.High = std::stod(test.Range.substr(comma + 1));
+            }
+            options.Digits = 17;
+            options.NoData = -1e300;
+            std::vector<std::string> outputs;
+            std::string command = python + " " + Quoted(script) + " " + (options.Rule.SkipNoData ? "1" : "0") + " " +
+                std::to_string(test.MinCount) + " " + (test.Weighted ? Joined(weights) : "-") + " " +
+                (test.Range.empty() ? "-" : test.Range) + " " + Joined(test.Times) + " -1e300";
+            for (const std::string& name : EveryStatistic()) {
+                TStatisticSpec spec;
+                ASSERT_TRUE(TStackStatistic::ParseName(name, spec));
+                if (test.Weighted && !TStackStatistic::TakesWeights(spec.Kind)) continue;
+                options.Rule.Statistics.push_back(spec);
+                outputs.push_back(dir.Path("out" + std::to_string(outputs.size()) + ".asc"));
+                command += " " + Quoted(name + "=" + outputs.back());
+            }
+            TGridStack::WriteFiles(names, outputs, options);
+            command += " --";
+            for (const std::string& name : names) command += " " + Quoted(name);
+            EXPECT_EQ(std::system((command + " > " + Quoted(dir.Path("check.txt")) + " 2>&1").c_str()), 0)
+                << "skip " << test.Skip << " min " << test.MinCount << " weighted " << test.Weighted << " range "
+                << test.Range << ":\n"
+                << ReadText(dir.Path("check.txt"));
         }
-        std::string command = python + " " + Quoted(script) + " " + test.Stat + " " + (test.Skip ? "1" : "0") + " " +
-            std::to_string(test.MinCount) + " " + weights + " -1e300 " + Quoted(out);
-        for (const std::string& name : names) command += " " + Quoted(name);
-        EXPECT_EQ(std::system((command + " > " + Quoted(dir.Path("check.txt")) + " 2>&1").c_str()), 0)
-            << test.Stat << " skip " << test.Skip << " min " << test.MinCount << ": " << ReadText(dir.Path("check.txt"));
+    }
+}
+
+TEST(StackStatistic, SeveralStatisticsFromOneReadAreTheSingleRuns)
+{
+    // Every statistic written from one read gives the bytes of its run alone, under every rule.
+    std::mt19937 random(8);
+    const std::vector<std::string> texts = RandomStack(6, 13, 7, random);
+    for (const bool skip : {false, true}) {
+        for (const long minCount : {0L, 2L}) {
+            TGridStackOptions options;
+            options.Rule.SkipNoData = skip || minCount > 0;
+            options.Rule.MinCount = minCount;
+            options.Digits = 17;
+            std::vector<std::string> singles;
+            for (const std::string& name : EveryStatistic()) {
+                TStatisticSpec spec;
+                ASSERT_TRUE(TStackStatistic::ParseName(name, spec));
+                options.Rule.Statistics.push_back(spec);
+                TGridStackOptions one = options;
+                one.Rule.Statistics = {spec};
+                TTextStreams streams(texts);
+                std::ostringstream out;
+                TGridStack::WriteStreams(streams.Pointers, out, one);
+                singles.push_back(out.str());
+            }
+            TScratchDir dir;
+            std::vector<std::string> names;
+            std::vector<std::string> outputs;
+            for (size_t k = 0; k < texts.size(); ++k) names.push_back(dir.Write("in" + std::to_string(k), texts[k]));
+            for (size_t s = 0; s < singles.size(); ++s) outputs.push_back(dir.Path("out" + std::to_string(s)));
+            TGridStack::WriteFiles(names, outputs, options);
+            for (size_t s = 0; s < singles.size(); ++s)
+                EXPECT_EQ(ReadText(outputs[s]), singles[s]) << EveryStatistic()[s] << " skip " << skip << " min " << minCount;
+        }
     }
 }

@@ -1,15 +1,19 @@
-"""Checks a grid of cell statistics against numpy over the same inputs.
+"""Checks grids of cell statistics, written by one run, against numpy and scipy over the same inputs.
 
-    numpy_reference.py STAT SKIP MINCOUNT WEIGHTS NODATA RESULT INPUT...
+    numpy_reference.py SKIP MINCOUNT WEIGHTS RANGE TIMES NODATA STAT=RESULT... -- INPUT...
 
-STAT is mean, sum, count, min, max, range, median, stddev, variance or pNN; SKIP is 0 or 1;
-MINCOUNT is 0 for none; WEIGHTS is "-" or comma-separated; NODATA is the result's no-data value.
-An input cell lacks data where it equals that input's NODATA_value or is NaN. Prints the first
-differences and exits 1 when any cell differs beyond rounding.
+SKIP is 0 or 1; MINCOUNT is 0 for none; WEIGHTS and TIMES are "-" or comma-separated (one per
+input); RANGE is "-" or LO,HI (either may be empty); NODATA is the results' no-data value. An input
+cell lacks data where it equals that input's NODATA_value, is NaN, or lies outside the range. Each
+STAT=RESULT names a statistic and the grid written for it. Prints the first differences and exits 1
+when any cell differs beyond rounding.
 """
 import sys
 
 import numpy as np
+from scipy import stats as sps
+
+COUNTS = ("count", "variety", "gt:", "ge:", "lt:", "le:", "eq:")
 
 
 def read_grid(path):
@@ -23,68 +27,124 @@ def read_grid(path):
     return values, float(header["nodata_value"])
 
 
+def line(t, y, w):
+    """Weighted least squares as statsmodels' WLS has it: slope, offset, r2, tvalue, pvalue or None."""
+    n = len(y)
+    if n < 2 or w.sum() == 0 or np.ptp(t[w > 0]) == 0:
+        return None, None, None, None, None
+    tm, ym = np.average(t, weights=w), np.average(y, weights=w)
+    stt = (w * (t - tm) ** 2).sum()
+    slope = (w * (t - tm) * (y - ym)).sum() / stt
+    offset = ym - slope * tm
+    residuals = y - (offset + slope * t)
+    syy = (w * (y - ym) ** 2).sum()
+    r2 = None if np.ptp(y) == 0 else 1 - (w * residuals ** 2).sum() / syy
+    scale = np.abs(y).max() + abs(slope) * np.abs(t).max()
+    if n < 3 or np.sqrt((w * residuals ** 2).sum() / w.sum()) <= 16 * 2.0 ** -52 * scale:
+        return slope, offset, r2, None, None
+    s2 = (w * residuals ** 2).sum() / (n - 2)
+    tvalue = slope / np.sqrt(s2 / stt)
+    return slope, offset, r2, tvalue, 2 * sps.t.sf(abs(tvalue), n - 2)
+
+
+def mann_kendall(t, y):
+    n = len(y)
+    s = sum(np.sign(y[j] - y[i]) * np.sign(t[j] - t[i]) for i in range(n) for j in range(i + 1, n))
+    _, groups = np.unique(y, return_counts=True)
+    var = (n * (n - 1) * (2 * n + 5) - (groups * (groups - 1) * (2 * groups + 5)).sum()) / 18
+    if var <= 0:
+        return s, None, None
+    z = (s - 1) / np.sqrt(var) if s > 0 else (s + 1) / np.sqrt(var) if s < 0 else 0.0
+    return s, z, 2 * sps.norm.sf(abs(z))
+
+
+def expected(stat, x, t, w, inputs):
+    """The statistic of one cell's values x (input order) with times t, weights w and input numbers."""
+    n = len(x)
+    if stat in ("mean", "sum", "stddev", "variance") and w is not None:
+        if w.sum() == 0:
+            return None
+        m = (w * x).sum() / w.sum()
+        return {"mean": m, "sum": (w * x).sum(), "variance": (w * (x - m) ** 2).sum() / w.sum(),
+                "stddev": np.sqrt((w * (x - m) ** 2).sum() / w.sum())}[stat]
+    if stat.startswith(("gt:", "ge:", "lt:", "le:", "eq:")):
+        threshold = float(stat[3:])
+        compare = {"gt": np.greater, "ge": np.greater_equal, "lt": np.less, "le": np.less_equal, "eq": np.equal}
+        return float(compare[stat[:2]](x, threshold).sum())
+    if stat == "count":
+        return float(n)
+    if stat == "variety":
+        return float(len(np.unique(x)))
+    if stat in ("slope", "offset", "r2", "tvalue", "pvalue"):
+        fit = line(t, x, w if w is not None else np.ones(n))
+        return fit[("slope", "offset", "r2", "tvalue", "pvalue").index(stat)]
+    if stat in ("sen", "sen-offset"):
+        if n < 2 or np.ptp(t) == 0:
+            return None
+        slope, offset, _, _ = sps.theilslopes(x, t, method="separate")
+        return slope if stat == "sen" else offset
+    if stat.startswith("mk-"):
+        return mann_kendall(t, x)[("mk-s", "mk-z", "mk-p").index(stat)]
+    values, counts = np.unique(x, return_counts=True)
+    simple = {
+        "mean": lambda: x.mean(), "sum": lambda: x.sum(), "min": lambda: x.min(), "max": lambda: x.max(),
+        "range": lambda: x.max() - x.min(), "median": lambda: np.median(x), "stddev": lambda: x.std(),
+        "variance": lambda: x.var(),
+        "stddev-sample": lambda: x.std(ddof=1) if n > 1 else None,
+        "variance-sample": lambda: x.var(ddof=1) if n > 1 else None,
+        "skewness": lambda: sps.skew(x) if n > 1 and np.ptp(x) > 0 else None,
+        "kurtosis": lambda: sps.kurtosis(x) if n > 1 and np.ptp(x) > 0 else None,
+        "mode": lambda: values[np.argmax(counts)], "minority": lambda: values[np.argmin(counts)],
+        "argmin": lambda: float(inputs[np.argmin(x)]), "argmax": lambda: float(inputs[np.argmax(x)]),
+    }
+    if stat in simple:
+        return simple[stat]()
+    if stat.startswith("p"):
+        return np.percentile(x, float(stat[1:]))
+    raise SystemExit("unknown statistic " + stat)
+
+
 def main():
-    stat, skip, min_count, weights, nodata, result = sys.argv[1:7]
+    arguments = sys.argv[1:]
+    split = arguments.index("--")
+    skip, min_count, weights, bounds, times, nodata = arguments[:6]
+    results = [a.split("=", 1) for a in arguments[6:split]]
     skip, min_count, nodata = skip == "1", int(min_count), float(nodata)
-    stack = []
-    for path in sys.argv[7:]:
-        values, marker = read_grid(path)
-        stack.append(np.where((values == marker) | np.isnan(values), np.nan, values))
-    x = np.array(stack)
-    present = ~np.isnan(x)
-    held = present.sum(axis=0)
+    grids = [read_grid(path) for path in arguments[split + 1:]]
+    count = len(grids)
     w = None if weights == "-" else np.array([float(v) for v in weights.split(",")])
-
-    with np.errstate(all="ignore"):
-        if stat == "mean" and w is not None:
-            wx = np.where(present, x * w[:, None, None], 0.0).sum(axis=0)
-            ws = np.where(present, w[:, None, None], 0.0).sum(axis=0)
-            expected = wx / ws
-            missing = ws == 0
-        else:
-            missing = np.zeros(held.shape, bool)
-            if stat == "mean":
-                expected = np.nanmean(x, axis=0)
-            elif stat == "sum":
-                expected = np.nansum(x, axis=0)
-            elif stat == "count":
-                expected = held.astype(float)
-            elif stat == "min":
-                expected = np.nanmin(x, axis=0)
-            elif stat == "max":
-                expected = np.nanmax(x, axis=0)
-            elif stat == "range":
-                expected = np.nanmax(x, axis=0) - np.nanmin(x, axis=0)
-            elif stat == "median":
-                expected = np.nanmedian(x, axis=0)
-            elif stat == "stddev":
-                expected = np.nanstd(x, axis=0)
-            elif stat == "variance":
-                expected = np.nanvar(x, axis=0)
-            elif stat.startswith("p"):
-                expected = np.nanpercentile(x, float(stat[1:]), axis=0)
+    tt = np.arange(count, dtype=float) if times == "-" else np.array([float(v) for v in times.split(",")])
+    low, high = (-np.inf, np.inf) if bounds == "-" else [float(v) if v else s for v, s in
+                                                         zip(bounds.split(","), (-np.inf, np.inf))]
+    failures = 0
+    for stat, path in results:
+        got, got_nodata = read_grid(path)
+        assert got_nodata == nodata, (got_nodata, nodata)
+        bad = 0
+        for (r, c), value in np.ndenumerate(got):
+            cell = [g[0][r, c] for g in grids]
+            held = [k for k in range(count) if cell[k] != grids[k][1] and cell[k] == cell[k] and low <= cell[k] <= high]
+            x = np.array([cell[k] for k in held])
+            counting = stat.startswith(COUNTS)
+            if (min_count and len(held) < min_count) or (not counting and (not held or (not skip and len(held) < count))):
+                want = None
             else:
-                raise SystemExit("unknown statistic " + stat)
-    if stat != "count":
-        missing |= held == 0
-        if not skip:
-            missing |= held < x.shape[0]
-    if min_count > 0:
-        missing |= held < min_count
-
-    got, got_nodata = read_grid(result)
-    assert got_nodata == nodata, (got_nodata, nodata)
-    got_missing = got == nodata
-    scale = np.nanmax(np.abs(x)) if present.any() else 1.0
-    if stat == "variance":
-        scale = scale * scale
-    bad = (got_missing != missing) | (~missing & ~np.isclose(got, expected, rtol=1e-12, atol=1e-12 * scale))
-    if bad.any():
-        for r, c in list(zip(*np.nonzero(bad)))[:5]:
-            print(f"cell ({r},{c}): got {got[r, c]!r}, numpy {expected[r, c]!r} (missing {missing[r, c]}), "
-                  f"values {x[:, r, c].tolist()}")
-        sys.exit(1)
-    print(f"{stat}: {got.size} cells agree, {int(missing.sum())} missing")
+                with np.errstate(all="ignore"):
+                    want = expected(stat, x, tt[held], None if w is None else w[held], np.array(held) + 1)
+            if want is not None and not np.isfinite(want):
+                want = None
+            scale = max(1.0, np.abs(x).max() if len(x) else 1.0)
+            ok = (value == nodata) if want is None else (
+                value != nodata and np.isclose(value, want, rtol=1e-10, atol=1e-10 * (scale * scale
+                                                                                       if "variance" in stat else 1)))
+            if not ok:
+                bad += 1
+                if bad <= 3:
+                    print(f"{stat} cell ({r},{c}): got {value!r}, expected {want!r}, values {x.tolist()} "
+                          f"of inputs {held}")
+        failures += bad
+        print(f"{stat}: {got.size - bad} of {got.size} cells agree")
+    sys.exit(1 if failures else 0)
 
 
 main()
