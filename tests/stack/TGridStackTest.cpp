@@ -5,6 +5,7 @@
 #include "ops/TMapTools.h"
 
 #include "TestSupport.h"
+#include "sys/SystemCallFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -276,4 +277,57 @@ TEST(GridStack, GeoreferencingChecksAreOptionsOfTheEngine)
     options.CheckGeometry = true;
     EXPECT_EQ(ThrownMessage([&] { TGridStack::WriteFiles({a, b}, dir.Path("out.asc"), options); }),
               "Geometry differs: " + b + " has another coordinate system (" + dir.Path("b.prj") + ") than " + a);
+}
+
+TEST(GridStack, SeveralOutputsAreAllWholeBeforeAnyIsReplaced)
+{
+    // A failure before the renames changes no output; one during them names those replaced.
+    TScratchDir dir;
+    const std::string grid = "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2\n";
+    const std::vector<std::string> inputs = {dir.Write("a.asc", grid), dir.Write("b.asc", grid)};
+    dir.Write("a.prj", "GEOGCS[1]");
+    TGridStackOptions options;
+    options.CopyProjection = true;
+    options.Rule.Statistics = {{TStatisticKind::Mean, 50}, {TStatisticKind::Count, 50}};
+    const std::vector<std::string> outputs = {dir.Path("mean.asc"), dir.Path("count.asc")};
+    const auto reset = [&] {
+        for (const std::string name : {"mean.asc", "mean.prj", "count.asc", "count.prj"}) dir.Write(name, "old\n");
+    };
+    const auto contents = [&] {
+        std::string all;
+        for (const std::string name : {"mean.asc", "mean.prj", "count.asc", "count.prj"})
+            all += ReadText(dir.Path(name)) == "old\n" ? "old " : "new ";
+        return all;
+    };
+    struct TCase {
+        int Call;  // 0: Fsync, 1: RenameAt
+        long Skip;
+        std::string Message;
+        std::string Contents;
+    };
+    const std::vector<TCase> cases = {
+        {0, 1, "Unable to write file " + dir.Path("mean.prj"), "old old old old "},
+        {0, 3, "Unable to write file " + dir.Path("count.prj"), "old old old old "},
+        {1, 2, "Unable to write file " + outputs[1] + " (already replaced: " + outputs[0] + ", " + dir.Path("mean.prj") + ")",
+         "new new old old "},
+        {1, 0, "Unable to write file " + outputs[0], "old old old old "},
+    };
+    for (const TCase& test : cases) {
+        reset();
+        const std::vector<std::string> before = DirectoryEntries(dir.Root());
+        TSystemCallFaults faults;
+        if (test.Call == 0)
+            faults.Fail<&TSystemCallTable::Fsync>(EIO, test.Skip);
+        else
+            faults.Fail<&TSystemCallTable::RenameAt>(EIO, test.Skip);
+        EXPECT_EQ(ThrownMessage([&] { TGridStack::WriteFiles(inputs, outputs, options); }), test.Message);
+        EXPECT_EQ(contents(), test.Contents) << test.Message;
+        EXPECT_EQ(DirectoryEntries(dir.Root()), before) << test.Message;
+    }
+    reset();
+    TGridStack::WriteFiles(inputs, outputs, options);
+    EXPECT_EQ(contents(), "new new new new ");
+    EXPECT_EQ(ReadText(dir.Path("count.prj")), "GEOGCS[1]");
+    EXPECT_EQ(ThrownMessage([&] { TGridStack::WriteFiles(inputs, {outputs[0]}, options); }),
+              "Number of outputs does not match the number of statistics in TGridStack");
 }
