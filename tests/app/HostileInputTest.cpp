@@ -225,3 +225,38 @@ TEST(HostileInput, FineCellsFarFromTheOriginStreamInBoundedMemory)
     EXPECT_LT(outcome.PeakKilobytes, 24 * 1024);
 }
 #endif
+
+TEST(HostileInput, ResultsThatAreNotFiniteAreWrittenAsMissing)
+{
+    // Every written number reads back: a result that would overflow stays finite where it can,
+    // and is missing where it cannot.
+    TScratchDir dir;
+    const auto grid = [&](const std::string& name, const std::string& value) {
+        return dir.Write(name, Header("1", "1") + value + "\n");
+    };
+    const std::string big = grid("big.asc", "1.7e308");
+    const std::string negative = grid("negative.asc", "-1.7e308");
+    const std::string out = dir.Path("out.asc");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{big, big}, "1.7e+308"},
+        {{"--stat", "sum", big, big}, "-9999"},
+        {{"--stat", "stddev", big, big}, "0"},
+        {{"--stat", "variance", big, big}, "0"},
+        {{"--stat", "p50", big, negative}, "0"},
+        {{"--stat", "median", big, negative}, "0"},
+        {{"--stat", "range", big, negative}, "-9999"},
+        {{"--weights", "1e308,1e308", big, big}, "1.7e+308"},
+        {{"--stat", "skewness", big, negative}, "0"},
+    };
+    for (const auto& test : cases) {
+        std::vector<std::string> arguments = test.first;
+        arguments.push_back(out);
+        const TOutcome outcome = RunGridmean(dir, arguments);
+        EXPECT_EQ(outcome.Status, 0) << test.second << outcome.Output;
+        const std::string text = ReadText(out);
+        EXPECT_EQ(text.substr(text.rfind("NODATA_value")), "NODATA_value -9999\n" + test.second + " \n")
+            << arguments.front() << " " << arguments[1];
+        const TOutcome again = RunGridmean(dir, {out, out, dir.Path("again.asc")});
+        EXPECT_EQ(again.Status, 0) << again.Output;
+    }
+}
