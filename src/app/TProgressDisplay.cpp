@@ -2,8 +2,30 @@
 
 #include <cstdio>
 
-TProgressDisplay::TProgressDisplay(std::FILE* stream)
-    : MbrPtrStream(stream), MbrTimStart(std::chrono::steady_clock::now()), MbrTimDrawn(MbrTimStart)
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool IsTerminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+}  // namespace
+
+TProgressDisplay::TProgressDisplay(std::FILE* stream) : TProgressDisplay(stream, IsTerminal(stream)) {}
+
+TProgressDisplay::TProgressDisplay(std::FILE* stream, bool terminal)
+    : MbrPtrStream(stream), MbrTimStart(std::chrono::steady_clock::now()), MbrTimDrawn(MbrTimStart),
+      MbrBlnTerminal(terminal)
 {
 }
 
@@ -25,6 +47,20 @@ std::string TProgressDisplay::Line(double share, double bytes, double seconds)
 void TProgressDisplay::Update(const TStackProgress& progress)
 {
     const auto now = std::chrono::steady_clock::now();
+    if (!MbrBlnTerminal) {
+        // A log gets a line at each tenth, not a carriage return per redraw.
+        const double done = progress.CellsTotal > 0
+            ? static_cast<double>(progress.CellsDone) / static_cast<double>(progress.CellsTotal)
+            : 0;
+        const int tenths = static_cast<int>(done * 10 + 1e-9);
+        if (tenths <= MbrIntTenths) return;
+        MbrIntTenths = tenths;
+        const double seconds = std::chrono::duration<double>(now - MbrTimStart).count();
+        const std::string line = Line(tenths / 10.0, static_cast<double>(progress.BytesRead), seconds);
+        std::fprintf(MbrPtrStream, "gridmean: %s\n", line.c_str() + line.find_first_not_of(' '));
+        std::fflush(MbrPtrStream);
+        return;
+    }
     if (MbrSizShown > 0 && now - MbrTimDrawn < std::chrono::milliseconds(100)) return;
     MbrTimDrawn = now;
     const double seconds = std::chrono::duration<double>(now - MbrTimStart).count();

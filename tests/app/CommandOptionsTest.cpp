@@ -11,6 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -215,25 +221,47 @@ TEST(CommandOptions, UnusableGeoreferencingIsRefusedNamingTheValue)
     }
 }
 
-TEST(CommandOptions, ProgressIsOneLineOnStandardErrorClearedAtTheEnd)
+TEST(CommandOptions, ProgressIsALinePerTenthOffATerminalAndOneLineRedrawnOnOne)
 {
     TScratchDir dir;
     std::string values;
     for (int i = 0; i < 300 * 300; ++i) values += std::to_string(i % 97) + (i % 300 == 299 ? "\n" : " ");
     const std::string a = dir.Write("a.asc", CommandGrid(300, 300, values));
     const std::string out = dir.Path("out.asc");
+    // Standard error to a file: one line at each tenth of the rows, the last at 100 %.
     const TCommandRun run = RunCommand(dir, {"--progress", a, a, out});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Output, "");
-    ASSERT_FALSE(run.Errors.empty());
-    EXPECT_EQ(run.Errors.find('\n'), std::string::npos);
-    EXPECT_NE(run.Errors.find("% of rows, "), std::string::npos);
-    // The last redraw blanks the line and returns to its start.
-    const size_t last = run.Errors.rfind('\r', run.Errors.size() - 2);
-    ASSERT_NE(last, std::string::npos);
-    EXPECT_EQ(run.Errors.back(), '\r');
-    EXPECT_EQ(run.Errors.find_first_not_of(' ', last + 1), run.Errors.size() - 1);
+    EXPECT_EQ(run.Errors.find('\r'), std::string::npos);
+    EXPECT_EQ(run.Errors.rfind("gridmean: ", 0), 0u) << run.Errors;
+    EXPECT_NE(run.Errors.find("gridmean: 100.0% of rows, "), std::string::npos) << run.Errors;
+    EXPECT_LE(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 10);
     EXPECT_EQ(RunCommand(dir, {a, a, out}).Errors, "");
+#ifndef _WIN32
+    // On a terminal: one line, redrawn, blanked at the end.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    ASSERT_EQ(RunCommand(dir, {"--progress", a, a, out}, [&] {
+                  const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+                  ::dup2(slave, 2);
+              }).Status,
+              0);
+    std::string drawn;
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char block[4096];
+    for (ssize_t got; (got = ::read(master, block, sizeof block)) > 0;) drawn.append(block, static_cast<size_t>(got));
+    ::close(master);
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn.find('\n'), std::string::npos);
+    EXPECT_NE(drawn.find("% of rows, "), std::string::npos);
+    const size_t last = drawn.rfind('\r', drawn.size() - 2);
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(drawn.back(), '\r');
+    EXPECT_EQ(drawn.find_first_not_of(' ', last + 1), drawn.size() - 1);
+#endif
 }
 
 TEST(CommandOptions, CompressedGridsAndTheProjectionFileGoThrough)
