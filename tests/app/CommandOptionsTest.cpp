@@ -146,6 +146,15 @@ TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
     const std::string a = dir.Write("day_001.asc", CommandGrid(3, 1, "1 2 3\n"));
     const std::string wide = dir.Write("day_017.asc", CommandGrid(4, 1, "1 2 3 4\n"));
     const std::string bad = dir.Write("day_094.asc", CommandGrid(3, 1, "1 0,3 3\n"));
+    const std::string broken = dir.Write("day_095.asc", CommandGrid(3, 1, "1 x 3\n"));
+    // Notepad's byte-order mark, and the tags in capitals.
+    const std::string upper = dir.Write("upper.asc", "\xef\xbb\xbfNCOLS 3\nNROWS 1\nxllcorner 500000\nyllcorner 4100000\n"
+                                                     "CELLSIZE 250\nNODATA_value -9999\n1 2 3\n");
+    const std::string tiff = dir.Write("dem.tif", std::string("II*\0\x08\0\0\0", 8));
+    const std::string png = dir.Write("map.png", "\x89PNG\r\n\x1a\n");
+    const std::string netcdf = dir.Write("rain.nc", std::string("CDF\x01\0\0\0\0", 8));
+    const std::string moved =
+        dir.Write("moved.asc", CommandGrid(3, 1, "1 2 3\n", "-9999", "xllcorner 500500\nyllcorner 4100000"));
     const std::string out = dir.Path("out.asc");
     struct TCase {
         std::vector<std::string> Arguments;
@@ -155,13 +164,32 @@ TEST(CommandOptions, TheInputAtFaultIsNamedOnStandardError)
     const std::vector<TCase> cases = {
         {{a, wide, out}, "X-dimension of maps are inconsistent in TMapTools::Sum\n",
          "gridmean: " + wide + " has 4 columns, " + a + " has 3\n"},
-        {{a, bad, out}, "File format error: value \"0,3\" at row 1, column 2 is not a number\n", "gridmean: in " + bad + "\n"},
-        {{a, a, dir.Path("none/out.asc")}, "Unable to open file " + dir.Path("none/out.asc") + "\n", ""},
+        {{a, bad, out}, "File format error: value \"0,3\" at row 1, column 2 is not a number\n",
+         "gridmean: in " + bad + " (--lenient reads it)\n"},
+        {{a, upper, out}, "File format error: expected to find ncols tag\n", "gridmean: in " + upper + " (--lenient reads it)\n"},
+        {{a, broken, out}, "File format error: value \"x\" at row 1, column 2 is not a number\n", "gridmean: in " + broken + "\n"},
+        {{a, tiff, out}, "File format error: expected to find ncols tag\n",
+         "gridmean: in " + tiff + ": not an ESRI ASCII grid (it looks like a TIFF file)\n"},
+        {{a, png, out}, "File format error: expected to find ncols tag\n",
+         "gridmean: in " + png + ": not an ESRI ASCII grid (it looks like a PNG file)\n"},
+        {{a, netcdf, out}, "File format error: expected to find ncols tag\n",
+         "gridmean: in " + netcdf + ": not an ESRI ASCII grid (it looks like a NetCDF file)\n"},
+        {{a, dir.Path("absent.asc"), out}, "Unable to open file " + dir.Path("absent.asc") + "\n",
+         "gridmean: in " + dir.Path("absent.asc") + ": No such file or directory\n"},
+        {{a, dir.Root(), out}, "Unable to open file " + dir.Root() + "\n", "gridmean: in " + dir.Root() + ": Is a directory\n"},
+        {{a, "--stat", out}, "Unable to open file --stat\n", "gridmean: in --stat: options come before the files\n"},
+        {{a, a, dir.Path("none/out.asc")}, "Unable to open file " + dir.Path("none/out.asc") + "\n",
+         "gridmean: " + dir.Path("none/out.asc") + ": No such file or directory\n"},
+        {{a, a, dir.Root()}, "Unable to open file " + dir.Root() + "\n", "gridmean: " + dir.Root() + ": Is a directory\n"},
         {{a, out}, "Must have more than 2 maps to sum in TMapTools::Sum\n", ""},
+        {{a}, "Usage: gridmean file_1 file_2 file_n output_file\n", "gridmean: gridmean --help lists the options\n"},
+        {{a, moved, out}, "", "gridmean: warning: " + moved + " has xllcorner 500500, " + a +
+                                    " has 500000; the grids are matched cell by cell all the same (--check-geometry "
+                                    "refuses them)\n"},
     };
     for (const TCase& test : cases) {
         const TCommandRun run = RunCommand(dir, test.Arguments);
-        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Status, test.Output.empty() ? 0 : 1) << test.Output;
         EXPECT_EQ(run.Output, test.Output);
         EXPECT_EQ(run.Errors, test.Errors);
     }
