@@ -60,14 +60,20 @@ std::string Help()
 
 TEST(Documentation, HelpReadmeManPageAndCompletionNameTheSameOptions)
 {
-    const TNames help = Matches(Help(), "^  (--[a-z-]+)");
+    const TNames help = Matches(Help(), "^  (?:-[a-z], )?(--[a-z-]+)");
     ASSERT_GE(help.size(), 10u);
     // The README's table of options, the man page's OPTIONS, the completion's list (with "--").
-    EXPECT_EQ(Matches(Section(SourceFile("README.md"), "| option |", "Examples:"), "^\\| `(--[a-z-]+)"), help);
+    EXPECT_EQ(Matches(Section(SourceFile("README.md"), "| option |", "Examples:"), "^\\| `(?:-[a-z][^`]*`, `)?(--[a-z-]+)"),
+              help);
     TNames man;
-    for (const std::string& name :
-         Matches(Section(SourceFile("doc/gridmean.1"), ".SH OPTIONS", ".SH "), "^\\.BI? (\\\\-\\\\-[a-z\\\\-]+)")) {
-        man.insert(std::regex_replace(name, std::regex("\\\\-"), "-"));
+    const std::string options = Section(SourceFile("doc/gridmean.1"), ".SH OPTIONS", ".SH ");
+    std::istringstream lines(options);
+    bool item = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (item)
+            for (const std::string& name : Matches(line, "(\\\\-\\\\-[a-z][a-z\\\\-]*)"))
+                man.insert(std::regex_replace(name, std::regex("\\\\-"), "-"));
+        item = line == ".TP";
     }
     EXPECT_EQ(man, help);
     TNames completion = ShellList(SourceFile("completion/gridmean.bash"), "local options");
@@ -78,20 +84,20 @@ TEST(Documentation, HelpReadmeManPageAndCompletionNameTheSameOptions)
 TEST(Documentation, HelpReadmeManPageAndCompletionNameEveryStatistic)
 {
     const std::string help = Help();
-    const std::string readme = Section(SourceFile("README.md"), "| `--stat", "| `--skip");
-    const std::string man = Section(SourceFile("doc/gridmean.1"), ".BI \\-\\-stat", ".TP");
+    const std::string readme = SourceFile("README.md");
+    const std::string man = Section(SourceFile("doc/gridmean.1"), ".SH STATISTICS", ".SH ");
     const TNames completion = ShellList(SourceFile("completion/gridmean.bash"), "local stats");
     TNames stats;
     for (const TStatisticName& name : TStackStatistic::Names()) {
-        const std::string word = name.Name;
-        stats.insert(word);
-        EXPECT_TRUE(std::regex_search(help, std::regex("[ ,:]" + word + "[ ,(\n]"))) << word << " in --help";
-        EXPECT_NE(readme.find("`" + word + "`"), std::string::npos) << word << " in the README";
-        EXPECT_TRUE(std::regex_search(man, std::regex("\n\\.BR? " + word + "( ,)?\n"))) << word << " in the man page";
+        // A family by its prefix: pNN by p, gt:T by gt:.
+        std::string word = name.Name;
+        const bool family = TStackStatistic::IsFamily(word);
+        if (family) word = word.substr(0, word.size() - (word.back() == 'N' ? 2 : 1));
+        if (!family) stats.insert(word);
+        const std::string pattern = std::regex_replace(word, std::regex("[-:]"), "\\$&");
+        EXPECT_TRUE(std::regex_search(help, std::regex("[ ,:]" + pattern + (family ? "" : "[ ,(\n]")))) << word << " in --help";
+        EXPECT_NE(readme.find("`" + word), std::string::npos) << word << " in the README";
+        EXPECT_TRUE(std::regex_search(man, std::regex("[ \"]" + pattern))) << word << " in the man page";
     }
     EXPECT_EQ(completion, stats);
-    // The percentiles, named by pattern.
-    EXPECT_NE(help.find("pNN"), std::string::npos);
-    EXPECT_NE(readme.find("`pNN`"), std::string::npos);
-    EXPECT_NE(man.find(".BI p NN"), std::string::npos);
 }

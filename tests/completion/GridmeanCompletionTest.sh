@@ -42,14 +42,16 @@ check()
     fi
 }
 
-all_options=(--stat --skip-nodata --min-count --weights --nodata --digits --progress --lenient
-             --check-geometry --help --version --)
+all_options=(--stat --skip-nodata --min-count --weights --range --times --output --nodata --digits --png
+             --colours --png-range --lenient --check-geometry --progress --help --version -- -o -h)
 files=(-odd.asc a.asc b.asc.gz maps notes.txt 'with space.asc')
-stats=(mean sum count min max range median stddev variance)
+stats=(mean sum count min max range median stddev variance stddev-sample variance-sample skewness kurtosis
+       mode minority variety argmin argmax slope offset r2 tvalue pvalue sen sen-offset mk-s mk-z mk-p
+       gt: ge: lt: le: eq:)
 
 # Option names, alone and after other options and their values.
 check 'gridmean -' "${all_options[@]}"
-check 'gridmean --' "${all_options[@]}"
+check 'gridmean --' "${all_options[@]:0:${#all_options[@]}-2}"
 check 'gridmean --s' --stat --skip-nodata
 check 'gridmean --ch' --check-geometry
 check 'gridmean --stat median --skip-nodata --m' --min-count
@@ -59,10 +61,23 @@ check 'gridmean --x'
 
 # Values of options.
 check 'gridmean --stat ' "${stats[@]}"
-check 'gridmean --stat m' mean min max median
-check 'gridmean --stat s' sum stddev
+check 'gridmean --stat m' mean min max median minority mode mk-s mk-z mk-p
+check 'gridmean --stat s' sum stddev stddev-sample skewness slope sen sen-offset
 check 'gridmean --stat p9' p90 p95 p99
-check 'gridmean --skip-nodata --stat va' variance
+check 'gridmean --skip-nodata --stat va' variance variance-sample variety
+# After `=`, as one word or split at it as bash splits words, and after the last comma of a list.
+check 'gridmean --stat=me' --stat=mean --stat=median
+check 'gridmean --stat = me' mean median
+check 'gridmean --stat mean,p9' mean,p90 mean,p95 mean,p99
+check 'gridmean --stat=mean,va' --stat=mean,variance --stat=mean,variance-sample --stat=mean,variety
+check 'gridmean --stat mean --stat g' gt: ge:
+check 'gridmean --colours ' viridis magma grey purple-orange
+check 'gridmean --colours=g' --colours=grey
+check 'gridmean --range '
+check 'gridmean --times '
+check 'gridmean -o ' "${files[@]}"
+check 'gridmean --png w' 'with space.asc'
+check 'gridmean -o out.asc --stat=mean --pro' --progress
 check 'gridmean --digits ' {1..17}
 check 'gridmean --digits 1' 1 10 11 12 13 14 15 16 17
 check 'gridmean --min-count '
