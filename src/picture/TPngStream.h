@@ -1,0 +1,55 @@
+#pragma once
+
+#include "text/TByteSink.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct z_stream_s;
+
+// A PNG image of 8-bit palette indices written to a sink as it is made: the header, text chunks
+// and the palette first, then the rows one at a time, deflated through a buffer of fixed size and
+// sent on in IDAT chunks as it fills. The bytes depend only on what is written and on zlib's
+// version: no time, no system name.
+class TPngStream {
+public:
+    // Writes the signature and the header. Throws std::bad_alloc when the compressor cannot be
+    // set up, and what the sink throws.
+    TPngStream(TByteSink& sink, uint32_t width, uint32_t height);
+    ~TPngStream();
+    TPngStream(const TPngStream&) = delete;
+    TPngStream& operator=(const TPngStream&) = delete;
+
+    // A tEXt chunk: a keyword of 1 to 79 printable Latin-1 characters and its text (Latin-1, up
+    // to the first zero byte). Throws "Text chunk keyword out of form in TPngStream".
+    void Text(const std::string& keyword, const std::string& text);
+    // The palette (entries red, green, blue bytes after one another, 1 to 256 of them) and, when
+    // `transparent` > 0, a tRNS chunk that makes the first `transparent` entries fully clear.
+    // Throws "Palette out of range in TPngStream".
+    void Palette(const unsigned char* rgb, size_t entries, size_t transparent);
+    // Where the next row's `width` palette indices go (owned by the stream), before WriteRow.
+    unsigned char* RowBuffer() { return MbrPtrRow.get(); }
+    // Sends on the row in RowBuffer. Throws "More rows than the picture holds in TPngStream",
+    // and what the sink throws.
+    void WriteRow();
+    // Ends the image data and the file. Throws "Fewer rows than the picture holds in TPngStream".
+    void Finish();
+
+private:
+    void Chunk(const char* type, const unsigned char* data, size_t size);
+    void Deflate(int flush);
+    void SendData();
+
+    TByteSink& MbrSink;
+    uint32_t MbrLngWidth;
+    uint32_t MbrLngHeight;
+    uint32_t MbrLngRowsWritten = 0;
+    std::unique_ptr<z_stream_s> MbrPtrStream;
+    // An IDAT chunk in the making: length and type, room for the deflated data, the CRC.
+    std::unique_ptr<unsigned char[]> MbrPtrChunk;
+    std::unique_ptr<unsigned char[]> MbrPtrRow;
+    std::unique_ptr<unsigned char[]> MbrPtrAbove;  // the row before, zeros at first
+    std::unique_ptr<unsigned char[]> MbrPtrFiltered;
+};
