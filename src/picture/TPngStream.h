@@ -7,17 +7,20 @@
 #include <memory>
 #include <string>
 
-struct z_stream_s;
+class TFastDeflate;
 
 // A PNG image of 8-bit palette indices written to a sink as it is made: the header, text chunks
-// and the palette first, then the rows one at a time, deflated through a buffer of fixed size and
-// sent on in IDAT chunks as it fills. The bytes depend only on what is written and on zlib's
-// version: no time, no system name.
+// and the palette first, then the rows one at a time, each filtered, deflated by TFastDeflate a
+// block at a time and sent on in IDAT chunks of up to 64 KiB. The bytes depend only on what is
+// written: no time, no system name, nothing of a library's version.
 class TPngStream {
 public:
-    // Writes the signature and the header. Throws std::bad_alloc when the compressor cannot be
-    // set up, and what the sink throws.
-    TPngStream(TByteSink& sink, uint32_t width, uint32_t height);
+    // How the rows are filtered before they are deflated: unchanged, or as their difference from
+    // the row above ("Up"), which turns what neighbouring rows share into runs of zeros.
+    enum class TFilter { None, Up };
+
+    // Writes the signature and the header. Throws std::bad_alloc, and what the sink throws.
+    TPngStream(TByteSink& sink, uint32_t width, uint32_t height, TFilter filter = TFilter::Up);
     ~TPngStream();
     TPngStream(const TPngStream&) = delete;
     TPngStream& operator=(const TPngStream&) = delete;
@@ -38,17 +41,30 @@ public:
     void Finish();
 
 private:
+    // Gathers the deflated data into IDAT chunks.
+    class TDataChunks : public TByteSink {
+    public:
+        explicit TDataChunks(TByteSink& sink);
+        void Write(const char* data, size_t size) override;
+        // Sends the chunk in the making, if it holds data.
+        void Send();
+
+    private:
+        TByteSink& MbrSink;
+        // Length and type, room for the data, the CRC.
+        std::unique_ptr<unsigned char[]> MbrPtrChunk;
+        size_t MbrSizFill = 0;
+    };
+
     void Chunk(const char* type, const unsigned char* data, size_t size);
-    void Deflate(int flush);
-    void SendData();
 
     TByteSink& MbrSink;
     uint32_t MbrLngWidth;
     uint32_t MbrLngHeight;
+    TFilter MbrFilter;
     uint32_t MbrLngRowsWritten = 0;
-    std::unique_ptr<z_stream_s> MbrPtrStream;
-    // An IDAT chunk in the making: length and type, room for the deflated data, the CRC.
-    std::unique_ptr<unsigned char[]> MbrPtrChunk;
+    TDataChunks MbrChunks;
+    std::unique_ptr<TFastDeflate> MbrPtrDeflate;
     std::unique_ptr<unsigned char[]> MbrPtrRow;
     std::unique_ptr<unsigned char[]> MbrPtrAbove;  // the row before, zeros at first
     std::unique_ptr<unsigned char[]> MbrPtrFiltered;
