@@ -1,7 +1,5 @@
 #include "picture/TFastDeflate.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -85,11 +83,114 @@ inline unsigned TrailingZeros(uint64_t value)
 #endif
 }
 
+// Bit j says whether p[j] repeats p[j - 1], for j = 0 to 15.
+inline uint32_t RepeatMask(const unsigned char* p)
+{
+#ifdef __SSE2__
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, before)));
+#else
+    // 0x80 in each byte of a word that equals the one before it, gathered into the top byte.
+    constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    uint32_t mask = 0;
+    for (int half = 0; half < 2; ++half) {
+        const uint64_t differences = Load64(p + 8 * half) ^ Load64(p + 8 * half - 1);
+        const uint64_t same = ~(((differences & kLow7) + kLow7) | differences | kLow7);
+        mask |= static_cast<uint32_t>(((same >> 7) * 0x0102040810204080ULL) >> 56) << (8 * half);
+    }
+    return mask;
+#endif
+}
+
+// The 16 bytes as 16 tokens.
+inline void Widen(const unsigned char* p, uint16_t* out)
+{
+#ifdef __SSE2__
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, _mm_setzero_si128()));
+#else
+    for (int k = 0; k < 16; ++k) out[k] = p[k];
+#endif
+}
+
+// The Adler-32 check of the bytes after those it is of (RFC 1950): a, 1 plus the sum of the
+// bytes, and b, the sum of the a after each byte, both modulo 65521.
+uint32_t Adler32(uint32_t adler, const unsigned char* data, size_t size)
+{
+    constexpr uint32_t kBase = 65521;
+    // The most bytes after which b, from values below kBase, still fits in 32 bits.
+    constexpr size_t kMostBytes = 5552;
+    uint32_t a = adler & 0xffff;
+    uint32_t b = adler >> 16;
+    while (size > 0) {
+        size_t n = std::min(size, kMostBytes);
+        size -= n;
+#ifdef __SSE2__
+        // Blocks of 32 bytes d[0..31]: a gains their sum, b gains 32 a + the sum of (32 - j) d[j].
+        // The lanes sum the blocks, the sums of the blocks before each, and the weighted bytes.
+        const size_t blocks = n / 32;
+        if (blocks > 0) {
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i weights0 = _mm_setr_epi16(32, 31, 30, 29, 28, 27, 26, 25);
+            const __m128i weights1 = _mm_setr_epi16(24, 23, 22, 21, 20, 19, 18, 17);
+            const __m128i weights2 = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+            const __m128i weights3 = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+            __m128i sums = zero;
+            __m128i sumsBefore = zero;
+            __m128i weighted = zero;
+            for (size_t k = 0; k < blocks; ++k, data += 32) {
+                const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+                const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16));
+                sumsBefore = _mm_add_epi32(sumsBefore, sums);
+                sums = _mm_add_epi32(sums, _mm_add_epi32(_mm_sad_epu8(first, zero), _mm_sad_epu8(second, zero)));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(first, zero), weights0));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(first, zero), weights1));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(second, zero), weights2));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(second, zero), weights3));
+            }
+            auto sum = [](__m128i lanes) {
+                uint32_t part[4];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(part), lanes);
+                return part[0] + part[1] + part[2] + part[3];
+            };
+            b += static_cast<uint32_t>(32 * blocks) * a + 32 * sum(sumsBefore) + sum(weighted);
+            a += sum(sums);
+            n -= 32 * blocks;
+        }
+#endif
+        for (; n > 0; --n) {
+            a += *data++;
+            b += a;
+        }
+        a %= kBase;
+        b %= kBase;
+    }
+    return b << 16 | a;
+}
+
+// Each byte with its bits in reverse order.
+struct TReversedBytes {
+    uint8_t Of[256];
+};
+
+constexpr TReversedBytes MakeReversedBytes()
+{
+    TReversedBytes table{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (byte & (1u << bit)) table.Of[byte] |= static_cast<uint8_t>(0x80u >> bit);
+    return table;
+}
+
+constexpr TReversedBytes kReversedBytes = MakeReversedBytes();
+
+// The `length` low bits of the code in reverse order (length at most 16).
 inline uint32_t Reversed(uint32_t code, unsigned length)
 {
-    uint32_t out = 0;
-    for (unsigned k = 0; k < length; ++k, code >>= 1) out = out << 1 | (code & 1);
-    return out;
+    const uint32_t reversed = uint32_t(kReversedBytes.Of[code & 0xff]) << 8 | kReversedBytes.Of[(code >> 8) & 0xff];
+    return reversed >> (16 - length);
 }
 
 // Code lengths of at most `limit` bits for symbols [0, count): a minimal prefix code, computed in
@@ -98,17 +199,29 @@ inline uint32_t Reversed(uint32_t code, unsigned length)
 // At least two symbols get a code, so that every code is complete, as inflaters ask.
 void CodeLengths(const uint32_t* frequencies, unsigned count, unsigned limit, uint8_t* lengths)
 {
+    // The used symbols (fewer than two: the first unused ones too, counted once) sorted by
+    // frequency, those of one frequency by number: a stable radix sort of the frequencies, a
+    // byte at a time, of symbols taken in order.
     uint32_t symbols[kLiteralSymbols];
+    uint32_t sorted[kLiteralSymbols];
     uint32_t work[kLiteralSymbols];
     unsigned used = 0;
+    uint32_t most = 0;
     for (unsigned s = 0; s < count; ++s)
-        if (frequencies[s] > 0) symbols[used++] = s;
+        if (frequencies[s] > 0) {
+            symbols[used++] = s;
+            most = std::max(most, frequencies[s]);
+        }
     for (unsigned s = 0; used < 2; ++s)
         if (frequencies[s] == 0) symbols[used++] = s;
     auto frequency = [frequencies](uint32_t s) { return std::max<uint32_t>(frequencies[s], 1); };
-    std::sort(symbols, symbols + used, [&frequency](uint32_t a, uint32_t b) {
-        return frequency(a) != frequency(b) ? frequency(a) < frequency(b) : a < b;
-    });
+    for (unsigned shift = 0; shift == 0 || (most >> shift) != 0; shift += 8) {
+        unsigned places[257] = {};
+        for (unsigned k = 0; k < used; ++k) ++places[((frequency(symbols[k]) >> shift) & 255) + 1];
+        for (unsigned digit = 1; digit < 257; ++digit) places[digit] += places[digit - 1];
+        for (unsigned k = 0; k < used; ++k) sorted[places[(frequency(symbols[k]) >> shift) & 255]++] = symbols[k];
+        std::copy(sorted, sorted + used, symbols);
+    }
     for (unsigned k = 0; k < used; ++k) work[k] = frequency(symbols[k]);
 
     // The tree's internal nodes take the places of the leaves they join, each pointing to its
@@ -269,7 +382,7 @@ void FixedLengths(uint8_t* literalLengths, uint8_t* distanceLengths)
 TFastDeflate::TFastDeflate(TByteSink& sink)
     : MbrSink(sink),
       MbrPtrInput(new unsigned char[kRoom + kBlockSize + kSlack]()),
-      MbrPtrTokens(new uint16_t[kBlockSize + 8]),
+      MbrPtrTokens(new uint16_t[kBlockSize + 64]),
       MbrPtrOutput(new unsigned char[kOutputSize])
 {
     // The header: deflate with a 32 KiB window, the fastest level; 0x7801 is a multiple of 31.
@@ -338,38 +451,35 @@ size_t TFastDeflate::Parse()
             length -= part;
         }
     };
-    constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
-    // Eight bytes at a time: where each equals the one before it, and where three such begin.
-    while (i + 8 <= size) {
-        const uint64_t differences = Load64(in + i) ^ Load64(in + i - 1);
-        const uint64_t same = ~(((differences & kLow7) + kLow7) | differences | kLow7);
-        const uint64_t starts = same & (same >> 8) & (same >> 16);  // valid in the first six bytes
-        if (starts & 0x80) {
-            size_t end = i + 3;
+    // Windows of 64 bytes: where each repeats the byte before it, and where three such begin (at
+    // one of the first 62). The literals before a run are widened all 64, as many kept; a run
+    // that reaches the window's end goes on 16 bytes at a time, its reads perhaps past the
+    // block's end into the room after it, where what they find is cut.
+    while (i + 64 <= size) {
+        const uint64_t repeats = uint64_t(RepeatMask(in + i)) | uint64_t(RepeatMask(in + i + 16)) << 16 |
+                                 uint64_t(RepeatMask(in + i + 32)) << 32 | uint64_t(RepeatMask(in + i + 48)) << 48;
+        const uint64_t starts = repeats & (repeats >> 1) & (repeats >> 2) & ((uint64_t(1) << 62) - 1);
+        const size_t literals = starts != 0 ? TrailingZeros(starts) : 62;
+        for (size_t part = 0; part < 64; part += 16) Widen(in + i + part, tokens + k + part);
+        k += literals;
+        i += literals;
+        if (starts == 0) continue;
+        const uint64_t rest = ~(repeats >> literals);
+        size_t end = i + (rest != 0 ? TrailingZeros(rest) : 64);
+        if (end == i + 64 - literals) {
             for (;;) {
-                const uint64_t more = Load64(in + end) ^ Load64(in + end - 1);
-                if (more != 0) {
-                    end += TrailingZeros(more) >> 3;
+                const uint32_t ends = ~RepeatMask(in + end) & 0xffff;
+                if (ends != 0) {
+                    end += TrailingZeros(ends);
                     break;
                 }
-                end += 8;
+                end += 16;
                 if (end >= size) break;
             }
             end = std::min(end, size);
-            putRun(end - i);
-            i = end;
-        } else {
-            const size_t literals = starts != 0 ? TrailingZeros(starts) >> 3 : 6;
-            // All eight widened, as many kept.
-#ifdef __SSE2__
-            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(tokens + k), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
-#else
-            for (size_t m = 0; m < 8; ++m) tokens[k + m] = in[i + m];
-#endif
-            k += literals;
-            i += literals;
         }
+        putRun(end - i);
+        i = end;
     }
     while (i < size) {
         size_t end = i;
@@ -388,7 +498,7 @@ void TFastDeflate::CompressBlock(bool last)
 {
     unsigned char* input = MbrPtrInput.get() + kRoom;
     const size_t size = MbrSizFill;
-    MbrLngAdler = static_cast<uint32_t>(adler32(MbrLngAdler, input, static_cast<uInt>(size)));
+    MbrLngAdler = Adler32(MbrLngAdler, input, size);
     const size_t tokens = Parse();
 
     // Frequencies of the tokens, in four lanes so that neighbours' counts need not wait on each

@@ -111,6 +111,89 @@ long BlockFactor(long columns, long rows)
     return (longer + TQuickLook::kMaxSide - 1) / TQuickLook::kMaxSide;
 }
 
+// Pixels of whole numbers in [-kWholeBias, kWholeBias) have a slot each by value, and NaN the
+// last: a quicker road for the pictures of counts than searching among the values.
+constexpr int kWholeBias = 2048;
+constexpr int kNaNSlot = 2 * kWholeBias;
+constexpr size_t kWholeSlots = kNaNSlot + 1;
+
+// Calls use(i, slot) with the slot of each pixel i in turn; false at the first pixel that holds
+// anything but NaN or a whole number in range. Through SSE2 on x86-64, four pixels at a time.
+template <typename TUse>
+bool ForWholeSlots(const float* pixels, size_t count, TUse use)
+{
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i bias = _mm_set1_epi32(kWholeBias);
+    const __m128i none = _mm_set1_epi32(-1);
+    const __m128i beyond = _mm_set1_epi32(2 * kWholeBias);
+    const __m128i nanSlot = _mm_set1_epi32(kNaNSlot);
+    for (; i + 4 <= count; i += 4) {
+        const __m128 values = _mm_loadu_ps(pixels + i);
+        const __m128i whole = _mm_cvttps_epi32(values);
+        const __m128i slots = _mm_add_epi32(whole, bias);
+        // Exact (never for NaN, fractions, or beyond the 32-bit integers) and in range.
+        const __m128i held = _mm_and_si128(_mm_castps_si128(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), values)),
+                                           _mm_and_si128(_mm_cmpgt_epi32(slots, none), _mm_cmplt_epi32(slots, beyond)));
+        if (_mm_movemask_ps(_mm_or_ps(_mm_castsi128_ps(held), _mm_cmpunord_ps(values, values))) != 15) return false;
+        int lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_or_si128(_mm_and_si128(held, slots), _mm_andnot_si128(held, nanSlot)));
+        for (int k = 0; k < 4; ++k) use(i + static_cast<size_t>(k), lanes[k]);
+    }
+#endif
+    for (; i < count; ++i) {
+        const float value = pixels[i];
+        if (value != value) {
+            use(i, kNaNSlot);
+            continue;
+        }
+        if (!(value >= -kWholeBias && value < kWholeBias)) return false;
+        const int whole = static_cast<int>(value);
+        if (static_cast<float>(whole) != value) return false;
+        use(i, whole + kWholeBias);
+    }
+    return true;
+}
+
+// The palette indices of pixels on a ramp of levels from kFirstColour: (value - low) x scale cut
+// to [0, top], NaN on level 0 and then transparent. Written so that NaN and 0 x inf land on level
+// 0; on x86-64 sixteen pixels at a time through SSE2, with the same results.
+void RampIndices(const float* pixels, size_t count, float low, float scale, float top, unsigned char* row)
+{
+    constexpr unsigned char kFirst = TQuickLookLegend::kFirstColour;
+    size_t x = 0;
+#ifdef __SSE2__
+    const __m128 lows = _mm_set1_ps(low);
+    const __m128 scales = _mm_set1_ps(scale);
+    const __m128 tops = _mm_set1_ps(top);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128i first = _mm_set1_epi8(static_cast<char>(kFirst));
+    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
+    for (; x + 16 <= count; x += 16) {
+        __m128i levels[4];
+        __m128i clear[4];
+        for (int q = 0; q < 4; ++q) {
+            const __m128 values = _mm_loadu_ps(pixels + x + 4 * q);
+            // max returns its second operand where the first is NaN.
+            const __m128 level = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(values, lows), scales), zero), tops);
+            levels[q] = _mm_cvttps_epi32(level);
+            clear[q] = _mm_castps_si128(_mm_cmpunord_ps(values, values));
+        }
+        const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3])), first);
+        const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+    }
+#endif
+    for (; x < count; ++x) {
+        const float value = pixels[x];
+        float level = (value - low) * scale;
+        level = level > 0 ? level : 0;
+        level = level < top ? level : top;
+        const unsigned char index = static_cast<unsigned char>(kFirst + static_cast<int>(level));
+        row[x] = value == value ? index : TQuickLookLegend::kTransparent;
+    }
+}
+
 }  // namespace
 
 // How the pixels become palette indices, and the palette.
@@ -120,6 +203,7 @@ struct TQuickLook::TColouring {
     double Low = 0;   // Ramp: the ends; Constant: the value
     double High = 0;
     std::vector<float> Values;           // Values: the distinct values in ascending order
+    bool WholeSlots = false;             // Values: all whole numbers with a slot (ForWholeSlots)
     std::vector<unsigned char> Palette;  // red, green, blue of each entry from 0
 };
 
@@ -229,15 +313,25 @@ TQuickLook::TColouring TQuickLook::Colouring() const
 
     if (MbrOptions.WholeNumbers) {
         std::vector<float>& values = colouring.Values;
-        float last = kNoData;
         bool few = true;
-        for (size_t i = 0; i < count && few; ++i) {
-            const float value = pixels[i];
-            if (value != value || value == last) continue;
-            last = value;
-            if (std::find(values.begin(), values.end(), value) != values.end()) continue;
-            few = values.size() < kMaxValueColours;
-            values.push_back(value);
+        std::vector<unsigned char> seen(kWholeSlots, 0);
+        colouring.WholeSlots = ForWholeSlots(pixels, count, [&seen](size_t, int slot) { seen[static_cast<size_t>(slot)] = 1; });
+        if (colouring.WholeSlots) {
+            for (int slot = 0; slot < kNaNSlot && few; ++slot) {
+                if (seen[static_cast<size_t>(slot)] == 0) continue;
+                few = values.size() < kMaxValueColours;
+                values.push_back(static_cast<float>(slot - kWholeBias));
+            }
+        } else {
+            float last = kNoData;
+            for (size_t i = 0; i < count && few; ++i) {
+                const float value = pixels[i];
+                if (value != value || value == last) continue;
+                last = value;
+                if (std::find(values.begin(), values.end(), value) != values.end()) continue;
+                few = values.size() < kMaxValueColours;
+                values.push_back(value);
+            }
         }
         if (few && !values.empty()) {
             colouring.Mode = TColouring::TMode::Values;
@@ -333,7 +427,10 @@ void TQuickLook::Write(TByteSink& sink) const
 
     const long width = std::max(MbrLngMapWidth, std::min(legend.NeededWidth(), kMaxSide));
     legend.Draw(width);
-    TPngStream png(sink, static_cast<uint32_t>(width), static_cast<uint32_t>(MbrLngMapHeight + legend.Height()));
+    // A few colours in patches are runs within the rows; a ramp's levels change little from one
+    // row to the next.
+    const TPngStream::TFilter filter = colouring.Mode == TMode::Values ? TPngStream::TFilter::None : TPngStream::TFilter::Up;
+    TPngStream png(sink, static_cast<uint32_t>(width), static_cast<uint32_t>(MbrLngMapHeight + legend.Height()), filter);
     for (const auto& text : texts) png.Text(text.first, text.second);
     png.Palette(colouring.Palette.data(), colouring.Palette.size() / 3, 1);
 
@@ -344,6 +441,13 @@ void TQuickLook::Write(TByteSink& sink) const
     const size_t mapWidth = static_cast<size_t>(MbrLngMapWidth);
     float lastValue = kNoData;
     unsigned char lastIndex = 0;
+    // The palette index of each whole-number slot.
+    std::vector<unsigned char> slotIndices;
+    if (colouring.WholeSlots) {
+        slotIndices.assign(kWholeSlots, TQuickLookLegend::kTransparent);
+        for (size_t k = 0; k < colouring.Values.size(); ++k)
+            slotIndices[static_cast<size_t>(static_cast<int>(colouring.Values[k]) + kWholeBias)] = static_cast<unsigned char>(kFirst + k);
+    }
     for (long y = 0; y < MbrLngMapHeight; ++y) {
         const float* pixels = MbrPtrPixels.get() + static_cast<size_t>(y) * mapWidth;
         unsigned char* row = png.RowBuffer();
@@ -352,20 +456,16 @@ void TQuickLook::Write(TByteSink& sink) const
             std::fill(row, row + mapWidth, TQuickLookLegend::kTransparent);
             break;
         case TMode::Ramp:
-            for (size_t x = 0; x < mapWidth; ++x) {
-                const float value = pixels[x];
-                // Written so that NaN and 0 x inf land on level 0, and so that it vectorises.
-                float level = (value - low) * scale;
-                level = level > 0 ? level : 0;
-                level = level < top ? level : top;
-                const unsigned char index = static_cast<unsigned char>(kFirst + static_cast<int>(level));
-                row[x] = value == value ? index : TQuickLookLegend::kTransparent;
-            }
+            RampIndices(pixels, mapWidth, low, scale, top, row);
             break;
         case TMode::Constant:
             for (size_t x = 0; x < mapWidth; ++x) row[x] = pixels[x] == pixels[x] ? kFirst : TQuickLookLegend::kTransparent;
             break;
         case TMode::Values:
+            if (colouring.WholeSlots) {
+                ForWholeSlots(pixels, mapWidth, [row, &slotIndices](size_t x, int slot) { row[x] = slotIndices[static_cast<size_t>(slot)]; });
+                break;
+            }
             // Neighbours mostly share a value.
             for (size_t x = 0; x < mapWidth; ++x) {
                 const float value = pixels[x];
