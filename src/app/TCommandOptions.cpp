@@ -1,5 +1,6 @@
 #include "app/TCommandOptions.h"
 
+#include "picture/TColourRamp.h"
 #include "support/TStringTools.h"
 #include "text/TNumberParser.h"
 
@@ -31,6 +32,8 @@ struct TParsed {
     std::string MinCount;
     std::string Times;
     bool OutputGiven = false;
+    std::string Picture;  // --png as given
+    const char* PictureOption = nullptr;  // the first picture option given without --png
 };
 
 using TApply = void (*)(TCommandOptions& options, const std::string& value, TParsed& parsed);
@@ -138,6 +141,31 @@ void ApplyRange(TCommandOptions& options, const std::string& value, TParsed&)
 
 void ApplyTimes(TCommandOptions&, const std::string& value, TParsed& parsed) { parsed.Times = value; }
 
+void ApplyColours(TCommandOptions& options, const std::string& value, TParsed& parsed)
+{
+    const std::vector<std::string>& names = TColourRamp::Names();
+    if (std::find(names.begin(), names.end(), value) == names.end()) {
+        std::string list;
+        for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+        throw "Option --colours: unknown colour ramp " + Quote(value) + " (" + list + ")";
+    }
+    options.Stack.PictureRamp = value;
+    if (!parsed.PictureOption) parsed.PictureOption = "--colours";
+}
+
+void ApplyPictureRange(TCommandOptions& options, const std::string& value, TParsed& parsed)
+{
+    const std::vector<double> ends = NumberList("--png-range", value, false);
+    if (ends.size() != 2) throw "Option --png-range: " + Quote(value) + " is not LO,HI";
+    if (!(ends[0] < ends[1]))
+        throw "Option --png-range: the low end " + value.substr(0, value.find(',')) + " is not below the high end " +
+            value.substr(value.find(',') + 1);
+    options.Stack.HasPictureRange = true;
+    options.Stack.PictureLow = ends[0];
+    options.Stack.PictureHigh = ends[1];
+    if (!parsed.PictureOption) parsed.PictureOption = "--png-range";
+}
+
 void ApplyNoData(TCommandOptions& options, const std::string& value, TParsed&)
 {
     if (!ParseFinite(value, options.Stack.NoData))
@@ -190,6 +218,22 @@ const std::vector<TOptionEntry>& Entries()
              options.Output = value;
              parsed.OutputGiven = true;
          }},
+        {"--png", nullptr, "FILE", kOutputGroup,
+         [] {
+             return std::string("besides each output grid, a quick-look PNG picture of it (may hold {stat})");
+         },
+         [](TOptions&, const std::string& value, TParsed& parsed) { parsed.Picture = value; }},
+        {"--colours", nullptr, "NAME", kOutputGroup,
+         [] {
+             std::string names;
+             for (const std::string& name : TColourRamp::Names()) names += (names.empty() ? "" : ", ") + name;
+             return "the picture's colours: " + names + " (" + TColourRamp::DefaultName(false) + " by default, " +
+                 TColourRamp::DefaultName(true) + " for signed statistics, centred on 0)";
+         },
+         ApplyColours},
+        {"--png-range", nullptr, "LO,HI", kOutputGroup,
+         [] { return std::string("the values at the ends of the picture's colours (default: its 2nd and 98th percentile)"); },
+         ApplyPictureRange},
         {"--nodata", nullptr, "VALUE", kOutputGroup,
          [] { return std::string("the output's no-data value (default -9999)"); }, ApplyNoData},
         {"--digits", nullptr, "N", kOutputGroup,
@@ -355,6 +399,30 @@ void CheckTogether(TCommandOptions& options, const TParsed& parsed)
     }
 }
 
+// One picture name per statistic, {stat} replaced; none where it would be a grid's name.
+void NamePictures(TCommandOptions& options, const TParsed& parsed)
+{
+    if (parsed.Picture.empty()) {
+        if (parsed.PictureOption) throw "Option " + std::string(parsed.PictureOption) + " has no effect without --png";
+        return;
+    }
+    const size_t count = options.Statistics.size();
+    if (count > 1 && parsed.Picture.find("{stat}") == std::string::npos)
+        throw "Option --png: " + std::to_string(count) + " statistics need {stat} in the picture name " +
+            Quote(parsed.Picture) + " (as in mean_{stat}.png)";
+    std::vector<std::string>& pictures = options.Stack.Pictures;
+    for (size_t s = 0; s < count; ++s) {
+        pictures.push_back(TCommandOptions::OutputName(parsed.Picture, options.Statistics[s]));
+        if (std::find(options.Outputs.begin(), options.Outputs.end(), pictures.back()) != options.Outputs.end())
+            throw "Option --png: " + Quote(pictures.back()) + " is also an output grid's name";
+        for (size_t r = 0; r < s; ++r)
+            if (pictures[r] == pictures[s])
+                throw "Option --png: " + Quote(options.Statistics[r]) + " and " + Quote(options.Statistics[s]) +
+                    " would both be drawn to " + Quote(pictures[s]);
+    }
+    options.Stack.StatisticNames = options.Statistics;
+}
+
 // One output name per statistic, {stat} replaced; two statistics in one name are refused.
 void NameOutputs(TCommandOptions& options)
 {
@@ -423,6 +491,7 @@ TCommandOptions TCommandOptions::Parse(const std::vector<std::string>& arguments
     }
     CheckTogether(options, parsed);
     NameOutputs(options);
+    NamePictures(options, parsed);
     // One statistic is the rule's own, as it always was; several are its list.
     if (rule.Statistics.size() == 1) {
         const TStatisticSpec spec = rule.Statistics.front();

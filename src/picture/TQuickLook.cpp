@@ -3,7 +3,8 @@
 #include "picture/TPixelPercentiles.h"
 #include "picture/TPngStream.h"
 #include "picture/TQuickLookLegend.h"
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
+#include "text/TNumberParser.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -399,7 +400,7 @@ void TQuickLook::Write(TByteSink& sink) const
     if (MbrLngFactor > 1) {
         texts.push_back({"Block size", std::to_string(MbrLngFactor)});
         const std::string& size = MbrOptions.CellSize;
-        if (TNumberText::ParseDouble(size.data(), size.data() + size.size(), cellSize) == TNumberText::TParse::Ok)
+        if (TNumberParser::ParseDouble(size.data(), size.data() + size.size(), cellSize) == TNumberParser::TParse::Ok)
             texts.push_back({"Pixel size", TQuickLookLegend::Number(cellSize * static_cast<double>(MbrLngFactor), 15)});
     }
     texts.push_back({"Colour ramp", MbrRamp.Name()});
@@ -490,4 +491,13 @@ void TQuickLook::Write(TByteSink& sink) const
         png.WriteRow();
     }
     png.Finish();
+}
+
+void TQuickLook::SetGeoreference(const std::string& xllCorner, const std::string& yllCorner,
+                                 const std::string& cellSize, const std::string& noData)
+{
+    MbrOptions.XllCorner = xllCorner;
+    MbrOptions.YllCorner = yllCorner;
+    MbrOptions.CellSize = cellSize;
+    MbrOptions.NoDataValue = noData;
 }

@@ -5,6 +5,7 @@
 #include "text/TByteSink.h"
 
 #include <cstddef>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     // value is not finite. Throws "More cells than the grid holds in TQuickLook".
     void Add(const double* values, const unsigned char* missing, size_t count);
 
+    // The georeference the text chunks carry, once it is known (as TQuickLookOptions has it).
+    void SetGeoreference(const std::string& StgXllCorner, const std::string& StgYllCorner,
+                         const std::string& StgCellSize, const std::string& StgNoData);
     // Writes the whole PNG to the sink. Throws "Picture written before every cell was added in
     // TQuickLook", and what the sink throws.
     void Write(TByteSink& sink) const;

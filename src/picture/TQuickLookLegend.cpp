@@ -1,7 +1,7 @@
 #include "picture/TQuickLookLegend.h"
 
 #include "picture/TBitmapFont.h"
-#include "text/TNumberText.h"
+#include "text/TNumberFormatter.h"
 
 #include <algorithm>
 
@@ -24,9 +24,9 @@ TQuickLookLegend::TQuickLookLegend(const std::string& statistic) : MbrStgName(st
 
 std::string TQuickLookLegend::Number(double value, int digits)
 {
-    char text[TNumberText::kMaxDoubleText];
+    char text[TNumberFormatter::kMaxDoubleText];
     // No "-0" under a ramp.
-    char* end = TNumberText::FormatDouble(text, value == 0 ? 0.0 : value, TNumberText::TStyle::General, digits);
+    char* end = TNumberFormatter::FormatDouble(text, value == 0 ? 0.0 : value, TNumberFormatter::TStyle::General, digits);
     return std::string(text, end);
 }
 

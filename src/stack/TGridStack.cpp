@@ -10,6 +10,7 @@
 #include "stack/TGeoreferenceCheck.h"
 #include "stack/TGridFileOutput.h"
 #include "stack/TMapOutput.h"
+#include "stack/TPictureOutput.h"
 #include "stack/TStackFailures.h"
 #include "stack/TStackGeometry.h"
 #include "stack/TStackInputs.h"
@@ -88,6 +89,24 @@ void Publish(const std::vector<TStackOutput*>& outputs)
     } catch (const std::string& message) {
         throw TFileMessages::AlreadyReplaced(message, replaced);
     }
+}
+
+// How statistic s's picture is drawn.
+TQuickLookOptions PictureOptions(const TGridStackOptions& options, size_t s)
+{
+    const TStatisticSpec spec = options.Rule.Statistics.empty()
+        ? TStatisticSpec{options.Rule.Kind, TStackStatistic::IsThreshold(options.Rule.Kind) ? options.Rule.Threshold
+                                                                                           : options.Rule.Percentile}
+        : options.Rule.Statistics[s];
+    TQuickLookOptions picture;
+    picture.Ramp = options.PictureRamp;
+    picture.Signed = TStackStatistic::Signed(spec.Kind);
+    picture.WholeNumbers = TStackStatistic::WholeNumbers(spec.Kind);
+    picture.HasRange = options.HasPictureRange;
+    picture.RangeLow = options.PictureLow;
+    picture.RangeHigh = options.PictureHigh;
+    picture.Statistic = s < options.StatisticNames.size() ? options.StatisticNames[s] : TStackStatistic::NameOf(spec);
+    return picture;
 }
 
 size_t BandCells(const TGridStackOptions& options, size_t inputs)
@@ -176,6 +195,8 @@ void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std
 {
     const size_t statistics = options.Rule.Statistics.empty() ? 1 : options.Rule.Statistics.size();
     if (VecOutputs.size() != statistics) throw "Number of outputs does not match the number of statistics in TGridStack";
+    if (!options.Pictures.empty() && options.Pictures.size() != statistics)
+        throw "Number of pictures does not match the number of outputs in TGridStack";
     RequireDescriptors(VecInputs);
     const TMakeOutputs outputs = [&](const TGridHeader& first, const TStackGeometry& geometry) {
         const std::string sidecar =
@@ -187,6 +208,9 @@ void TGridStack::WriteFiles(const std::vector<std::string>& VecInputs, const std
                                                           geometry);
             if (!sidecar.empty()) file->SetProjection(projection);
             files.push_back(std::move(file));
+            if (s < options.Pictures.size() && !options.Pictures[s].empty())
+                files.push_back(std::make_unique<TPictureOutput>(s, options.Pictures[s], first, PictureOptions(options, s),
+                                                                 options.NoData, geometry));
         }
         return files;
     };

@@ -51,6 +51,18 @@ struct TGridStackOptions {
     // kMaxTextSize bytes), written to a temporary file as the grid is finished, and renamed
     // right after the grid. A target that is no file to replace fails the run before anything is.
     bool CopyProjection = false;
+    // WriteFiles with names: a quick-look PNG picture of output s where Pictures[s] is not empty
+    // (Pictures empty, or one name per output), written as safely as the grid and only with it;
+    // its colour ramp (one of the picture's ramp names, empty for the statistic's default) and
+    // the values at the ramp's ends (by default the 2nd and 98th percentile of its pixels).
+    std::vector<std::string> Pictures;
+    std::string PictureRamp;
+    bool HasPictureRange = false;
+    double PictureLow = 0;
+    double PictureHigh = 0;
+    // The statistics' names as the pictures' legends give them, one per statistic; empty for the
+    // names TStackStatistic::NameOf gives.
+    std::vector<std::string> StatisticNames;
     // Called with each input's header as soon as it is read, after the checks above; what it
     // throws counts as that input's failure to load.
     std::function<void(size_t input, const TGridHeader& header)> CheckHeader;
@@ -97,7 +109,9 @@ public:
     // read, giving their descriptors back between reads).
     static void WriteFiles(const std::vector<std::string>& VecInputs, const std::string& StgOutput,
                            const TGridStackOptions& options, TStackBlame* blame = nullptr);
-    // Several statistics from one read (options.Rule.Statistics), output s getting statistic s.
+    // Several statistics from one read (options.Rule.Statistics), output s getting statistic s
+    // (and its picture, options.Pictures). Throws "Number of pictures does not match the number of
+    // outputs in TGridStack" too.
     // Every output is written as one is, and none replaces its target before all are whole and
     // forced to disk; a failure while they are put in place names, after its message, those
     // already replaced (" (already replaced: A, B)"). Throws "Number of outputs does not match

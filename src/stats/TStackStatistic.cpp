@@ -550,3 +550,17 @@ bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
     if (IsThreshold(spec.Kind)) rule.Threshold = spec.Parameter;
     return true;
 }
+
+std::string TStackStatistic::NameOf(const TStatisticSpec& spec)
+{
+    for (const TStatisticName& entry : Names()) {
+        if (entry.Kind != spec.Kind) continue;
+        std::string name = entry.Name;
+        if (!IsFamily(name)) return name;
+        name.resize(name.size() - (spec.Kind == TStatisticKind::Percentile ? 2 : 1));
+        char number[32];
+        const auto end = std::to_chars(number, number + sizeof number, spec.Parameter).ptr;
+        return name + std::string(number, end);
+    }
+    return "";
+}

@@ -114,6 +114,9 @@ public:
     // False for anything else.
     static bool ParseName(const std::string& StgName, TStatisticSpec& spec);
     static bool ParseName(const std::string& StgName, TStackRule& rule);
+    // The name of a statistic: its name in Names(), or for a family the prefix and the number in
+    // the shortest form that reads back (p2.5, gt:25).
+    static std::string NameOf(const TStatisticSpec& spec);
     // The statistics by name, in the order the command lists them, the families included.
     static const std::vector<TStatisticName>& Names();
     // Every name for a message: "mean, sum, ..., variance, ..., or pNN from p0 to p100".
