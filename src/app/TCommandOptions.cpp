@@ -144,11 +144,8 @@ void ApplyTimes(TCommandOptions&, const std::string& value, TParsed& parsed) { p
 void ApplyColours(TCommandOptions& options, const std::string& value, TParsed& parsed)
 {
     const std::vector<std::string>& names = TColourRamp::Names();
-    if (std::find(names.begin(), names.end(), value) == names.end()) {
-        std::string list;
-        for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
-        throw "Option --colours: unknown colour ramp " + Quote(value) + " (" + list + ")";
-    }
+    if (std::find(names.begin(), names.end(), value) == names.end())
+        throw "Option --colours: unknown colour ramp " + Quote(value) + " (" + TColourRamp::NameList() + ")";
     options.Stack.PictureRamp = value;
     if (!parsed.PictureOption) parsed.PictureOption = "--colours";
 }

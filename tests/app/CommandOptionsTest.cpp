@@ -5,7 +5,10 @@
 #include "CommandRun.h"
 
 #include "stack/TGridFileAverager.h"
+#include "picture/TColourRamp.h"
 #include "stats/TStackStatistic.h"
+
+#include "picture/PngDecoding.h"
 #include "files/TARCGISFileTools.h"
 #include "grid/TMap.h"
 
@@ -338,4 +341,58 @@ TEST(CommandOptions, ThousandsOfInputsUnderASmallLimitOnOpenFiles)
     EXPECT_EQ(run.Status, 0) << run.Output;
     EXPECT_EQ(ReadText(out), expected.str());
 #endif
+}
+
+TEST(CommandOptions, PicturesBesideEveryOutputWrittenOnlyWithTheGrids)
+{
+    TScratchDir dir;
+    const std::string a = dir.Write("a.asc", CommandGrid(3, 2, "1 2 -9999\n4 5 6\n"));
+    const std::string b = dir.Write("b.asc", CommandGrid(3, 2, "3 4 5\n6 -9999 8\n"));
+    // One picture per statistic, each beside its grid, with the grid's georeference.
+    const TCommandRun run =
+        RunCommand(dir, {"--stat", "mean,gt:4", "--skip-nodata", "--png", dir.Path("look_{stat}.png"), "-o",
+                         dir.Path("out_{stat}.asc"), a, b});
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    for (const std::string name : {"out_mean.asc", "out_gt4.asc", "look_mean.png", "look_gt4.png"})
+        EXPECT_TRUE(FileExists(dir.Path(name))) << name;
+    const std::string picture = ReadText(dir.Path("look_mean.png"));
+    EXPECT_EQ(picture.substr(1, 3), "PNG");
+    EXPECT_NE(picture.find("xllcorner"), std::string::npos);
+#ifdef GRIDMEAN_HAVE_LIBPNG
+    const TDecodedPng decoded = DecodePng(picture);
+    ASSERT_TRUE(decoded.Ok);
+    EXPECT_EQ(decoded.At(2, 0).Alpha, 255);  // the mean of 5 alone
+    EXPECT_EQ(decoded.Texts.at("Statistic"), "mean");
+    EXPECT_EQ(DecodePng(ReadText(dir.Path("look_gt4.png"))).Texts.at("Statistic"), "gt:4");
+#endif
+    // A failed grid leaves no picture; a picture that cannot be written fails the run as an output
+    // that cannot be written does, before any grid is replaced.
+    const std::string out = dir.Write("old.asc", "old\n");
+    EXPECT_EQ(RunCommand(dir, {"--png", dir.Path("old.png"), a, dir.Path("absent.asc"), out}).Status, 1);
+    EXPECT_FALSE(FileExists(dir.Path("old.png")));
+    const TCommandRun unwritable = RunCommand(dir, {"--png", dir.Path("none/old.png"), a, b, out});
+    EXPECT_EQ(unwritable.Status, 1);
+    EXPECT_EQ(unwritable.Output, "Unable to open file " + dir.Path("none/old.png") + "\n");
+    EXPECT_EQ(ReadText(out), "old\n");
+    // The option errors, one line naming the option.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> errors = {
+        {{"--stat", "mean,max", "--png", "p.png", "-o", "o_{stat}.asc"},
+         "Option --png: 2 statistics need {stat} in the picture name \"p.png\" (as in mean_{stat}.png)"},
+        {{"--png", dir.Path("p.png"), "-o", dir.Path("p.png")},
+         "Option --png: \"" + dir.Path("p.png") + "\" is also an output grid's name"},
+        {{"--colours", "rainbow", "--png", "p.png"},
+         "Option --colours: unknown colour ramp \"rainbow\" (" + TColourRamp::NameList() + ")"},
+        {{"--png-range", "5,5", "--png", "p.png"}, "Option --png-range: the low end 5 is not below the high end 5"},
+        {{"--png-range", "1,x", "--png", "p.png"}, "Option --png-range: \"x\" is not a finite decimal number"},
+        {{"--png-range", "1", "--png", "p.png"}, "Option --png-range: \"1\" is not LO,HI"},
+        {{"--colours", "magma"}, "Option --colours has no effect without --png"},
+    };
+    for (const auto& [options, message] : errors) {
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {a, b});
+        if (std::find(options.begin(), options.end(), "-o") == options.end()) arguments.push_back(out);
+        const TCommandRun failed = RunCommand(dir, arguments);
+        EXPECT_EQ(failed.Status, 1) << message;
+        EXPECT_EQ(failed.Output, message + "\n");
+    }
 }
