@@ -1,7 +1,8 @@
 // Fuzz target: the averaging roads on two inputs. The bytes are split at the first "@@" into two
 // grids. Averaging them while reading (folded into one grid, and band by band in the stack
 // engine, in small bands on two threads) must give the same text, or the same message, as loading
-// both and averaging the maps; nothing may crash or leak.
+// both and averaging the maps (where the engine's output is finite: it writes what is not as
+// missing, and must read back); nothing may crash or leak.
 
 #include "files/TARCGISFileTools.h"
 #include "grid/TMap.h"
@@ -59,6 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::unique_ptr<TMap> mapB = load(b);
         return written(TMapTools::Average({mapA.get(), mapB.get()}));
     });
-    if (streamed != loaded || banded != loaded) std::abort();
+    if (streamed != loaded) std::abort();
+    // The stack engine writes a result that is not finite as missing (and keeps an overflowing
+    // mean finite), so that its output always reads back; elsewhere it writes what the maps give.
+    const bool finite = loaded.find("inf") == std::string::npos && loaded.find("nan") == std::string::npos;
+    if (finite ? banded != loaded : banded.rfind("error: ", 0) == 0) std::abort();
+    if (!finite) {
+        std::istringstream back(banded);
+        std::unique_ptr<TMap> map(TARCGISFileTools::LoadARCGISFile(back));
+    }
     return 0;
 }
