@@ -347,24 +347,26 @@ TEST(OutputSafety, FileNamesWithControlCharactersGiveOneLine)
     const std::string shown = "\\n\\t\\x1b";
     const std::string a = dir.Write("a.asc", Grid(2, 2));
     const std::string out = dir.Path("out.asc");
-    const std::string shifted = Grid(2, 2, "1", "xllcorner 600000\nyllcorner 4100000\ncellsize 250");
     struct TCase {
         std::vector<std::string> Arguments;  // NAME stands for the odd name's path
         std::string Name;                    // the odd file's name in the directory
         std::string Expected;                // the message, NAME for the escaped path
         std::function<void(const std::string& path)> Make;
     };
-    const auto text = [&](const std::string& content) {
-        return [&dir, content](const std::string& path) { std::ofstream(TestPath(path), std::ios::binary) << content; };
-    };
     std::vector<TCase> cases = {
         {{a, "NAME", out}, "m" + odd + ".asc", "Unable to open file NAME", {}},
         {{a, a, "NAME/out.asc"}, "d" + odd, "Unable to open file NAME/out.asc", {}},
-        {{a, "NAME", out}, "f" + odd + ".asc", "File format error: expected to find ncols tag", text("nothing\n")},
-        {{"--check-geometry", a, "NAME", out}, "g" + odd + ".asc",
-         "Geometry differs: NAME has xllcorner 600000, " + a + " has 500000", text(shifted)},
     };
 #ifndef _WIN32
+    // Files whose names hold control characters, which Windows' file systems refuse.
+    const std::string shifted = Grid(2, 2, "1", "xllcorner 600000\nyllcorner 4100000\ncellsize 250");
+    const auto text = [](const std::string& content) {
+        return [content](const std::string& path) { std::ofstream(TestPath(path), std::ios::binary) << content; };
+    };
+    cases.push_back({{a, "NAME", out}, "f" + odd + ".asc", "File format error: expected to find ncols tag",
+                     text("nothing\n")});
+    cases.push_back({{"--check-geometry", a, "NAME", out}, "g" + odd + ".asc",
+                     "Geometry differs: NAME has xllcorner 600000, " + a + " has 500000", text(shifted)});
     const auto link = [](const std::string& target) {
         return [target](const std::string& path) { ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0); };
     };
@@ -393,6 +395,9 @@ TEST(OutputSafety, FileNamesWithControlCharactersGiveOneLine)
 
 TEST(OutputSafety, ProjectionFilesWithControlCharactersGiveOneLine)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' file systems refuse names with control characters";
+#endif
     // The projection files' failures: too large to compare, and differing coordinate systems.
     TScratchDir dir;
     const std::string a = dir.Write("a.asc", Grid(2, 2));
