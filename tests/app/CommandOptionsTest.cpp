@@ -138,6 +138,9 @@ TEST(CommandOptions, HelpAndVersionOnStandardOutput)
     for (const std::string option : {"--stat", "--skip-nodata", "--min-count", "--weights", "--nodata", "--digits",
                                      "--progress", "--lenient", "--check-geometry", "--help", "--version"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
+    const TCommandRun shortHelp = RunCommand(dir, {"-h"});
+    EXPECT_EQ(shortHelp.Status, 0);
+    EXPECT_EQ(shortHelp.Output, help.Output);
     const TCommandRun version = RunCommand(dir, {"--version"});
     EXPECT_EQ(version.Status, 0);
     EXPECT_EQ(version.Output, std::string("gridmean ") + GRIDMEAN_VERSION_TEXT + "\n");
