@@ -414,6 +414,14 @@ TEST(OutputSafety, ProjectionFilesWithControlCharactersGiveOneLine)
     EXPECT_EQ(run.Output, "File format error: " + shownPrj + " is too large for a projection file\n");
     EXPECT_EQ(run.Status, 1);
     EXPECT_FALSE(FileExists(out));
+#ifndef _WIN32
+    // The first input's projection file, copied beside the output, fails to read.
+    ::unlink(dir.Path("b\n\t\x1b.prj").c_str());
+    ASSERT_EQ(::symlink("/proc/self/mem", dir.Path("b\n\t\x1b.prj").c_str()), 0);
+    run = Gridmean(dir, {b, a, out});
+    EXPECT_EQ(run.Output, "Unable to read file " + shownPrj + "\n");
+    EXPECT_FALSE(FileExists(out));
+#endif
 }
 
 TEST(OutputSafety, LaterInputsWithFewerRowsOrColumns)
