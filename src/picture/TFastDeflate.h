@@ -34,7 +34,8 @@ private:
     size_t Parse();
     void SendBits(uint32_t value, unsigned count);
     void SendStored(const unsigned char* data, size_t size, bool last);
-    void SendTokens(const TCode& code, size_t tokens);
+    void SendTokens(const TCode& code, const unsigned char* literals, size_t count);
+    void SendTokens(const TCode& code, const uint16_t* tokens, size_t count);
     void SendOutput();
 
     TByteSink& MbrSink;
