@@ -24,6 +24,8 @@ constexpr unsigned kMaxCodeLength = 15;
 constexpr unsigned kCodeLimit = 12;
 constexpr unsigned kMaxLengthCodeLength = 7;
 constexpr unsigned kLiteralSymbols = 286;  // literals, end of block, 29 length symbols
+// The fixed code has two more, never used, which take their place among its codes.
+constexpr unsigned kFixedLiteralSymbols = 288;
 constexpr unsigned kDistanceSymbols = 30;
 constexpr unsigned kLengthCodeSymbols = 19;
 constexpr unsigned kEndOfBlock = 256;
@@ -370,10 +372,10 @@ uint64_t TokenBits(const TFrequencies& frequencies, const uint8_t* literalLength
     return bits;
 }
 
-// The lengths of the fixed code.
+// The lengths of the fixed code, for its kFixedLiteralSymbols and kDistanceSymbols.
 void FixedLengths(uint8_t* literalLengths, uint8_t* distanceLengths)
 {
-    for (unsigned s = 0; s < kLiteralSymbols; ++s) literalLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+    for (unsigned s = 0; s < kFixedLiteralSymbols; ++s) literalLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
     std::fill(distanceLengths, distanceLengths + kDistanceSymbols, uint8_t(5));
 }
 
@@ -646,7 +648,7 @@ void TFastDeflate::CompressBlock(bool last)
         dynamicBits += code.LengthCodeLengths[symbol] + (symbol >= 16 ? kRepeatExtra[symbol - 16] : 0);
     }
 
-    uint8_t fixedLiteralLengths[kLiteralSymbols];
+    uint8_t fixedLiteralLengths[kFixedLiteralSymbols];
     uint8_t fixedDistanceLengths[kDistanceSymbols];
     FixedLengths(fixedLiteralLengths, fixedDistanceLengths);
     const uint64_t fixedBits = 3 + TokenBits(frequencies, fixedLiteralLengths, fixedDistanceLengths);
@@ -668,9 +670,9 @@ void TFastDeflate::CompressBlock(bool last)
         code.Dynamic = dynamicBits <= fixedBits;
         const uint8_t* lengths = code.Dynamic ? literalLengths : fixedLiteralLengths;
         const uint8_t* distances = code.Dynamic ? distanceLengths : fixedDistanceLengths;
-        uint16_t literalCodes[kLiteralSymbols];
+        uint16_t literalCodes[kFixedLiteralSymbols];
         uint16_t distanceCodes[kDistanceSymbols];
-        CanonicalCodes(lengths, kLiteralSymbols, literalCodes);
+        CanonicalCodes(lengths, code.Dynamic ? kLiteralSymbols : kFixedLiteralSymbols, literalCodes);
         CanonicalCodes(distances, kDistanceSymbols, distanceCodes);
         for (unsigned kind = 0; kind < kTokenKinds; ++kind) {
             uint64_t bits;
