@@ -321,8 +321,9 @@ TEST(QuickLook, WholeNumbersGetOneColourEachWhenFew)
         {{-3000, 12, 4000}, true, {0.125, 0.5015, 1}},
     };
     for (const TCase& c : cases) {
-        TCells cells{long(c.Values.size()) * 2, 2, {}, {}};
-        for (int repeat = 0; repeat < 4; ++repeat) cells.Values.insert(cells.Values.end(), c.Values.begin(), c.Values.end());
+        // Rows of 8 repeats: sixteen pixels at a time where they are wide enough, then one by one.
+        TCells cells{long(c.Values.size()) * 8, 2, {}, {}};
+        for (int repeat = 0; repeat < 16; ++repeat) cells.Values.insert(cells.Values.end(), c.Values.begin(), c.Values.end());
         cells.Values.back() = kNaN;
         TQuickLookOptions options = Options("", "count");
         options.WholeNumbers = true;
