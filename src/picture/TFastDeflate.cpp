@@ -10,7 +10,7 @@
 namespace {
 
 // Room before the block (its last byte holds the byte before the block) and after it, where the
-// word-wide reads of the parse may reach.
+// parse's reads of 64 bytes may reach.
 constexpr size_t kRoom = 8;
 constexpr size_t kSlack = 64;
 // The most a block's output can take: stored, in two pieces (a piece holds at most 65535
@@ -39,9 +39,8 @@ constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 // The order in which a dynamic block's header gives the lengths of the code-length code.
 constexpr uint8_t kLengthCodeOrder[kLengthCodeSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-// Symbols 16, 17 and 18 of the code-length code: how many extra bits, and the least they repeat.
+// Symbols 16, 17 and 18 of the code-length code: how many extra bits they take.
 constexpr uint8_t kRepeatExtra[3] = {2, 3, 7};
-constexpr uint8_t kRepeatBase[3] = {3, 3, 11};
 
 // Each run length's length symbol (0 for symbol 257), by length - 3.
 struct TLengthSymbols {
@@ -62,11 +61,13 @@ constexpr TLengthSymbols MakeLengthSymbols()
 constexpr TLengthSymbols kLengthSymbols = MakeLengthSymbols();
 
 // Little-endian words, whatever the machine's order; the compilers make each one load or store.
+#ifndef __SSE2__
 inline uint64_t Load64(const unsigned char* p)
 {
     return uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16 | uint64_t(p[3]) << 24 | uint64_t(p[4]) << 32 |
            uint64_t(p[5]) << 40 | uint64_t(p[6]) << 48 | uint64_t(p[7]) << 56;
 }
+#endif
 
 inline void Store64(unsigned char* p, uint64_t value)
 {
