@@ -263,18 +263,6 @@ bool SampleIntervals(const float* values, size_t count, const double (&percents)
     return countEnds;
 }
 
-// For value != 0.
-inline unsigned TrailingZero(unsigned value)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    return static_cast<unsigned>(__builtin_ctz(value));
-#else
-    unsigned count = 0;
-    for (; (value & 1) == 0; value >>= 1) ++count;
-    return count;
-#endif
-}
-
 // The keys of values[0..count) in each interval, kept; apart from the counting loop, which
 // thus keeps its counters in registers.
 #if defined(__GNUC__) || defined(__clang__)
@@ -352,7 +340,8 @@ uint32_t CountAndCollect(const float* values, size_t count, TInterval (&interval
         const float* stretch = values + i - 8 * pairs;
         for (size_t n = 0; n < notes; ++n) {
             const float* pair = stretch + 8 * size_t(noted[n] >> 8);
-            for (unsigned lanes = noted[n] & 255; lanes != 0; lanes &= lanes - 1) TakeInner(pair + TrailingZero(lanes), 1, intervals);
+            for (unsigned lane = 0; lane < 8; ++lane)
+                if (noted[n] >> lane & 1) TakeInner(pair + lane, 1, intervals);
         }
     }
     auto sum = [](__m128i lanes) {

@@ -111,6 +111,19 @@ long BlockFactor(long columns, long rows)
     return (longer + TQuickLook::kMaxSide - 1) / TQuickLook::kMaxSide;
 }
 
+#ifdef __SSE2__
+// Sixteen palette indices from four groups of four levels (0 to 252) and of NaN flags: kFirstColour
+// plus the level, or transparent where flagged.
+inline void StoreIndices(const __m128i (&levels)[4], const __m128i (&clear)[4], unsigned char* out)
+{
+    const __m128i first = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kFirstColour));
+    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
+    const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3])), first);
+    const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+}
+#endif
+
 // The distinct values among the pixels (NaN aside) in the order found, up to kMaxValueColours + 1
 // of them (more than kMaxValueColours means many). On x86-64 four pixels at a time are compared
 // through SSE2 with the values found so far, which nearly always hold them all.
@@ -149,8 +162,6 @@ void ValueIndices(const float* pixels, size_t count, const std::vector<float>& v
     __m128 sorted[kMaxValueColours];
     const size_t sortedCount = std::min(values.size(), kMaxValueColours);
     for (size_t k = 0; k < sortedCount; ++k) sorted[k] = _mm_set1_ps(values[k]);
-    const __m128i first = _mm_set1_epi8(static_cast<char>(kFirst));
-    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
     for (; x + 16 <= count; x += 16) {
         __m128i ranks[4];
         __m128i clear[4];
@@ -161,9 +172,7 @@ void ValueIndices(const float* pixels, size_t count, const std::vector<float>& v
             ranks[q] = rank;
             clear[q] = _mm_castps_si128(_mm_cmpunord_ps(group, group));
         }
-        const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(ranks[0], ranks[1]), _mm_packs_epi32(ranks[2], ranks[3])), first);
-        const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+        StoreIndices(ranks, clear, row + x);
     }
 #endif
     for (; x < count; ++x) {
@@ -185,8 +194,6 @@ void RampIndices(const float* pixels, size_t count, float low, float scale, floa
     const __m128 scales = _mm_set1_ps(scale);
     const __m128 tops = _mm_set1_ps(top);
     const __m128 zero = _mm_setzero_ps();
-    const __m128i first = _mm_set1_epi8(static_cast<char>(kFirst));
-    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
     for (; x + 16 <= count; x += 16) {
         __m128i levels[4];
         __m128i clear[4];
@@ -197,9 +204,7 @@ void RampIndices(const float* pixels, size_t count, float low, float scale, floa
             levels[q] = _mm_cvttps_epi32(level);
             clear[q] = _mm_castps_si128(_mm_cmpunord_ps(values, values));
         }
-        const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3])), first);
-        const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+        StoreIndices(levels, clear, row + x);
     }
 #endif
     for (; x < count; ++x) {
