@@ -10,9 +10,9 @@
 namespace {
 
 // Room before the block (its last byte holds the byte before the block) and after it, where the
-// word-wide reads of the parse may reach.
+// parse's reads of 64 bytes may reach.
 constexpr size_t kRoom = 8;
-constexpr size_t kSlack = 16;
+constexpr size_t kSlack = 64;
 // The most a block's output can take: stored, in two pieces (a piece holds at most 65535
 // bytes), with a pending byte, the stream's header and check, and room for word-wide writes.
 constexpr size_t kOutputSize = TFastDeflate::kBlockSize + 64;
@@ -24,6 +24,8 @@ constexpr unsigned kMaxCodeLength = 15;
 constexpr unsigned kCodeLimit = 12;
 constexpr unsigned kMaxLengthCodeLength = 7;
 constexpr unsigned kLiteralSymbols = 286;  // literals, end of block, 29 length symbols
+// The fixed code has two more, never used, which take their place among its codes.
+constexpr unsigned kFixedLiteralSymbols = 288;
 constexpr unsigned kDistanceSymbols = 30;
 constexpr unsigned kLengthCodeSymbols = 19;
 constexpr unsigned kEndOfBlock = 256;
@@ -37,9 +39,8 @@ constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 // The order in which a dynamic block's header gives the lengths of the code-length code.
 constexpr uint8_t kLengthCodeOrder[kLengthCodeSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-// Symbols 16, 17 and 18 of the code-length code: how many extra bits, and the least they repeat.
+// Symbols 16, 17 and 18 of the code-length code: how many extra bits they take.
 constexpr uint8_t kRepeatExtra[3] = {2, 3, 7};
-constexpr uint8_t kRepeatBase[3] = {3, 3, 11};
 
 // Each run length's length symbol (0 for symbol 257), by length - 3.
 struct TLengthSymbols {
@@ -60,11 +61,13 @@ constexpr TLengthSymbols MakeLengthSymbols()
 constexpr TLengthSymbols kLengthSymbols = MakeLengthSymbols();
 
 // Little-endian words, whatever the machine's order; the compilers make each one load or store.
+#ifndef __SSE2__
 inline uint64_t Load64(const unsigned char* p)
 {
     return uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16 | uint64_t(p[3]) << 24 | uint64_t(p[4]) << 32 |
            uint64_t(p[5]) << 40 | uint64_t(p[6]) << 48 | uint64_t(p[7]) << 56;
 }
+#endif
 
 inline void Store64(unsigned char* p, uint64_t value)
 {
@@ -335,10 +338,10 @@ unsigned SpellLengths(const uint8_t* lengths, unsigned count, TLengthRun* out)
 }  // namespace
 
 // A block's code: the bits of each token (its length symbol, extra bits and distance for a run)
-// in the low half, their count in the high half; the end of block; and, for a dynamic code, its
-// header.
+// and their count; the end of block; and, for a dynamic code, its header.
 struct TFastDeflate::TCode {
-    uint64_t Tokens[kTokenKinds];
+    uint32_t TokenBits[kTokenKinds];
+    uint8_t TokenCounts[kTokenKinds];
     uint16_t EndBits;
     uint8_t EndCount;
     bool Dynamic;
@@ -370,11 +373,87 @@ uint64_t TokenBits(const TFrequencies& frequencies, const uint8_t* literalLength
     return bits;
 }
 
-// The lengths of the fixed code.
+// The lengths of the fixed code, for its kFixedLiteralSymbols and kDistanceSymbols.
 void FixedLengths(uint8_t* literalLengths, uint8_t* distanceLengths)
 {
-    for (unsigned s = 0; s < kLiteralSymbols; ++s) literalLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+    for (unsigned s = 0; s < kFixedLiteralSymbols; ++s) literalLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
     std::fill(distanceLengths, distanceLengths + kDistanceSymbols, uint8_t(5));
+}
+
+// About how many bytes repeat the one before them (the first's is the byte before the block),
+// from the first 16 of every 64: four times those that do.
+size_t Repeats(const unsigned char* data, size_t size)
+{
+    size_t repeats = 0;
+    size_t i = 0;
+#ifdef __SSE2__
+    // Sixteen byte counters, each taking at most 255 comparisons before they are summed.
+    while (i + 16 <= size) {
+        const size_t end = std::min(size - 15, i + 255 * 64);
+        __m128i counters = _mm_setzero_si128();
+        for (; i < end; i += 64) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 1));
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(here, before));
+        }
+        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+        repeats += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+#else
+    for (; i + 16 <= size; i += 64)
+        for (size_t k = i; k < i + 16; ++k) repeats += data[k] == data[k - 1];
+#endif
+    return 4 * repeats;
+}
+
+// Counts of each token kind (literals or tokens), in four lanes so that neighbours' counts need
+// not wait on each other.
+template <typename TItem>
+void CountKinds(const TItem* items, size_t count, uint32_t (&lanes)[4][kTokenKinds])
+{
+    size_t t = 0;
+    for (; t + 4 <= count; t += 4) {
+        ++lanes[0][items[t]];
+        ++lanes[1][items[t + 1]];
+        ++lanes[2][items[t + 2]];
+        ++lanes[3][items[t + 3]];
+    }
+    for (; t < count; ++t) ++lanes[0][items[t]];
+}
+
+// The items' codes after the bits not yet out (bits, count), kPerWord at a time into the word,
+// which is then written out whole; the pointer moves on by the whole bytes in it. Returns where
+// the output goes on. The codes are short enough for the word: literals of at most 12 bits (4 of
+// them and 7 bits before take 55), tokens of at most 18 (3 take 61): a length code of 12 with 5
+// extra bits and a distance code of 1, or in the fixed code, of 8 with 5 and 5.
+template <unsigned kPerWord, typename TItem>
+unsigned char* PutTokens(const uint32_t* codeBits, const uint8_t* codeCounts, const TItem* items, size_t size,
+                         unsigned char* out, uint64_t& bits, unsigned& count)
+{
+    uint64_t word = bits;
+    unsigned filled = count;
+    auto put = [&word, &filled, codeBits, codeCounts](unsigned kind) {
+        word |= uint64_t(codeBits[kind]) << filled;
+        filled += codeCounts[kind];
+    };
+    auto flush = [&word, &filled, &out]() {
+        Store64(out, word);
+        out += filled >> 3;
+        word >>= filled & 56;
+        filled &= 7;
+    };
+    size_t t = 0;
+    for (; t + kPerWord <= size; t += kPerWord) {
+        for (unsigned k = 0; k < kPerWord; ++k) put(items[t + k]);
+        flush();
+    }
+    for (; t < size; ++t) {
+        put(items[t]);
+        flush();
+    }
+    bits = word;
+    count = filled;
+    return out;
 }
 
 }  // namespace
@@ -382,7 +461,7 @@ void FixedLengths(uint8_t* literalLengths, uint8_t* distanceLengths)
 TFastDeflate::TFastDeflate(TByteSink& sink)
     : MbrSink(sink),
       MbrPtrInput(new unsigned char[kRoom + kBlockSize + kSlack]()),
-      MbrPtrTokens(new uint16_t[kBlockSize + 64]),
+      MbrPtrTokens(new uint16_t[kBlockSize + 16]),
       MbrPtrOutput(new unsigned char[kOutputSize])
 {
     // The header: deflate with a 32 KiB window, the fastest level; 0x7801 is a multiple of 31.
@@ -435,62 +514,83 @@ size_t TFastDeflate::Parse()
     const unsigned char* in = MbrPtrInput.get() + kRoom;
     uint16_t* tokens = MbrPtrTokens.get();
     const size_t size = MbrSizFill;
-    size_t i = 0;
     size_t k = 0;
+    size_t from = 0;
     if (MbrBlnFirst && size > 0) {
         tokens[k++] = in[0];
-        i = 1;
+        from = 1;
     }
-    // A run of `length` bytes that repeat the one before them, as run tokens: none shorter than
-    // kMinRun, so that the last two are not left over.
-    auto putRun = [tokens, &k](size_t length) {
+    // The literals [pending, end) as tokens, widened 16 at a time (the last perhaps past `end`:
+    // the token buffer has room for it, the input's reads stay in the room after the block).
+    size_t pending = from;
+    auto putLiterals = [in, tokens, &k, &pending](size_t end) {
+        for (size_t q = pending; q < end; q += 16) Widen(in + q, tokens + k + (q - pending));
+        k += end - pending;
+        pending = end;
+    };
+    // A run of the bytes [start, end), each the same as the one before, after the literals
+    // before it: run tokens of at most kMaxRun, none shorter than kMinRun.
+    auto putRun = [tokens, &k, &pending, &putLiterals](size_t start, size_t end) {
+        putLiterals(start);
+        size_t length = end - start;
         while (length >= kMinRun) {
             size_t part = length;
             if (part > kMaxRun) part = length - kMaxRun < kMinRun ? length - kMinRun : kMaxRun;
             tokens[k++] = static_cast<uint16_t>(256 + part - kMinRun);
             length -= part;
         }
+        pending = end;
     };
-    // Windows of 64 bytes: where each repeats the byte before it, and where three such begin (at
-    // one of the first 62). The literals before a run are widened all 64, as many kept; a run
-    // that reaches the window's end goes on 16 bytes at a time, its reads perhaps past the
-    // block's end into the room after it, where what they find is cut.
-    while (i + 64 <= size) {
-        const uint64_t repeats = uint64_t(RepeatMask(in + i)) | uint64_t(RepeatMask(in + i + 16)) << 16 |
-                                 uint64_t(RepeatMask(in + i + 32)) << 32 | uint64_t(RepeatMask(in + i + 48)) << 48;
-        const uint64_t starts = repeats & (repeats >> 1) & (repeats >> 2) & ((uint64_t(1) << 62) - 1);
-        const size_t literals = starts != 0 ? TrailingZeros(starts) : 62;
-        for (size_t part = 0; part < 64; part += 16) Widen(in + i + part, tokens + k + part);
-        k += literals;
-        i += literals;
-        if (starts == 0) continue;
-        const uint64_t rest = ~(repeats >> literals);
-        size_t end = i + (rest != 0 ? TrailingZeros(rest) : 64);
-        if (end == i + 64 - literals) {
-            for (;;) {
-                const uint32_t ends = ~RepeatMask(in + end) & 0xffff;
-                if (ends != 0) {
-                    end += TrailingZeros(ends);
-                    break;
-                }
-                end += 16;
-                if (end >= size) break;
+    // Windows of 64 bytes at fixed places, so that finding each window's repeats waits on
+    // nothing before it: bit p of a mask says whether the byte at the window's p repeats the one
+    // before it (0 past the block's end, whose reads stay in the room after it). The runs are
+    // the stretches of at least kMinRun such bytes; one still open at a window's end goes on.
+    auto repeatsAt = [in, size](size_t base) -> uint64_t {
+        if (base >= size) return 0;
+        const uint64_t repeats = uint64_t(RepeatMask(in + base)) | uint64_t(RepeatMask(in + base + 16)) << 16 |
+                                 uint64_t(RepeatMask(in + base + 32)) << 32 | uint64_t(RepeatMask(in + base + 48)) << 48;
+        return size - base >= 64 ? repeats : repeats & ((uint64_t(1) << (size - base)) - 1);
+    };
+    bool open = false;
+    size_t openStart = 0;
+    uint64_t before = 0;  // whether the byte before the window repeats the one before it
+    uint64_t repeats = repeatsAt(from);
+    for (size_t base = from; base < size; base += 64) {
+        const uint64_t next = repeatsAt(base + 64);
+        uint64_t unseen = ~uint64_t(0);  // the bits not yet part of a run
+        if (open) {
+            const uint64_t ends = ~repeats;
+            if (ends == 0) {
+                before = 1;
+                repeats = next;
+                continue;
             }
-            end = std::min(end, size);
+            const unsigned length = TrailingZeros(ends);
+            putRun(openStart, base + length);
+            open = false;
+            unseen = ~uint64_t(0) << length;
         }
-        putRun(end - i);
-        i = end;
-    }
-    while (i < size) {
-        size_t end = i;
-        while (end < size && in[end] == in[end - 1]) ++end;
-        if (end - i >= kMinRun) {
-            putRun(end - i);
-            i = end;
-        } else {
-            tokens[k++] = in[i++];
+        // Where three repeats begin, and of those the ones that begin a stretch.
+        const uint64_t threes = repeats & (repeats >> 1 | next << 63) & (repeats >> 2 | next << 62);
+        uint64_t starts = threes & ~(repeats << 1 | before) & unseen;
+        while (starts != 0) {
+            const unsigned start = TrailingZeros(starts);
+            const uint64_t ends = ~(repeats >> start);
+            const unsigned length = ends != 0 ? TrailingZeros(ends) : 64;
+            if (start + length >= 64) {
+                // To the window's end, and perhaps beyond.
+                open = true;
+                openStart = base + start;
+                break;
+            }
+            putRun(base + start, base + start + length);
+            starts &= ~uint64_t(0) << (start + length);
         }
+        before = repeats >> 63;
+        repeats = next;
     }
+    if (open) putRun(openStart, size);
+    putLiterals(size);
     return k;
 }
 
@@ -499,20 +599,17 @@ void TFastDeflate::CompressBlock(bool last)
     unsigned char* input = MbrPtrInput.get() + kRoom;
     const size_t size = MbrSizFill;
     MbrLngAdler = Adler32(MbrLngAdler, input, size);
-    const size_t tokens = Parse();
+    // Where fewer than half the bytes repeat the one before, runs save less than they cost (the
+    // common bytes then have short codes): the bytes go as literals, without looking for runs.
+    const bool literalsOnly = 2 * Repeats(input, size) < size;
+    const size_t tokens = literalsOnly ? size : Parse();
 
-    // Frequencies of the tokens, in four lanes so that neighbours' counts need not wait on each
-    // other, then by symbol.
+    // Frequencies of the tokens, then by symbol.
     uint32_t lanes[4][kTokenKinds] = {};
-    const uint16_t* token = MbrPtrTokens.get();
-    size_t t = 0;
-    for (; t + 4 <= tokens; t += 4) {
-        ++lanes[0][token[t]];
-        ++lanes[1][token[t + 1]];
-        ++lanes[2][token[t + 2]];
-        ++lanes[3][token[t + 3]];
-    }
-    for (; t < tokens; ++t) ++lanes[0][token[t]];
+    if (literalsOnly)
+        CountKinds(input, size, lanes);
+    else
+        CountKinds(MbrPtrTokens.get(), tokens, lanes);
     TFrequencies frequencies{};
     for (unsigned kind = 0; kind < kTokenKinds; ++kind) {
         const uint32_t count = lanes[0][kind] + lanes[1][kind] + lanes[2][kind] + lanes[3][kind];
@@ -552,7 +649,7 @@ void TFastDeflate::CompressBlock(bool last)
         dynamicBits += code.LengthCodeLengths[symbol] + (symbol >= 16 ? kRepeatExtra[symbol - 16] : 0);
     }
 
-    uint8_t fixedLiteralLengths[kLiteralSymbols];
+    uint8_t fixedLiteralLengths[kFixedLiteralSymbols];
     uint8_t fixedDistanceLengths[kDistanceSymbols];
     FixedLengths(fixedLiteralLengths, fixedDistanceLengths);
     const uint64_t fixedBits = 3 + TokenBits(frequencies, fixedLiteralLengths, fixedDistanceLengths);
@@ -574,9 +671,9 @@ void TFastDeflate::CompressBlock(bool last)
         code.Dynamic = dynamicBits <= fixedBits;
         const uint8_t* lengths = code.Dynamic ? literalLengths : fixedLiteralLengths;
         const uint8_t* distances = code.Dynamic ? distanceLengths : fixedDistanceLengths;
-        uint16_t literalCodes[kLiteralSymbols];
+        uint16_t literalCodes[kFixedLiteralSymbols];
         uint16_t distanceCodes[kDistanceSymbols];
-        CanonicalCodes(lengths, kLiteralSymbols, literalCodes);
+        CanonicalCodes(lengths, code.Dynamic ? kLiteralSymbols : kFixedLiteralSymbols, literalCodes);
         CanonicalCodes(distances, kDistanceSymbols, distanceCodes);
         for (unsigned kind = 0; kind < kTokenKinds; ++kind) {
             uint64_t bits;
@@ -591,7 +688,8 @@ void TFastDeflate::CompressBlock(bool last)
                        uint64_t(distanceCodes[0]) << (lengths[257 + symbol] + extra);
                 count = lengths[257 + symbol] + extra + distances[0];
             }
-            code.Tokens[kind] = bits | uint64_t(count) << 32;
+            code.TokenBits[kind] = static_cast<uint32_t>(bits);
+            code.TokenCounts[kind] = static_cast<uint8_t>(count);
         }
         code.EndBits = literalCodes[kEndOfBlock];
         code.EndCount = lengths[kEndOfBlock];
@@ -608,7 +706,10 @@ void TFastDeflate::CompressBlock(bool last)
                 if (run.Symbol >= 16) SendBits(run.Extra, kRepeatExtra[run.Symbol - 16]);
             }
         }
-        SendTokens(code, tokens);
+        if (literalsOnly)
+            SendTokens(code, input, size);
+        else
+            SendTokens(code, MbrPtrTokens.get(), tokens);
         SendBits(code.EndBits, code.EndCount);
     }
     SendOutput();
@@ -620,39 +721,18 @@ void TFastDeflate::CompressBlock(bool last)
     MbrSizFill = 0;
 }
 
-void TFastDeflate::SendTokens(const TCode& code, size_t tokens)
+void TFastDeflate::SendTokens(const TCode& code, const unsigned char* literals, size_t count)
 {
-    // Three tokens' bits at a time go into the word, which is then written out whole; the pointer
-    // moves on by the whole bytes in it. With tokens of at most 18 bits, the word never holds
-    // more than 61.
-    unsigned char* out = MbrPtrOutput.get() + MbrSizOutput;
-    uint64_t bits = MbrLngBits;
-    unsigned count = MbrLngBitCount;
-    const uint16_t* token = MbrPtrTokens.get();
-    auto put = [&bits, &count](uint64_t entry) {
-        bits |= uint64_t(static_cast<uint32_t>(entry)) << count;
-        count += static_cast<unsigned>(entry >> 32);
-    };
-    auto flush = [&bits, &count, &out]() {
-        Store64(out, bits);
-        out += count >> 3;
-        bits >>= count & 56;
-        count &= 7;
-    };
-    size_t t = 0;
-    for (; t + 3 <= tokens; t += 3) {
-        put(code.Tokens[token[t]]);
-        put(code.Tokens[token[t + 1]]);
-        put(code.Tokens[token[t + 2]]);
-        flush();
-    }
-    for (; t < tokens; ++t) {
-        put(code.Tokens[token[t]]);
-        flush();
-    }
-    MbrSizOutput = static_cast<size_t>(out - MbrPtrOutput.get());
-    MbrLngBits = bits;
-    MbrLngBitCount = count;
+    MbrSizOutput = static_cast<size_t>(PutTokens<4>(code.TokenBits, code.TokenCounts, literals, count,
+                                                    MbrPtrOutput.get() + MbrSizOutput, MbrLngBits, MbrLngBitCount) -
+                                       MbrPtrOutput.get());
+}
+
+void TFastDeflate::SendTokens(const TCode& code, const uint16_t* tokens, size_t count)
+{
+    MbrSizOutput = static_cast<size_t>(PutTokens<3>(code.TokenBits, code.TokenCounts, tokens, count,
+                                                    MbrPtrOutput.get() + MbrSizOutput, MbrLngBits, MbrLngBitCount) -
+                                       MbrPtrOutput.get());
 }
 
 void TFastDeflate::SendStored(const unsigned char* data, size_t size, bool last)

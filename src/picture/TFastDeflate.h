@@ -9,9 +9,11 @@
 // A zlib stream (deflate data behind a two-byte header, an Adler-32 check at the end) made in one
 // quick pass for picture rows, whose long stretches are runs of one byte. Each block of up to
 // kBlockSize input bytes becomes literals and runs of the byte before (distance 1, lengths 3 to
-// 258), coded in whichever deflate block is smallest: with a Huffman code made for the block,
-// with the fixed code, or stored. The bytes depend only on the input, never on the system or on a
-// library's version; memory is bounded by one block of input and its output.
+// 258), or, where fewer than half its bytes repeat the one before, literals alone; these are
+// coded in whichever deflate block is smallest: with a Huffman code of at most 12 bits made for
+// the block, with the fixed code, or stored. The bytes depend only on the input, never on the
+// system or on a library's version; memory is bounded by one block of input, its tokens and its
+// output (about 256 KB).
 class TFastDeflate {
 public:
     static constexpr size_t kBlockSize = size_t(1) << 16;
@@ -34,7 +36,8 @@ private:
     size_t Parse();
     void SendBits(uint32_t value, unsigned count);
     void SendStored(const unsigned char* data, size_t size, bool last);
-    void SendTokens(const TCode& code, size_t tokens);
+    void SendTokens(const TCode& code, const unsigned char* literals, size_t count);
+    void SendTokens(const TCode& code, const uint16_t* tokens, size_t count);
     void SendOutput();
 
     TByteSink& MbrSink;

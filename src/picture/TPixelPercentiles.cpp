@@ -161,22 +161,61 @@ struct TInterval {
     bool Resolve(const TPlace& place, uint32_t& below, uint32_t& above)
     {
         if (Overflowed || place.Below < Below || place.Above - Below >= AtLow + Inner.size() + AtHigh) return false;
-        below = KeyAt(place.Below - Below, false);
-        above = place.Above == place.Below ? below : KeyAt(place.Above - Below, true);
+        const size_t first = place.Below - Below;
+        const size_t second = place.Above - Below;
+        const bool firstAtEnd = AtEnd(first, below);
+        const bool secondAtEnd = AtEnd(second, above);
+        if (!firstAtEnd && !secondAtEnd)
+            SelectAmong(first - AtLow, second - AtLow, below, above);
+        else if (!firstAtEnd)
+            SelectAmong(first - AtLow, first - AtLow, below, below);
+        else if (!secondAtEnd)
+            SelectAmong(second - AtLow, second - AtLow, above, above);
         return true;
     }
 
 private:
-    // The key of the rank among the interval's keys; for `next`, the rank just after one that
-    // KeyAt has placed, found as the least of the keys after it.
-    uint32_t KeyAt(size_t rank, bool next)
+    // The key of the rank when it is one of those counted at an end.
+    bool AtEnd(size_t rank, uint32_t& key) const
     {
-        if (rank < AtLow) return Low;
-        rank -= AtLow;
-        if (rank >= Inner.size()) return High;
-        if (next && rank > 0) return *std::min_element(Inner.begin() + static_cast<std::ptrdiff_t>(rank), Inner.end());
-        std::nth_element(Inner.begin(), Inner.begin() + static_cast<std::ptrdiff_t>(rank), Inner.end());
-        return Inner[rank];
+        if (rank < AtLow) {
+            key = Low;
+            return true;
+        }
+        if (rank - AtLow >= Inner.size()) {
+            key = High;
+            return true;
+        }
+        return false;
+    }
+
+    // The keys of ranks `first` and `second` (first or first + 1) among Inner: a histogram of
+    // 2048 bins over [Low, High] finds their bins, and nth_element the ranks among the keys of
+    // those.
+    void SelectAmong(size_t first, size_t second, uint32_t& firstKey, uint32_t& secondKey)
+    {
+        std::vector<uint32_t>* keys = &Inner;
+        std::vector<uint32_t> inBins;
+        if (Inner.size() > 4096) {
+            constexpr uint32_t kBins = 2048;
+            unsigned shift = 0;
+            while (((High - Low) >> shift) >= kBins) ++shift;
+            std::vector<uint32_t> bins(kBins, 0);
+            for (const uint32_t key : Inner) ++bins[(key - Low) >> shift];
+            uint32_t bin = 0;
+            size_t before = 0;
+            while (before + bins[bin] <= first) before += bins[bin++];
+            uint32_t lastBin = bin;
+            for (size_t through = before + bins[bin]; through <= second;) through += bins[++lastBin];
+            for (const uint32_t key : Inner)
+                if (((key - Low) >> shift) - bin <= lastBin - bin) inBins.push_back(key);
+            keys = &inBins;
+            first -= before;
+            second -= before;
+        }
+        std::nth_element(keys->begin(), keys->begin() + static_cast<std::ptrdiff_t>(first), keys->end());
+        firstKey = (*keys)[first];
+        secondKey = second == first ? firstKey : *std::min_element(keys->begin() + static_cast<std::ptrdiff_t>(second), keys->end());
     }
 };
 
@@ -284,20 +323,26 @@ uint32_t CountAndCollect(const float* values, size_t count, TInterval (&interval
         return _mm_or_si128(_mm_andnot_si128(under0, _mm_cmplt_epi32(key, beyond0)),
                             _mm_andnot_si128(under1, _mm_cmplt_epi32(key, beyond1)));
     };
-    // Stretches of pairs of groups, the pairs with a value to keep noted without a branch and
-    // their values taken after the stretch: no call in the loop, no register spilled.
+    // Stretches of pairs of groups, the pairs with a value to keep noted without a branch (with
+    // the lanes that hold them) and their values taken after the stretch: no call in the loop, no
+    // register spilled.
     constexpr size_t kPairs = 512;
     uint32_t noted[kPairs];
     while (i + 8 <= count) {
         const size_t pairs = std::min(kPairs, (count - i) / 8);
         size_t notes = 0;
         for (size_t g = 0; g < pairs; ++g, i += 8) {
-            const __m128i kept = _mm_or_si128(group(values + i), group(values + i + 4));
-            noted[notes] = static_cast<uint32_t>(g);
-            notes += _mm_movemask_epi8(kept) != 0;
+            const int lanes = _mm_movemask_ps(_mm_castsi128_ps(group(values + i))) |
+                              _mm_movemask_ps(_mm_castsi128_ps(group(values + i + 4))) << 4;
+            noted[notes] = static_cast<uint32_t>(g << 8 | static_cast<size_t>(lanes));
+            notes += lanes != 0;
         }
         const float* stretch = values + i - 8 * pairs;
-        for (size_t n = 0; n < notes; ++n) TakeInner(stretch + 8 * size_t(noted[n]), 8, intervals);
+        for (size_t n = 0; n < notes; ++n) {
+            const float* pair = stretch + 8 * size_t(noted[n] >> 8);
+            for (unsigned lane = 0; lane < 8; ++lane)
+                if (noted[n] >> lane & 1) TakeInner(pair + lane, 1, intervals);
+        }
     }
     auto sum = [](__m128i lanes) {
         uint32_t part[4];

@@ -4,11 +4,13 @@
 
 // Exact percentiles of a picture's pixel values without sorting them. A sample of 8192 values
 // gives, for each percent, an interval of values that should hold its ranks; one pass over the
-// values then counts those below each interval and at its ends and collects those inside (about
-// 1 % of them), among which the ranks are selected. Where the sample misled (an interval missed
-// its ranks, or held too many values), a radix selection takes over, whatever the values: two
-// passes over the bits of the floats, the top 16, then the low 16 of those in the bins that
-// hold the ranks sought, in about 1 MB. Fewer than 65536 values are selected among directly.
+// values then counts those below each interval (and at its ends, where those repeat) and keeps
+// those inside, about 1 % of them for the 2nd and 98th percentiles, among which the ranks are
+// selected. Where the sample misled (an interval missed its ranks, or held more than 1/32 of
+// the values, as it does around the median of millions), a radix selection takes over, whatever
+// the values: two passes over the bits of the floats, the top 16, then the low 16 of those in the
+// bins that hold the ranks sought, in about 1 MB. Fewer than 65536 values are selected among
+// directly.
 class TPixelPercentiles {
 public:
     TPixelPercentiles() = delete;

@@ -67,7 +67,7 @@ TPngStream::TPngStream(TByteSink& sink, uint32_t width, uint32_t height, TFilter
       MbrFilter(filter),
       MbrChunks(sink),
       MbrPtrDeflate(new TFastDeflate(MbrChunks)),
-      MbrPtrRow(new unsigned char[width]),
+      MbrPtrRow(new unsigned char[width]()),
       MbrPtrAbove(new unsigned char[width]()),
       MbrPtrFiltered(new unsigned char[size_t(width) + 1])
 {

@@ -32,7 +32,8 @@ public:
     // `transparent` > 0, a tRNS chunk that makes the first `transparent` entries fully clear.
     // Throws "Palette out of range in TPngStream".
     void Palette(const unsigned char* rgb, size_t entries, size_t transparent);
-    // Where the next row's `width` palette indices go (owned by the stream), before WriteRow.
+    // Where the next row's `width` palette indices go (owned by the stream, zeros at first),
+    // before WriteRow.
     unsigned char* RowBuffer() { return MbrPtrRow.get(); }
     // Sends on the row in RowBuffer. Throws "More rows than the picture holds in TPngStream",
     // and what the sink throws.

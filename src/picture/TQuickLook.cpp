@@ -112,48 +112,75 @@ long BlockFactor(long columns, long rows)
     return (longer + TQuickLook::kMaxSide - 1) / TQuickLook::kMaxSide;
 }
 
-// Pixels of whole numbers in [-kWholeBias, kWholeBias) have a slot each by value, and NaN the
-// last: a quicker road for the pictures of counts than searching among the values.
-constexpr int kWholeBias = 2048;
-constexpr int kNaNSlot = 2 * kWholeBias;
-constexpr size_t kWholeSlots = kNaNSlot + 1;
-
-// Calls use(i, slot) with the slot of each pixel i in turn; false at the first pixel that holds
-// anything but NaN or a whole number in range. Through SSE2 on x86-64, four pixels at a time.
-template <typename TUse>
-bool ForWholeSlots(const float* pixels, size_t count, TUse use)
+#ifdef __SSE2__
+// Sixteen palette indices from four groups of four levels (0 to 252) and of NaN flags: kFirstColour
+// plus the level, or transparent where flagged.
+inline void StoreIndices(const __m128i (&levels)[4], const __m128i (&clear)[4], unsigned char* out)
 {
+    const __m128i first = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kFirstColour));
+    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
+    const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3])), first);
+    const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+}
+#endif
+
+// The distinct values among the pixels (NaN aside) in the order found, up to kMaxValueColours + 1
+// of them (more than kMaxValueColours means many). On x86-64 four pixels at a time are compared
+// through SSE2 with the values found so far, which nearly always hold them all.
+std::vector<float> FewValues(const float* pixels, size_t count)
+{
+    constexpr size_t most = kMaxValueColours;
+    std::vector<float> values;
+    auto take = [&values](float value) {
+        if (value == value && std::find(values.begin(), values.end(), value) == values.end()) values.push_back(value);
+    };
     size_t i = 0;
 #ifdef __SSE2__
-    const __m128i bias = _mm_set1_epi32(kWholeBias);
-    const __m128i none = _mm_set1_epi32(-1);
-    const __m128i beyond = _mm_set1_epi32(2 * kWholeBias);
-    const __m128i nanSlot = _mm_set1_epi32(kNaNSlot);
-    for (; i + 4 <= count; i += 4) {
-        const __m128 values = _mm_loadu_ps(pixels + i);
-        const __m128i whole = _mm_cvttps_epi32(values);
-        const __m128i slots = _mm_add_epi32(whole, bias);
-        // Exact (never for NaN, fractions, or beyond the 32-bit integers) and in range.
-        const __m128i held = _mm_and_si128(_mm_castps_si128(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), values)),
-                                           _mm_and_si128(_mm_cmpgt_epi32(slots, none), _mm_cmplt_epi32(slots, beyond)));
-        if (_mm_movemask_ps(_mm_or_ps(_mm_castsi128_ps(held), _mm_cmpunord_ps(values, values))) != 15) return false;
-        int lanes[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_or_si128(_mm_and_si128(held, slots), _mm_andnot_si128(held, nanSlot)));
-        for (int k = 0; k < 4; ++k) use(i + static_cast<size_t>(k), lanes[k]);
+    __m128 known[most + 4];
+    size_t knownCount = 0;
+    for (; i + 4 <= count && values.size() <= most; i += 4) {
+        const __m128 group = _mm_loadu_ps(pixels + i);
+        __m128 found = _mm_cmpunord_ps(group, group);
+        for (size_t k = 0; k < knownCount; ++k) found = _mm_or_ps(found, _mm_cmpeq_ps(group, known[k]));
+        if (_mm_movemask_ps(found) == 15) continue;
+        for (size_t k = 0; k < 4; ++k) take(pixels[i + k]);
+        for (knownCount = 0; knownCount < values.size(); ++knownCount) known[knownCount] = _mm_set1_ps(values[knownCount]);
     }
 #endif
-    for (; i < count; ++i) {
-        const float value = pixels[i];
-        if (value != value) {
-            use(i, kNaNSlot);
-            continue;
+    for (; i < count && values.size() <= most; ++i) take(pixels[i]);
+    return values;
+}
+
+// The palette indices of pixels of a few values (at most kMaxValueColours): kFirstColour plus
+// the number of the sorted distinct values below the pixel's, transparent for NaN. On x86-64
+// sixteen pixels at a time through SSE2, counting the comparisons with each value.
+void ValueIndices(const float* pixels, size_t count, const std::vector<float>& values, unsigned char* row)
+{
+    constexpr unsigned char kFirst = TQuickLookLegend::kFirstColour;
+    size_t x = 0;
+#ifdef __SSE2__
+    __m128 sorted[kMaxValueColours];
+    const size_t sortedCount = std::min(values.size(), kMaxValueColours);
+    for (size_t k = 0; k < sortedCount; ++k) sorted[k] = _mm_set1_ps(values[k]);
+    for (; x + 16 <= count; x += 16) {
+        __m128i ranks[4];
+        __m128i clear[4];
+        for (int q = 0; q < 4; ++q) {
+            const __m128 group = _mm_loadu_ps(pixels + x + 4 * q);
+            __m128i rank = _mm_setzero_si128();
+            for (size_t k = 0; k < sortedCount; ++k) rank = _mm_sub_epi32(rank, _mm_castps_si128(_mm_cmplt_ps(sorted[k], group)));
+            ranks[q] = rank;
+            clear[q] = _mm_castps_si128(_mm_cmpunord_ps(group, group));
         }
-        if (!(value >= -kWholeBias && value < kWholeBias)) return false;
-        const int whole = static_cast<int>(value);
-        if (static_cast<float>(whole) != value) return false;
-        use(i, whole + kWholeBias);
+        StoreIndices(ranks, clear, row + x);
     }
-    return true;
+#endif
+    for (; x < count; ++x) {
+        const float value = pixels[x];
+        const size_t rank = static_cast<size_t>(std::lower_bound(values.begin(), values.end(), value) - values.begin());
+        row[x] = value == value ? static_cast<unsigned char>(kFirst + rank) : TQuickLookLegend::kTransparent;
+    }
 }
 
 // The palette indices of pixels on a ramp of levels from kFirstColour: (value - low) x scale cut
@@ -168,8 +195,6 @@ void RampIndices(const float* pixels, size_t count, float low, float scale, floa
     const __m128 scales = _mm_set1_ps(scale);
     const __m128 tops = _mm_set1_ps(top);
     const __m128 zero = _mm_setzero_ps();
-    const __m128i first = _mm_set1_epi8(static_cast<char>(kFirst));
-    const __m128i transparent = _mm_set1_epi8(static_cast<char>(TQuickLookLegend::kTransparent));
     for (; x + 16 <= count; x += 16) {
         __m128i levels[4];
         __m128i clear[4];
@@ -180,9 +205,7 @@ void RampIndices(const float* pixels, size_t count, float low, float scale, floa
             levels[q] = _mm_cvttps_epi32(level);
             clear[q] = _mm_castps_si128(_mm_cmpunord_ps(values, values));
         }
-        const __m128i indices = _mm_add_epi8(_mm_packus_epi16(_mm_packs_epi32(levels[0], levels[1]), _mm_packs_epi32(levels[2], levels[3])), first);
-        const __m128i nan = _mm_packs_epi16(_mm_packs_epi32(clear[0], clear[1]), _mm_packs_epi32(clear[2], clear[3]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_or_si128(_mm_andnot_si128(nan, indices), _mm_and_si128(nan, transparent)));
+        StoreIndices(levels, clear, row + x);
     }
 #endif
     for (; x < count; ++x) {
@@ -204,7 +227,6 @@ struct TQuickLook::TColouring {
     double Low = 0;   // Ramp: the ends; Constant: the value
     double High = 0;
     std::vector<float> Values;           // Values: the distinct values in ascending order
-    bool WholeSlots = false;             // Values: all whole numbers with a slot (ForWholeSlots)
     std::vector<unsigned char> Palette;  // red, green, blue of each entry from 0
 };
 
@@ -314,26 +336,8 @@ TQuickLook::TColouring TQuickLook::Colouring() const
 
     if (MbrOptions.WholeNumbers) {
         std::vector<float>& values = colouring.Values;
-        bool few = true;
-        std::vector<unsigned char> seen(kWholeSlots, 0);
-        colouring.WholeSlots = ForWholeSlots(pixels, count, [&seen](size_t, int slot) { seen[static_cast<size_t>(slot)] = 1; });
-        if (colouring.WholeSlots) {
-            for (int slot = 0; slot < kNaNSlot && few; ++slot) {
-                if (seen[static_cast<size_t>(slot)] == 0) continue;
-                few = values.size() < kMaxValueColours;
-                values.push_back(static_cast<float>(slot - kWholeBias));
-            }
-        } else {
-            float last = kNoData;
-            for (size_t i = 0; i < count && few; ++i) {
-                const float value = pixels[i];
-                if (value != value || value == last) continue;
-                last = value;
-                if (std::find(values.begin(), values.end(), value) != values.end()) continue;
-                few = values.size() < kMaxValueColours;
-                values.push_back(value);
-            }
-        }
+        values = FewValues(pixels, count);
+        const bool few = values.size() <= kMaxValueColours;
         if (few && !values.empty()) {
             colouring.Mode = TColouring::TMode::Values;
             std::sort(values.begin(), values.end());
@@ -440,15 +444,6 @@ void TQuickLook::Write(TByteSink& sink) const
     const float top = static_cast<float>(kLevels - 1);
     constexpr unsigned char kFirst = TQuickLookLegend::kFirstColour;
     const size_t mapWidth = static_cast<size_t>(MbrLngMapWidth);
-    float lastValue = kNoData;
-    unsigned char lastIndex = 0;
-    // The palette index of each whole-number slot.
-    std::vector<unsigned char> slotIndices;
-    if (colouring.WholeSlots) {
-        slotIndices.assign(kWholeSlots, TQuickLookLegend::kTransparent);
-        for (size_t k = 0; k < colouring.Values.size(); ++k)
-            slotIndices[static_cast<size_t>(static_cast<int>(colouring.Values[k]) + kWholeBias)] = static_cast<unsigned char>(kFirst + k);
-    }
     for (long y = 0; y < MbrLngMapHeight; ++y) {
         const float* pixels = MbrPtrPixels.get() + static_cast<size_t>(y) * mapWidth;
         unsigned char* row = png.RowBuffer();
@@ -463,24 +458,7 @@ void TQuickLook::Write(TByteSink& sink) const
             for (size_t x = 0; x < mapWidth; ++x) row[x] = pixels[x] == pixels[x] ? kFirst : TQuickLookLegend::kTransparent;
             break;
         case TMode::Values:
-            if (colouring.WholeSlots) {
-                ForWholeSlots(pixels, mapWidth, [row, &slotIndices](size_t x, int slot) { row[x] = slotIndices[static_cast<size_t>(slot)]; });
-                break;
-            }
-            // Neighbours mostly share a value.
-            for (size_t x = 0; x < mapWidth; ++x) {
-                const float value = pixels[x];
-                if (value != value) {
-                    row[x] = TQuickLookLegend::kTransparent;
-                    continue;
-                }
-                if (value != lastValue) {
-                    lastValue = value;
-                    const auto at = std::lower_bound(colouring.Values.begin(), colouring.Values.end(), value);
-                    lastIndex = static_cast<unsigned char>(kFirst + (at - colouring.Values.begin()));
-                }
-                row[x] = lastIndex;
-            }
+            ValueIndices(pixels, mapWidth, colouring.Values, row);
             break;
         }
         std::fill(row + mapWidth, row + width, TQuickLookLegend::kTransparent);

@@ -11,33 +11,40 @@
 TEST(PngStream, LibpngReadsBackEveryIndexThroughThePalette)
 {
     SKIP_WITHOUT_LIBPNG();
-    // More rows than one IDAT chunk holds, of indices that do not compress.
+    // More rows than one IDAT chunk holds: indices that do not compress, then a stretch of runs
+    // and of rows repeating the one above, each way of filtering.
     const uint32_t width = 301, height = 700;
+    auto index = [](uint32_t x, uint32_t y) {
+        return static_cast<unsigned char>(y < 400 ? (x * 131 + y * 71 + x * y) % 256 : y < 600 ? x / 50 * 40 + y % 3 : x % 7);
+    };
     std::vector<unsigned char> palette;
     for (int k = 0; k < 256; ++k) palette.insert(palette.end(), {(unsigned char)k, (unsigned char)(255 - k), (unsigned char)(k * 7)});
-    TMemorySink sink;
-    {
-        TPngStream png(sink, width, height);
-        png.Text("Title", "indices");
-        png.Palette(palette.data(), 256, 2);
-        for (uint32_t y = 0; y < height; ++y) {
-            for (uint32_t x = 0; x < width; ++x) png.RowBuffer()[x] = static_cast<unsigned char>((x * 131 + y * 71 + x * y) % 256);
-            png.WriteRow();
+    for (const TPngStream::TFilter filter : {TPngStream::TFilter::Up, TPngStream::TFilter::None}) {
+        SCOPED_TRACE(filter == TPngStream::TFilter::Up ? "Up" : "None");
+        TMemorySink sink;
+        {
+            TPngStream png(sink, width, height, filter);
+            png.Text("Title", "indices");
+            png.Palette(palette.data(), 256, 2);
+            for (uint32_t y = 0; y < height; ++y) {
+                for (uint32_t x = 0; x < width; ++x) png.RowBuffer()[x] = index(x, y);
+                png.WriteRow();
+            }
+            png.Finish();
         }
-        png.Finish();
+        const TDecodedPng decoded = DecodePng(sink.Bytes);
+        ASSERT_TRUE(decoded.Ok);
+        ASSERT_EQ(decoded.Width, width);
+        ASSERT_EQ(decoded.Height, height);
+        EXPECT_EQ(decoded.Texts.at("Title"), "indices");
+        size_t wrong = 0;
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < width; ++x) {
+                const int k = index(x, y);
+                wrong += !(decoded.At(x, y) == TRgba{k, 255 - k, (k * 7) % 256, k < 2 ? 0 : 255});
+            }
+        EXPECT_EQ(wrong, 0u);
     }
-    const TDecodedPng decoded = DecodePng(sink.Bytes);
-    ASSERT_TRUE(decoded.Ok);
-    ASSERT_EQ(decoded.Width, width);
-    ASSERT_EQ(decoded.Height, height);
-    EXPECT_EQ(decoded.Texts.at("Title"), "indices");
-    size_t wrong = 0;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) {
-            const int k = int((x * 131 + y * 71 + x * y) % 256);
-            wrong += !(decoded.At(x, y) == TRgba{k, 255 - k, (k * 7) % 256, k < 2 ? 0 : 255});
-        }
-    EXPECT_EQ(wrong, 0u);
 }
 
 TEST(PngStream, RefusesWhatIsOutOfForm)

@@ -128,21 +128,23 @@ TEST(QuickLook, SizeIsOnePixelPerCellUpTo2048AndTheLegendWidthAtLeast)
 TEST(QuickLook, MissingCellsAndOnlyThoseAreClear)
 {
     SKIP_WITHOUT_LIBPNG();
-    TCells cells{6, 4, {}, {}};
-    for (int c = 0; c < 24; ++c) cells.Values.push_back(c * 1.5 - 7);
-    cells.Missing.assign(24, 0);
-    cells.Missing[0] = cells.Missing[11] = cells.Missing[23] = 1;
+    // Rows of 18: sixteen pixels at a time, then two one by one.
+    TCells cells{18, 4, {}, {}};
+    for (int c = 0; c < 72; ++c) cells.Values.push_back(c * 1.5 - 7);
+    cells.Missing.assign(72, 0);
+    cells.Missing[0] = cells.Missing[11] = cells.Missing[35] = cells.Missing[71] = 1;
     cells.Values[5] = kNaN;
-    cells.Values[12] = kInfinity;
-    cells.Values[13] = -kInfinity;
-    cells.Values[17] = -9999;  // a value like any other unless flagged
+    cells.Values[17] = kNaN;
+    cells.Values[40] = kInfinity;
+    cells.Values[41] = -kInfinity;
+    cells.Values[53] = -9999;  // a value like any other unless flagged
     const TDecodedPng png = Picture(cells, Options());
-    for (int c = 0; c < 24; ++c) {
-        const bool missing = c == 0 || c == 11 || c == 23 || c == 5 || c == 12 || c == 13;
-        EXPECT_EQ(png.At(c % 6, c / 6).Alpha, missing ? 0 : 255) << "cell " << c;
+    for (int c = 0; c < 72; ++c) {
+        const bool missing = c == 0 || c == 11 || c == 35 || c == 71 || c == 5 || c == 17 || c == 40 || c == 41;
+        EXPECT_EQ(png.At(c % 18, c / 18).Alpha, missing ? 0 : 255) << "cell " << c;
     }
     // Beyond the map, beside it, nothing is drawn.
-    EXPECT_EQ(png.At(6, 0), kClear);
+    EXPECT_EQ(png.At(18, 0), kClear);
     EXPECT_EQ(png.At(262, 3), kClear);
 }
 
@@ -150,8 +152,8 @@ TEST(QuickLook, RampEndsAreTheSecondAndNinetyEighthPercentilesOrTheGivenRange)
 {
     SKIP_WITHOUT_LIBPNG();
     // 0 to 99 with two outliers: without the percentiles they would squeeze the rest into a few
-    // colours.
-    TCells cells{10, 10, {}, {}};
+    // colours. Rows of 20: sixteen pixels at a time, then four one by one.
+    TCells cells{20, 5, {}, {}};
     for (int k = 0; k < 100; ++k) cells.Values.push_back(k);
     cells.Values[3] = -1e6;
     cells.Values[96] = 1e9;
@@ -167,7 +169,7 @@ TEST(QuickLook, RampEndsAreTheSecondAndNinetyEighthPercentilesOrTheGivenRange)
         const double spanHigh = ramp.IsDiverging() ? std::max(std::fabs(low), std::fabs(high)) : high;
         for (int k = 0; k < 100; ++k) {
             const double value = cells.Values[size_t(k)];
-            const TRgba pixel = png.At(unsigned(k % 10), unsigned(k / 10));
+            const TRgba pixel = png.At(unsigned(k % 20), unsigned(k / 20));
             if (value <= spanLow) {
                 EXPECT_EQ(pixel, Opaque(ramp.Entry(0))) << value;
             } else if (value >= spanHigh) {
@@ -178,9 +180,9 @@ TEST(QuickLook, RampEndsAreTheSecondAndNinetyEighthPercentilesOrTheGivenRange)
                 EXPECT_EQ(pixel, Opaque(ramp.At(level / 252.0))) << value;
             }
         }
-        EXPECT_TRUE(png.ShowsText("mean", kInk, 10));
-        EXPECT_TRUE(png.ShowsText(TQuickLookLegend::Number(spanLow, 4), kInk, 10));
-        EXPECT_TRUE(png.ShowsText(TQuickLookLegend::Number(spanHigh, 4), kInk, 10));
+        EXPECT_TRUE(png.ShowsText("mean", kInk, StripTop(png)));
+        EXPECT_TRUE(png.ShowsText(TQuickLookLegend::Number(spanLow, 4), kInk, StripTop(png)));
+        EXPECT_TRUE(png.ShowsText(TQuickLookLegend::Number(spanHigh, 4), kInk, StripTop(png)));
         EXPECT_EQ(png.Texts.at("Colour ramp"), name);
     }
 
@@ -191,10 +193,10 @@ TEST(QuickLook, RampEndsAreTheSecondAndNinetyEighthPercentilesOrTheGivenRange)
     const TColourRamp magma("magma");
     const TDecodedPng png = Picture(cells, given);
     EXPECT_EQ(png.At(0, 0), Opaque(magma.Entry(0)));    // 0, below
-    EXPECT_EQ(png.At(0, 1), Opaque(magma.Entry(0)));    // 10, the low end
-    EXPECT_EQ(png.At(5, 1), Opaque(magma.At(126 / 252.0)));  // 15, the middle
-    EXPECT_EQ(png.At(0, 2), Opaque(magma.Entry(255)));  // 20, the high end
-    EXPECT_EQ(png.At(9, 9), Opaque(magma.Entry(255)));  // 99, beyond
+    EXPECT_EQ(png.At(10, 0), Opaque(magma.Entry(0)));   // 10, the low end
+    EXPECT_EQ(png.At(15, 0), Opaque(magma.At(126 / 252.0)));  // 15, the middle
+    EXPECT_EQ(png.At(0, 1), Opaque(magma.Entry(255)));  // 20, the high end
+    EXPECT_EQ(png.At(19, 4), Opaque(magma.Entry(255)));  // 99, beyond
     EXPECT_EQ(png.Texts.at("Colour range"), "10 20");
 }
 
@@ -313,10 +315,15 @@ TEST(QuickLook, WholeNumbersGetOneColourEachWhenFew)
         {{-2, -1, 0, 1, 2}, true, {0, 0.25, 0.5, 0.75, 1}},
         {{-1, 0, 4}, true, {0.375, 0.5, 1}},  // by value on a diverging ramp: 0 stays neutral
         {{5}, false, {0.5}},
+        {{-2048, 0, 2047}, false, {0, 0.5, 1}},  // the ends of the table by value
+        // Not whole, or beyond the table: found among the values.
+        {{0.5, 1.5, 2.25}, false, {0, 0.5, 1}},
+        {{-3000, 12, 4000}, true, {0.125, 0.5015, 1}},
     };
     for (const TCase& c : cases) {
-        TCells cells{long(c.Values.size()) * 2, 2, {}, {}};
-        for (int repeat = 0; repeat < 4; ++repeat) cells.Values.insert(cells.Values.end(), c.Values.begin(), c.Values.end());
+        // Rows of 8 repeats: sixteen pixels at a time where they are wide enough, then one by one.
+        TCells cells{long(c.Values.size()) * 8, 2, {}, {}};
+        for (int repeat = 0; repeat < 16; ++repeat) cells.Values.insert(cells.Values.end(), c.Values.begin(), c.Values.end());
         cells.Values.back() = kNaN;
         TQuickLookOptions options = Options("", "count");
         options.WholeNumbers = true;
