@@ -167,7 +167,8 @@ void TGridTextReader::ReadValues(const TGridHeader& header, long row, long colum
         // end before the buffered data does; anything else, or a value that may continue past the
         // buffer, takes the general road.
         double value;
-        const char* end = TNumberParser::ParseDecimal(MbrPtrCur, MbrPtrEnd, value);
+        const char* end = TNumberParser::ParseShortDecimal(MbrPtrCur, value);
+        if (!end) end = TNumberParser::ParseDecimal(MbrPtrCur, MbrPtrEnd, value);
         if (end && end < MbrPtrEnd && IsSpace(*end))
             MbrPtrCur = end;
         else

@@ -67,7 +67,7 @@ void TTextWriter::Put(const char* text)
 void TTextWriter::PutText(const char* data, size_t size)
 {
     // Large texts go on as they are rather than through the buffer.
-    constexpr size_t kDirectSize = size_t(1) << 16;
+    constexpr size_t kDirectSize = size_t(1) << 12;
     if (size < kDirectSize) {
         if (size > static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) Drain();
         std::memcpy(MbrPtrCur, data, size);
