@@ -352,9 +352,11 @@ bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
 #if defined(__GNUC__) && !defined(__clang__)
 __attribute__((optimize("no-trapping-math")))
 #endif
-void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
+bool TStackStatistic::ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
                                      unsigned char* missing) const
 {
+    const double infinity = std::numeric_limits<double>::infinity();
+    bool overflowed = false;
     // Input by input over short stretches that stay in the first-level cache, so that the loops
     // vectorize and the running sums are not fetched again for every input; the sums run in
     // argument order. Where NaN lacks data, a cell lacking data is marked NaN in its sum: a sum
@@ -392,7 +394,9 @@ void TStackStatistic::ReduceSumOfAll(const double* const* values, const double* 
         }
         if (mean)
             for (size_t c = start; c < end; ++c) out[c] /= all;
+        for (size_t c = start; c < end; ++c) overflowed |= std::fabs(out[c]) == infinity;
     }
+    return overflowed;
 }
 
 void TStackStatistic::ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
@@ -425,8 +429,8 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
                              unsigned char* const* missing, TScratch& scratch) const
 {
     if (MbrBlnSumOfAll) {
-        ReduceSumOfAll(values, noData, count, out[0], missing[0]);
-        if (!MbrRule.FiniteResults || MbrVecSpecs[0].Kind != TStatisticKind::Mean) return;
+        const bool overflowed = ReduceSumOfAll(values, noData, count, out[0], missing[0]);
+        if (!overflowed || !MbrRule.FiniteResults || MbrVecSpecs[0].Kind != TStatisticKind::Mean) return;
         // A mean whose sum overflowed stays finite by the scaled road, cell by cell.
         for (size_t c = 0; c < count; ++c) {
             if (missing[0][c] || std::isfinite(out[0][c])) continue;

@@ -147,8 +147,9 @@ private:
     bool Compute(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeOrder(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeTrend(const TStatisticSpec& spec, TCell& cell) const;
-    // The sum (or mean) where every input holds data, input by input over the run.
-    void ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
+    // The sum (or mean) where every input holds data, input by input over the run; true where a
+    // result is infinite.
+    bool ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
                         unsigned char* missing) const;
 
     TStackRule MbrRule;
