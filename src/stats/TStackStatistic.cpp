@@ -14,6 +14,9 @@
 
 namespace {
 
+// The cells whose gaps are counted at a time: a few kilobytes, in the first-level cache.
+constexpr size_t kGapStretch = 256;
+
 bool IsOrderKind(TStatisticKind kind)
 {
     return kind == TStatisticKind::Median || kind == TStatisticKind::Percentile || kind == TStatisticKind::Mode ||
@@ -53,9 +56,9 @@ bool ParseFiniteDecimal(const char* begin, const char* end, double& value)
 // computed of them so far (each computed once for all the statistics that share it).
 struct TStackStatistic::TCell {
     double* Values;
-    double* Weights;  // null without weights
-    double* Times;
-    double* Inputs;  // the inputs' numbers, from 1
+    const double* Weights;  // null without weights
+    const double* Times;
+    const double* Inputs;  // the inputs' numbers, from 1
     double* Sorted;
     size_t Count = 0;
     bool Special = false;  // a -0 or a NaN among the values
@@ -108,6 +111,12 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
     } else {
         for (size_t k = 0; k < inputs; ++k) MbrVecTimes.push_back(static_cast<double>(k));
     }
+    for (const TStatisticSpec& spec : MbrVecSpecs) {
+        MbrBlnCounts |= Counts(spec.Kind);
+        MbrBlnInputs |= spec.Kind == TStatisticKind::ArgMin || spec.Kind == TStatisticKind::ArgMax;
+    }
+    MbrBlnTimes = trends;
+    for (size_t k = 0; k < inputs; ++k) MbrVecInputNumbers.push_back(static_cast<double>(k + 1));
     // One median or percentile alone selects from the values as they are; anything more sorts.
     MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
                                                                    MbrVecSpecs[0].Kind == TStatisticKind::Percentile));
@@ -172,22 +181,50 @@ size_t TStackStatistic::Gather(const double* const* values, const double* noData
 {
     const bool weighted = cell.Weights != nullptr;
     const bool nanIsMissing = !MbrRule.NaNHoldsData;
+    const bool range = MbrRule.HasLow || MbrRule.HasHigh;
+    // Where a gap makes the cell missing for every statistic, the first gap settles it.
+    const bool gapEnds = !MbrRule.SkipNoData && !MbrBlnCounts;
+    // The buffers behind the cell's views, as ReduceCell lays them out after the values.
+    double* weights = cell.Values + MbrSizInputs;
+    double* times = weights + MbrSizInputs;
+    double* numbers = times + MbrSizInputs;
     size_t held = 0;
     bool special = false;
     for (size_t k = 0; k < MbrSizInputs; ++k) {
         const double value = values[k][c];
-        if (!TNoData::Holds(value, noData[k], nanIsMissing)) continue;
-        if ((MbrRule.HasLow && value < MbrRule.Low) || (MbrRule.HasHigh && value > MbrRule.High)) continue;
-        if (weighted) cell.Weights[held] = MbrRule.Weights[k];
-        cell.Times[held] = MbrVecTimes[k];
-        cell.Inputs[held] = static_cast<double>(k + 1);
-        special |= value != value || IsNegativeZero(value);
+        if (!TNoData::Holds(value, noData[k], nanIsMissing) ||
+            (range && ((MbrRule.HasLow && value < MbrRule.Low) || (MbrRule.HasHigh && value > MbrRule.High)))) {
+            if (gapEnds) break;
+            continue;
+        }
+        if (weighted) weights[held] = MbrRule.Weights[k];
+        if (MbrBlnTimes) times[held] = MbrVecTimes[k];
+        if (MbrBlnInputs) numbers[held] = static_cast<double>(k + 1);
+        if (MbrBlnOrder) special |= value != value || IsNegativeZero(value);
         cell.Values[held++] = value;
     }
     cell.Count = held;
     cell.Special = special;
     cell.SortedReady = cell.FitDone = cell.SenDone = cell.KendallDone = false;
     return held;
+}
+
+size_t TStackStatistic::GatherWhole(const double* const* values, size_t c, TCell& cell) const
+{
+    // Every input holds data: the times, weights and input numbers are the inputs' own.
+    bool special = false;
+    for (size_t k = 0; k < MbrSizInputs; ++k) {
+        const double value = values[k][c];
+        if (MbrBlnOrder) special |= value != value || IsNegativeZero(value);
+        cell.Values[k] = value;
+    }
+    if (cell.Weights) cell.Weights = MbrRule.Weights.data();
+    cell.Times = MbrVecTimes.data();
+    cell.Inputs = MbrVecInputNumbers.data();
+    cell.Count = MbrSizInputs;
+    cell.Special = special;
+    cell.SortedReady = cell.FitDone = cell.SenDone = cell.KendallDone = false;
+    return MbrSizInputs;
 }
 
 bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) const
@@ -400,7 +437,7 @@ bool TStackStatistic::ReduceSumOfAll(const double* const* values, const double* 
 }
 
 void TStackStatistic::ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
-                                 unsigned char* const* missing, TScratch& scratch) const
+                                 unsigned char* const* missing, TScratch& scratch, bool whole) const
 {
     const size_t inputs = MbrSizInputs;
     double* cells = scratch.Cells.data();
@@ -411,7 +448,7 @@ void TStackStatistic::ReduceCell(const double* const* values, const double* noDa
     cell.Inputs = cells + 3 * inputs;
     cell.Sorted = cells + 4 * inputs;
     cell.Work = &scratch.Work;
-    const size_t held = Gather(values, noData, c, cell);
+    const size_t held = whole ? GatherWhole(values, c, cell) : Gather(values, noData, c, cell);
     const bool lacking = held < inputs && !MbrRule.SkipNoData;
     const bool tooFew = MbrRule.MinCount > 0 && held < static_cast<size_t>(MbrRule.MinCount);
     for (size_t s = 0; s < MbrVecSpecs.size(); ++s) {
@@ -440,7 +477,51 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         return;
     }
     scratch.Cells.resize(5 * MbrSizInputs);
-    for (size_t c = 0; c < count; ++c) ReduceCell(values, noData, c, out, missing, scratch);
+    if (MbrRule.SkipNoData || MbrBlnCounts) {
+        for (size_t c = 0; c < count; ++c) ReduceCell(values, noData, c, out, missing, scratch);
+        return;
+    }
+    // Where any gap makes a cell missing, the gaps are counted first, input by input over short
+    // stretches (a loop that vectorises), and only the cells without one are gathered.
+    unsigned char gaps[kGapStretch];
+    for (size_t start = 0; start < count; start += kGapStretch) {
+        const size_t end = std::min(count, start + kGapStretch);
+        CountGaps(values, noData, start, end, gaps);
+        for (size_t c = start; c < end; ++c) {
+            if (gaps[c - start] == 0) {
+                ReduceCell(values, noData, c, out, missing, scratch, true);
+                continue;
+            }
+            for (size_t s = 0; s < MbrVecSpecs.size(); ++s) missing[s][c] = 1;
+        }
+    }
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-trapping-math")))
+#endif
+void TStackStatistic::CountGaps(const double* const* values, const double* noData, size_t start, size_t end,
+                                unsigned char* gaps) const
+{
+    const bool nanIsMissing = !MbrRule.NaNHoldsData;
+    const double low = MbrRule.HasLow ? MbrRule.Low : -std::numeric_limits<double>::infinity();
+    const double high = MbrRule.HasHigh ? MbrRule.High : std::numeric_limits<double>::infinity();
+    // Counted in doubles, whose comparisons the loops turn into vector blends.
+    double counted[kGapStretch];
+    std::fill(counted, counted + (end - start), 0.0);
+    for (size_t k = 0; k < MbrSizInputs; ++k) {
+        const double* row = values[k] + start;
+        const double marker = noData[k];
+        if (nanIsMissing) {
+            // NaN fails the bounds, and lacks data anyway.
+            for (size_t c = 0; c < end - start; ++c)
+                counted[c] += (TNoData::Holds(row[c], marker) && row[c] >= low && row[c] <= high) ? 0.0 : 1.0;
+        } else {
+            for (size_t c = 0; c < end - start; ++c)
+                counted[c] += (TNoData::Holds(row[c], marker) && !(row[c] < low) && !(row[c] > high)) ? 0.0 : 1.0;
+        }
+    }
+    for (size_t c = 0; c < end - start; ++c) gaps[c] = counted[c] != 0;
 }
 
 void TStackStatistic::Reduce(const double* const* values, const double* noData, size_t count, double* out,

@@ -141,12 +141,18 @@ private:
     // Gathers the cell's values that hold data, with their weights, times and input numbers;
     // returns how many.
     size_t Gather(const double* const* values, const double* noData, size_t c, TCell& cell) const;
+    // The same for a cell where every input holds data (known already).
+    size_t GatherWhole(const double* const* values, size_t c, TCell& cell) const;
+    // Reduces cell c; `whole`: every input is known to hold data there.
     void ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
-                    unsigned char* const* missing, TScratch& scratch) const;
+                    unsigned char* const* missing, TScratch& scratch, bool whole = false) const;
     // One statistic's result of a cell; false where it is missing.
     bool Compute(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeOrder(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeTrend(const TStatisticSpec& spec, TCell& cell) const;
+    // Marks gaps[c - start] for the cells [start, end) where some input lacks data.
+    void CountGaps(const double* const* values, const double* noData, size_t start, size_t end,
+                   unsigned char* gaps) const;
     // The sum (or mean) where every input holds data, input by input over the run; true where a
     // result is infinite.
     bool ReduceSumOfAll(const double* const* values, const double* noData, size_t count, double* out,
@@ -156,7 +162,12 @@ private:
     size_t MbrSizInputs;
     std::vector<TStatisticSpec> MbrVecSpecs;
     std::vector<double> MbrVecTimes;
+    std::vector<double> MbrVecInputNumbers;  // 1, 2, ..., as the statistics take them
     bool MbrBlnOrder = false;      // some statistic needs the values in order
     bool MbrBlnSortOnce = false;   // ... more than one, or one that needs them sorted
     bool MbrBlnSumOfAll = false;   // the vectorised road of the default mean or sum applies
+    // What the cells' values are gathered with: times, input numbers; whether a count is asked.
+    bool MbrBlnTimes = false;
+    bool MbrBlnInputs = false;
+    bool MbrBlnCounts = false;
 };
