@@ -27,46 +27,32 @@ TGridFileOutput::TGridFileOutput(size_t statistic, std::ostream& stream, const T
 
 TGridFileOutput::TGridFileOutput(size_t statistic, std::unique_ptr<TGridWriter> writer, const TGridHeader& first,
                                  double noData, const TStackGeometry& geometry)
-    : TStackOutput(statistic), MbrPtrWriter(std::move(writer)), MbrHeader(first), MbrRefGeometry(geometry)
+    : TQueuedOutput(statistic), MbrPtrWriter(std::move(writer)), MbrHeader(first), MbrRefGeometry(geometry)
 {
     MbrHeader.NoData = noData;
     MbrPtrWriter->SetNoData(noData);
 }
 
-void TGridFileOutput::BeginBand(uint64_t start, size_t, size_t pieces)
+void TGridFileOutput::PrepareBand(TGridBandText& band, uint64_t start, size_t, size_t pieces)
 {
-    MbrLngBandStart = start;
-    if (!MbrVecSpare.empty()) {
-        MbrPtrFormatting = std::move(MbrVecSpare.back());
-        MbrVecSpare.pop_back();
-        return;
-    }
-    MbrPtrFormatting = std::make_unique<TBandText>();
-    MbrPtrFormatting->Pieces.resize(pieces);
-    MbrPtrFormatting->Sizes.resize(pieces);
+    band.Start = start;
+    band.Pieces.resize(pieces);
+    band.Sizes.resize(pieces);
 }
 
 void TGridFileOutput::TakePiece(size_t piece, size_t offset, size_t count, const TPieceResults& results)
 {
-    std::vector<char>& text = MbrPtrFormatting->Pieces[piece];
+    TGridBandText& band = Filling();
+    std::vector<char>& text = band.Pieces[piece];
     const size_t room = count * MbrPtrWriter->CellRoom() + TGridWriter::kFormatScratch;
     if (text.size() < room) text.resize(room);
     const uint64_t columns = static_cast<uint64_t>(MbrHeader.Columns);
-    uint64_t column = (MbrLngBandStart + offset) % columns;
-    const char* end =
-        MbrPtrWriter->FormatCells(text.data(), results.Values, results.Missing, count, column, columns);
-    MbrPtrFormatting->Sizes[piece] = static_cast<size_t>(end - text.data());
+    uint64_t column = (band.Start + offset) % columns;
+    const char* end = MbrPtrWriter->FormatCells(text.data(), results.Values, results.Missing, count, column, columns);
+    band.Sizes[piece] = static_cast<size_t>(end - text.data());
 }
 
-void TGridFileOutput::EndBand() { MbrVecPending.push_back(std::move(MbrPtrFormatting)); }
-
-bool TGridFileOutput::BeginWrite()
-{
-    if (!MbrRefGeometry.Done() || (MbrVecPending.empty() && MbrBlnHeaderWritten)) return false;
-    MbrVecWriting = std::move(MbrVecPending);
-    MbrVecPending.clear();
-    return true;
-}
+bool TGridFileOutput::MayWrite() const { return MbrRefGeometry.Done(); }
 
 void TGridFileOutput::Write()
 {
@@ -77,14 +63,8 @@ void TGridFileOutput::Write()
         MbrPtrWriter->WriteHeader(MbrHeader);
         MbrBlnHeaderWritten = true;
     }
-    for (const auto& band : MbrVecWriting)
+    for (const auto& band : Writing())
         for (size_t i = 0; i < band->Pieces.size(); ++i) MbrPtrWriter->WriteText(band->Pieces[i].data(), band->Sizes[i]);
-}
-
-void TGridFileOutput::EndWrite()
-{
-    for (auto& band : MbrVecWriting) MbrVecSpare.push_back(std::move(band));
-    MbrVecWriting.clear();
 }
 
 TGridFileOutput::~TGridFileOutput() = default;
@@ -120,6 +100,5 @@ void TGridFileOutput::Discard()
 {
     MbrPtrWriter.reset();  // a file not committed leaves the target as it was
     MbrPtrProjection.reset();
-    MbrVecPending.clear();
-    MbrPtrFormatting.reset();
+    DropBands();
 }

@@ -2,7 +2,7 @@
 
 #include "files/TGridHeader.h"
 #include "files/TGridWriter.h"
-#include "stack/TStackOutput.h"
+#include "stack/TQueuedOutput.h"
 
 #include <memory>
 #include <ostream>
@@ -19,7 +19,14 @@ class TStackGeometry;
 // it reads back exactly. A named file replaced by a rename may get a projection file beside it
 // (TProjectionFiles::SidecarName), written to its own temporary file as the grid is finished and
 // renamed right after the grid.
-class TGridFileOutput : public TStackOutput {
+// The text of one band of a grid, in pieces formatted side by side.
+struct TGridBandText {
+    uint64_t Start = 0;
+    std::vector<std::vector<char>> Pieces;
+    std::vector<size_t> Sizes;
+};
+
+class TGridFileOutput : public TQueuedOutput<TGridBandText> {
 public:
     // Throws what opening the file throws (TGridWriter).
     TGridFileOutput(size_t statistic, const std::string& name, const TGridHeader& first, double noData, int digits,
@@ -29,12 +36,8 @@ public:
 
     ~TGridFileOutput() override;
 
-    void BeginBand(uint64_t start, size_t cells, size_t pieces) override;
     void TakePiece(size_t piece, size_t offset, size_t count, const TPieceResults& results) override;
-    void EndBand() override;
-    bool BeginWrite() override;
     void Write() override;
-    void EndWrite() override;
     void Finish() override;
     void Publish(std::vector<std::string>& replaced) override;
     void Discard() override;
@@ -48,11 +51,10 @@ private:
     TGridFileOutput(size_t statistic, std::unique_ptr<TGridWriter> writer, const TGridHeader& first, double noData,
                     const TStackGeometry& geometry);
 
-    // The text of one band, in pieces formatted side by side.
-    struct TBandText {
-        std::vector<std::vector<char>> Pieces;
-        std::vector<size_t> Sizes;
-    };
+    void PrepareBand(TGridBandText& band, uint64_t start, size_t cells, size_t pieces) override;
+    // The header, which needs the geometry, is written once it is known, bands or not.
+    bool MayWrite() const override;
+    bool MustWrite() const override { return !MbrBlnHeaderWritten; }
     static TGridNumbers Numbers(int digits);
 
     std::unique_ptr<TGridWriter> MbrPtrWriter;
@@ -62,9 +64,4 @@ private:
     TGridHeader MbrHeader;  // the result's, its corner and cell size known once the geometry is
     const TStackGeometry& MbrRefGeometry;
     bool MbrBlnHeaderWritten = false;
-    uint64_t MbrLngBandStart = 0;
-    std::unique_ptr<TBandText> MbrPtrFormatting;
-    std::vector<std::unique_ptr<TBandText>> MbrVecPending;  // formatted, not yet written
-    std::vector<std::unique_ptr<TBandText>> MbrVecWriting;
-    std::vector<std::unique_ptr<TBandText>> MbrVecSpare;
 };

@@ -8,7 +8,7 @@
 
 TPictureOutput::TPictureOutput(size_t statistic, const std::string& name, const TGridHeader& first,
                                const TQuickLookOptions& options, double noData, const TStackGeometry& geometry)
-    : TStackOutput(statistic),
+    : TQueuedOutput(statistic),
       MbrStgName(name),
       MbrPtrFile(std::make_unique<TFileSink>(name)),
       MbrPicture(first.Columns, first.Rows, options),
@@ -19,48 +19,27 @@ TPictureOutput::TPictureOutput(size_t statistic, const std::string& name, const 
 
 TPictureOutput::~TPictureOutput() = default;
 
-void TPictureOutput::BeginBand(uint64_t, size_t cells, size_t)
+void TPictureOutput::PrepareBand(TPictureBand& band, uint64_t, size_t cells, size_t)
 {
-    if (!MbrVecSpare.empty()) {
-        MbrPtrFilling = std::move(MbrVecSpare.back());
-        MbrVecSpare.pop_back();
-    } else {
-        MbrPtrFilling = std::make_unique<TBand>();
-    }
-    MbrPtrFilling->Values.resize(cells);
-    MbrPtrFilling->Missing.resize(cells);
+    band.Values.resize(cells);
+    band.Missing.resize(cells);
 }
 
 void TPictureOutput::TakePiece(size_t, size_t offset, size_t count, const TPieceResults& results)
 {
-    std::copy(results.Values, results.Values + count, MbrPtrFilling->Values.begin() + static_cast<long>(offset));
-    std::copy(results.Missing, results.Missing + count, MbrPtrFilling->Missing.begin() + static_cast<long>(offset));
-}
-
-void TPictureOutput::EndBand() { MbrVecPending.push_back(std::move(MbrPtrFilling)); }
-
-bool TPictureOutput::BeginWrite()
-{
-    if (MbrVecPending.empty()) return false;
-    MbrVecDrawing = std::move(MbrVecPending);
-    MbrVecPending.clear();
-    return true;
+    TPictureBand& band = Filling();
+    std::copy(results.Values, results.Values + count, band.Values.begin() + static_cast<long>(offset));
+    std::copy(results.Missing, results.Missing + count, band.Missing.begin() + static_cast<long>(offset));
 }
 
 void TPictureOutput::Write()
 {
-    for (const auto& band : MbrVecDrawing) MbrPicture.Add(band->Values.data(), band->Missing.data(), band->Values.size());
-}
-
-void TPictureOutput::EndWrite()
-{
-    for (auto& band : MbrVecDrawing) MbrVecSpare.push_back(std::move(band));
-    MbrVecDrawing.clear();
+    for (const auto& band : Writing()) MbrPicture.Add(band->Values.data(), band->Missing.data(), band->Values.size());
 }
 
 void TPictureOutput::Finish()
 {
-    MbrVecSpare.clear();
+    DropBands();
     MbrPicture.SetGeoreference(TGridHeaderText::GeoNumber(MbrRefGeometry.XllCorner()),
                                TGridHeaderText::GeoNumber(MbrRefGeometry.YllCorner()),
                                TGridHeaderText::GeoNumber(MbrRefGeometry.CellSize()),
@@ -75,4 +54,8 @@ void TPictureOutput::Publish(std::vector<std::string>& replaced)
     if (!MbrPtrFile->InPlace()) replaced.push_back(MbrStgName);
 }
 
-void TPictureOutput::Discard() { MbrPtrFile.reset(); }
+void TPictureOutput::Discard()
+{
+    MbrPtrFile.reset();
+    DropBands();
+}

@@ -17,11 +17,37 @@ namespace {
 // The cells whose gaps are counted at a time: a few kilobytes, in the first-level cache.
 constexpr size_t kGapStretch = 256;
 
-bool IsOrderKind(TStatisticKind kind)
-{
-    return kind == TStatisticKind::Median || kind == TStatisticKind::Percentile || kind == TStatisticKind::Mode ||
-        kind == TStatisticKind::Minority || kind == TStatisticKind::Variety;
-}
+// What each kind is, in the order of TStatisticKind: a count of inputs holding data (always a
+// value), a whole number, a statistic that takes weights, one signed around 0 by nature, a
+// threshold count, a trend against the times, an order statistic.
+enum : unsigned { kCounts = 1, kWhole = 2, kWeighted = 4, kSigned = 8, kThreshold = 16, kTrend = 32, kOrder = 64 };
+constexpr unsigned kTraits[] = {
+    kWeighted,                   // Mean
+    kWeighted,                   // Sum
+    kCounts | kWhole,            // Count
+    0, 0, 0,                     // Min, Max, Range
+    kOrder,                      // Median
+    kWeighted, kWeighted,        // StdDev, Variance
+    kOrder,                      // Percentile
+    0, 0,                        // SampleStdDev, SampleVariance
+    kSigned, kSigned,            // Skewness, Kurtosis
+    kOrder, kOrder,              // Mode, Minority
+    kCounts | kWhole | kOrder,   // Variety
+    kWhole, kWhole,              // ArgMin, ArgMax
+    kCounts | kWhole | kThreshold, kCounts | kWhole | kThreshold, kCounts | kWhole | kThreshold,
+    kCounts | kWhole | kThreshold, kCounts | kWhole | kThreshold,  // Above ... Equal
+    kTrend | kWeighted | kSigned,  // Slope
+    kTrend | kWeighted,            // Offset
+    kTrend | kWeighted,            // R2
+    kTrend | kWeighted | kSigned,  // TValue
+    kTrend | kWeighted,            // PValue
+    kTrend | kSigned, kTrend,      // Sen, SenOffset
+    kTrend | kSigned, kTrend | kSigned, kTrend,  // MkS, MkZ, MkP
+};
+static_assert(sizeof kTraits / sizeof kTraits[0] == static_cast<size_t>(TStatisticKind::MkP) + 1,
+              "one entry of traits per kind of statistic");
+
+bool Has(TStatisticKind kind, unsigned trait) { return (kTraits[static_cast<size_t>(kind)] & trait) != 0; }
 
 bool IsNegativeZero(double value)
 {
@@ -91,7 +117,7 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
             throw "Percentile is out of range in TStackStatistic";
         if (IsThreshold(spec.Kind) && !std::isfinite(spec.Parameter)) throw "Threshold is not finite in TStackStatistic";
         trends |= IsTrend(spec.Kind);
-        MbrBlnOrder |= IsOrderKind(spec.Kind);
+        MbrBlnOrder |= Has(spec.Kind, kOrder);
     }
     if (!rule.Weights.empty()) {
         if (rule.Weights.size() != inputs) throw "Number of weights does not match the number of maps in TStackStatistic";
@@ -125,57 +151,12 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
         !rule.SkipNoData && rule.Weights.empty() && rule.MinCount == 0 && !rule.HasLow && !rule.HasHigh && inputs > 0;
 }
 
-bool TStackStatistic::IsThreshold(TStatisticKind kind)
-{
-    return kind == TStatisticKind::Above || kind == TStatisticKind::AtLeast || kind == TStatisticKind::Below ||
-        kind == TStatisticKind::AtMost || kind == TStatisticKind::Equal;
-}
-
-bool TStackStatistic::Counts(TStatisticKind kind)
-{
-    return kind == TStatisticKind::Count || kind == TStatisticKind::Variety || IsThreshold(kind);
-}
-
-bool TStackStatistic::WholeNumbers(TStatisticKind kind)
-{
-    return Counts(kind) || kind == TStatisticKind::ArgMin || kind == TStatisticKind::ArgMax;
-}
-
-bool TStackStatistic::TakesWeights(TStatisticKind kind)
-{
-    switch (kind) {
-    case TStatisticKind::Mean:
-    case TStatisticKind::Sum:
-    case TStatisticKind::StdDev:
-    case TStatisticKind::Variance:
-    case TStatisticKind::Slope:
-    case TStatisticKind::Offset:
-    case TStatisticKind::R2:
-    case TStatisticKind::TValue:
-    case TStatisticKind::PValue:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool TStackStatistic::IsTrend(TStatisticKind kind) { return kind >= TStatisticKind::Slope; }
-
-bool TStackStatistic::Signed(TStatisticKind kind)
-{
-    switch (kind) {
-    case TStatisticKind::Skewness:
-    case TStatisticKind::Kurtosis:
-    case TStatisticKind::Slope:
-    case TStatisticKind::TValue:
-    case TStatisticKind::Sen:
-    case TStatisticKind::MkS:
-    case TStatisticKind::MkZ:
-        return true;
-    default:
-        return false;
-    }
-}
+bool TStackStatistic::IsThreshold(TStatisticKind kind) { return Has(kind, kThreshold); }
+bool TStackStatistic::Counts(TStatisticKind kind) { return Has(kind, kCounts); }
+bool TStackStatistic::WholeNumbers(TStatisticKind kind) { return Has(kind, kWhole); }
+bool TStackStatistic::TakesWeights(TStatisticKind kind) { return Has(kind, kWeighted); }
+bool TStackStatistic::IsTrend(TStatisticKind kind) { return Has(kind, kTrend); }
+bool TStackStatistic::Signed(TStatisticKind kind) { return Has(kind, kSigned); }
 
 size_t TStackStatistic::Gather(const double* const* values, const double* noData, size_t c, TCell& cell) const
 {
@@ -379,7 +360,7 @@ bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
         return true;
     }
     default:
-        return IsOrderKind(spec.Kind) ? ComputeOrder(spec, cell) : ComputeTrend(spec, cell);
+        return Has(spec.Kind, kOrder) ? ComputeOrder(spec, cell) : ComputeTrend(spec, cell);
     }
 }
 
