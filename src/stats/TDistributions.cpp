@@ -105,7 +105,14 @@ bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
         x = std::exp(logX);
     }
     // log(x^h y^(1/2) / B(h, 1/2)), with log B(h, 1/2) = log Gamma(1/2) - (log Gamma(h + 1/2) - log Gamma(h)).
-    const double front = std::exp(h * logX + 0.5 * logY - kLogRootPi + LogGammaHalfStep(h));
+    // The cells of one stack mostly share their degrees of freedom: the last one's term is kept.
+    thread_local double lastH = 0;
+    thread_local double lastStep = 0;
+    if (h != lastH) {
+        lastStep = LogGammaHalfStep(h);
+        lastH = h;
+    }
+    const double front = std::exp(h * logX + 0.5 * logY - kLogRootPi + lastStep);
     if (x < (h + 1) / (h + 2.5)) {
         p = front * BetaFraction(h, 0.5, x, y) / h;
     } else {

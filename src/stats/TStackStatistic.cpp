@@ -142,6 +142,9 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
         MbrBlnInputs |= spec.Kind == TStatisticKind::ArgMin || spec.Kind == TStatisticKind::ArgMax;
     }
     MbrBlnTimes = trends;
+    if (trends)
+        MbrBlnWholeLine = TTrendMath::PrepareLine(MbrVecTimes.data(), MbrRule.Weights.empty() ? nullptr : MbrRule.Weights.data(),
+                                                  inputs, MbrWholeLine);
     for (size_t k = 0; k < inputs; ++k) MbrVecInputNumbers.push_back(static_cast<double>(k + 1));
     // One median or percentile alone selects from the values as they are; anything more sorts.
     MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
@@ -276,7 +279,10 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) cons
         break;
     }
     if (!cell.FitDone) {
-        TTrendMath::FitLine(cell.Times, cell.Values, cell.Weights, n, cell.Fit);
+        // A cell where every input holds data shares the inputs' design.
+        if (cell.Times != MbrVecTimes.data()) TTrendMath::FitLine(cell.Times, cell.Values, cell.Weights, n, cell.Fit);
+        else if (MbrBlnWholeLine) TTrendMath::FitLine(MbrWholeLine, cell.Values, cell.Fit);
+        else cell.Fit = TLineFit();
         cell.FitDone = true;
     }
     const TLineFit& fit = cell.Fit;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stats/TTrendMath.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -88,6 +90,8 @@ public:
     // TStackStatistic", "Range is empty or not finite in TStackStatistic", "Number of times does
     // not match the number of maps in TStackStatistic" and "Time is not finite in TStackStatistic".
     TStackStatistic(const TStackRule& rule, size_t inputs);
+    TStackStatistic(const TStackStatistic&) = delete;
+    TStackStatistic& operator=(const TStackStatistic&) = delete;
 
     // Working space a caller keeps between calls (one per thread).
     struct TScratch {
@@ -168,6 +172,10 @@ private:
     bool MbrBlnSumOfAll = false;   // the vectorised road of the default mean or sum applies
     // What the cells' values are gathered with: times, input numbers; whether a count is asked.
     bool MbrBlnTimes = false;
+    // The least-squares design of every input's time and weight, for the cells where every
+    // input holds data (MbrBlnWholeLine: there is a line through them).
+    TLineDesign MbrWholeLine;
+    bool MbrBlnWholeLine = false;
     bool MbrBlnInputs = false;
     bool MbrBlnCounts = false;
 };

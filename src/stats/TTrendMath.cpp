@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -14,111 +16,211 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // scale are taken for the rounding of an exact line (see FitLine).
 constexpr double kResidualFloor = 16 * std::numeric_limits<double>::epsilon();
 
-// The power of two that brings the largest magnitude into [0.5, 1), and its exponent.
+// 2^e for e in [-1022, 1023], built from its bits.
+double PowerOfTwo(int e)
+{
+    const uint64_t bits = static_cast<uint64_t>(e + 1023) << 52;
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The power of two that brings the largest magnitude (finite, >= 0) into [0.5, 1), and its
+// exponent (frexp's, clamped to +-1000).
 double ScaleFor(double largest, int& exponent)
 {
-    std::frexp(largest, &exponent);
+    uint64_t bits = 0;
+    std::memcpy(&bits, &largest, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52);
+    if (biased == 0) std::frexp(largest, &exponent);  // 0 or subnormal
+    else exponent = biased - 1022;
     exponent = std::clamp(exponent, -1000, 1000);
-    return std::ldexp(1.0, -exponent);
+    return PowerOfTwo(-exponent);
+}
+
+// value * 2^e, rounded once (as ldexp).
+double Scaled(double value, int e)
+{
+    return e >= -1022 && e <= 1023 ? value * PowerOfTwo(e) : std::ldexp(value, e);
+}
+
+// Sums over the inputs in four interleaved lanes, which the compiler keeps in vector registers
+// (one chain of additions would wait on each add); the lanes are added pairwise at the end.
+constexpr size_t kLanes = 2;
+
+struct TLanes {
+    double Lane[kLanes] = {};
+    double Sum() const { return Lane[0] + Lane[1]; }
+};
+
+// Calls step(i, lane) for i in [from, n), input i on lane (i - from) % kLanes.
+template <class TStep>
+inline __attribute__((always_inline)) void InLanes(size_t from, size_t n, TStep step)
+{
+    size_t i = from;
+    for (; i + kLanes <= n; i += kLanes)
+        for (size_t lane = 0; lane < kLanes; ++lane) step(i + lane, lane);
+    for (size_t lane = 0; i < n; ++i, ++lane) step(i, lane);
 }
 
 // The weights of a fit, scaled by a power of two; without weights, 1 (which the compiler folds).
 struct TUnitWeights {
+    static constexpr bool kGiven = false;
     TUnitWeights(const double*, double) {}
     double operator()(size_t) const { return 1.0; }
 };
 
 struct TGivenWeights {
+    static constexpr bool kGiven = true;
     TGivenWeights(const double* weights, double factor) : Weights(weights), Factor(factor) {}
     double operator()(size_t i) const { return Weights[i] * Factor; }
     const double* Weights;
     double Factor;
 };
 
-// The line through the inputs of positive weight, on the inputs scaled by powers of two so that
-// the largest |t|, |y| and w lie in [0.5, 1): every sum of squares stays far from overflow and
-// the results are those of the unscaled data wherever those are finite.
+double Largest(const TLanes& lanes) { return std::max(lanes.Lane[0], lanes.Lane[1]); }
+
+void Raise(TLanes& lanes, size_t lane, double value) { lanes.Lane[lane] = std::max(lanes.Lane[lane], value); }
+
+// The design of the inputs of positive weight, scaled by powers of two so that the largest |t|
+// and w lie in [0.5, 1): with the values scaled alike (in FitValues), every sum of squares stays
+// far from overflow and the results are those of the unscaled data wherever those are finite.
 template <class TWeights>
-bool Fit(const double* t, const double* y, const double* raw, size_t n, TLineFit& fit)
+bool Prepare(const double* t, const double* raw, size_t n, TLineDesign& design)
+{
+    design = TLineDesign();
+    design.T = t;
+    design.W = raw;
+    design.N = n;
+    if (n < 2) return false;
+    size_t first = 0;
+    if (TWeights::kGiven)
+        while (first < n && !(raw[first] > 0)) ++first;
+    if (first == n) return false;
+    // The largest |t| and w, and the largest distance from the first t (0 where constant),
+    // without a branch on the data where there are no weights.
+    const double t0 = t[first];
+    TLanes largestT;
+    TLanes largestW;
+    TLanes distanceT;
+    InLanes(first, n, [&](size_t i, size_t lane) {
+        const bool used = !TWeights::kGiven || raw[i] > 0;
+        Raise(largestT, lane, used ? std::fabs(t[i]) : 0.0);
+        Raise(distanceT, lane, used ? std::fabs(t[i] - t0) : 0.0);
+        if (TWeights::kGiven) Raise(largestW, lane, used ? raw[i] : 0.0);
+    });
+    const double largestWeight = TWeights::kGiven ? Largest(largestW) : 1.0;
+    design.First = first;
+    design.LargestT = Largest(largestT);
+    if (Largest(distanceT) == 0 || !std::isfinite(design.LargestT) || !std::isfinite(largestWeight)) return false;
+    int kw = 0;
+    design.TScale = ScaleFor(design.LargestT, design.TExponent);
+    design.WScale = ScaleFor(largestWeight, kw);
+    const double ts = design.TScale;
+    const TWeights weight(raw, design.WScale);
+    TLanes total;
+    TLanes sumT;
+    InLanes(0, n, [&](size_t i, size_t lane) {
+        const double w = weight(i);
+        total.Lane[lane] += w;
+        sumT.Lane[lane] += w * (t[i] * ts);
+    });
+    design.Total = total.Sum();
+    design.MeanT = sumT.Sum() / design.Total;
+    TLanes shiftT;
+    TLanes tt;
+    InLanes(0, n, [&](size_t i, size_t lane) {
+        const double w = weight(i);
+        const double dt = t[i] * ts - design.MeanT;
+        shiftT.Lane[lane] += w * dt;
+        tt.Lane[lane] += w * dt * dt;
+    });
+    design.ShiftT = shiftT.Sum();
+    design.Stt = tt.Sum();
+    return true;
+}
+
+// Magnitudes between these bounds sum unscaled to the scaled sum times the scale exactly: no
+// term nor sum of a few thousand million of them leaves the normal range.
+constexpr double kUnscaledLow = 0x1p-900;
+constexpr double kUnscaledHigh = 0x1p900;
+
+// The line through values y of the design's inputs of positive weight, the values scaled by the
+// power of two that brings the largest |y| into [0.5, 1).
+template <class TWeights>
+bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
 {
     fit = TLineFit();
-    if (n < 2) return false;
-    size_t first = n;
-    double largestT = 0;
-    double largestY = 0;
-    double largestW = 0;
-    bool tConstant = true;
-    bool yConstant = true;
-    for (size_t i = 0; i < n; ++i) {
-        const double w = raw ? raw[i] : 1.0;
-        if (!(w > 0)) continue;
-        if (first == n) first = i;
-        largestT = std::max(largestT, std::fabs(t[i]));
-        largestY = std::max(largestY, std::fabs(y[i]));
-        largestW = std::max(largestW, w);
-        tConstant = tConstant && t[i] == t[first];
-        yConstant = yConstant && y[i] == y[first];
-    }
-    if (first == n || tConstant) return false;
-    if (!std::isfinite(largestT) || !std::isfinite(largestY) || !std::isfinite(largestW)) return false;
-    int kt = 0;
+    const size_t n = design.N;
+    const double* const t = design.T;
+    const double* const raw = design.W;
+    const TWeights weight(raw, design.WScale);
+    // The largest |y|, the largest distance from the first y, and the weighted sum, unscaled.
+    const double y0 = y[design.First];
+    TLanes largestY;
+    TLanes distanceY;
+    TLanes sumY;
+    InLanes(design.First, n, [&](size_t i, size_t lane) {
+        const bool used = !TWeights::kGiven || raw[i] > 0;
+        Raise(largestY, lane, used ? std::fabs(y[i]) : 0.0);
+        Raise(distanceY, lane, used ? std::fabs(y[i] - y0) : 0.0);
+        sumY.Lane[lane] += weight(i) * y[i];
+    });
+    const double largest = Largest(largestY);
+    if (!std::isfinite(largest)) return false;
+    const bool yConstant = Largest(distanceY) == 0;
     int ky = 0;
-    int kw = 0;
-    const double ts = ScaleFor(largestT, kt);
-    const double ys = ScaleFor(largestY, ky);
-    const TWeights weight(raw, ScaleFor(largestW, kw));
-
-    double total = 0;
-    double sumT = 0;
-    double sumY = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const double w = weight(i);
-        total += w;
-        sumT += w * (t[i] * ts);
-        sumY += w * (y[i] * ys);
+    const double ys = ScaleFor(largest, ky);
+    const double ts = design.TScale;
+    const double meanT = design.MeanT;
+    const double total = design.Total;
+    double weightedY = sumY.Sum() * ys;
+    if (!yConstant && (largest > kUnscaledHigh || largest < kUnscaledLow)) {
+        TLanes scaled;
+        InLanes(design.First, n, [&](size_t i, size_t lane) { scaled.Lane[lane] += weight(i) * (y[i] * ys); });
+        weightedY = scaled.Sum();
     }
-    const double meanT = sumT / total;
     // Constant values: their mean is the value itself, so every deviation is 0 exactly.
-    const double meanY = yConstant ? y[first] * ys : sumY / total;
-    double shiftT = 0;
-    double shiftY = 0;
-    double stt = 0;
-    double sty = 0;
-    double syy = 0;
-    for (size_t i = 0; i < n; ++i) {
+    const double meanY = yConstant ? y0 * ys : weightedY / total;
+    TLanes shiftY;
+    TLanes ty;
+    TLanes yy;
+    InLanes(0, n, [&](size_t i, size_t lane) {
         const double w = weight(i);
         const double dt = t[i] * ts - meanT;
         const double dy = y[i] * ys - meanY;
-        shiftT += w * dt;
-        shiftY += w * dy;
-        stt += w * dt * dt;
-        sty += w * dt * dy;
-        syy += w * dy * dy;
-    }
+        shiftY.Lane[lane] += w * dy;
+        ty.Lane[lane] += w * dt * dy;
+        yy.Lane[lane] += w * dy * dy;
+    });
+    const double stt = design.Stt;
+    const double sty = ty.Sum();
+    const double syy = yy.Sum();
     const double slope = yConstant ? 0 : sty / stt;
     // The means corrected by the deviations' own sums (a mean may be off by a rounding).
-    const double offset = (meanY + shiftY / total) - slope * (meanT + shiftT / total);
+    const double offset = (meanY + shiftY.Sum() / total) - slope * (meanT + design.ShiftT / total);
     // Residuals about their own weighted mean, which removes what the means' roundings shift.
-    double sumR = 0;
-    double sumRR = 0;
-    for (size_t i = 0; i < n; ++i) {
+    TLanes sumR;
+    TLanes sumRR;
+    InLanes(0, n, [&](size_t i, size_t lane) {
         const double w = weight(i);
         const double r = (y[i] * ys - meanY) - slope * (t[i] * ts - meanT);
-        sumR += w * r;
-        sumRR += w * r * r;
-    }
-    const double residual = std::max(0.0, sumRR - sumR * sumR / total);
+        sumR.Lane[lane] += w * r;
+        sumRR.Lane[lane] += w * r * r;
+    });
+    const double sumOfR = sumR.Sum();
+    const double residual = std::max(0.0, sumRR.Sum() - sumOfR * sumOfR / total);
 
     fit.HasLine = true;
-    fit.Slope = std::ldexp(slope, ky - kt);
-    fit.Offset = std::ldexp(offset, ky);
+    fit.Slope = Scaled(slope, ky - design.TExponent);
+    fit.Offset = Scaled(offset, ky);
     fit.Freedom = static_cast<double>(n) - 2;
-    // largestT and largestY scaled are below 1.
-    const double floor = kResidualFloor * (largestY * ys + std::fabs(slope) * (largestT * ts));
+    // The largest |t| and |y| scaled are below 1.
+    const double floor = kResidualFloor * (largest * ys + std::fabs(slope) * (design.LargestT * ts));
     const bool exact = std::sqrt(residual / total) <= floor;
     if (!yConstant) {
-        const double r = sty / (std::sqrt(stt) * std::sqrt(syy));
-        fit.R2 = exact ? 1 : std::min(1.0, r * r);
+        // (sty / stt) (sty / syy): three roundings where r = sty / sqrt(stt syy) squared takes five.
+        fit.R2 = exact ? 1 : std::min(1.0, slope * (sty / syy));
         fit.HasR2 = true;
     }
     if (n >= 3 && !yConstant && !exact) {
@@ -262,9 +364,24 @@ bool SelectMedian(double* values, size_t n, double* spare, double& median)
 
 }  // namespace
 
+bool TTrendMath::PrepareLine(const double* t, const double* w, size_t n, TLineDesign& design)
+{
+    return w ? Prepare<TGivenWeights>(t, w, n, design) : Prepare<TUnitWeights>(t, nullptr, n, design);
+}
+
+bool TTrendMath::FitLine(const TLineDesign& design, const double* y, TLineFit& fit)
+{
+    return design.W ? FitValues<TGivenWeights>(design, y, fit) : FitValues<TUnitWeights>(design, y, fit);
+}
+
 bool TTrendMath::FitLine(const double* t, const double* y, const double* w, size_t n, TLineFit& fit)
 {
-    return w ? Fit<TGivenWeights>(t, y, w, n, fit) : Fit<TUnitWeights>(t, y, nullptr, n, fit);
+    TLineDesign design;
+    if (!PrepareLine(t, w, n, design)) {
+        fit = TLineFit();
+        return false;
+    }
+    return FitLine(design, y, fit);
 }
 
 bool TTrendMath::LinePValue(const TLineFit& fit, double& p)

@@ -19,6 +19,24 @@ struct TLineFit {
     double Freedom = 0;
 };
 
+// What a least-squares line takes of the times and weights alone (the inputs scaled by powers
+// of two, their weighted mean time and spread), made once where many cells share their times and
+// weights. Refers to the times and weights given, which must outlive it.
+struct TLineDesign {
+    const double* T = nullptr;
+    const double* W = nullptr;  // null: every weight 1
+    size_t N = 0;
+    size_t First = 0;  // the first input of positive weight
+    int TExponent = 0;
+    double TScale = 1;   // 2^-TExponent
+    double WScale = 1;   // brings the largest weight into [0.5, 1)
+    double LargestT = 0;  // of the inputs of positive weight, unscaled
+    double Total = 0;     // the sum of the scaled weights
+    double MeanT = 0;     // of the scaled times
+    double ShiftT = 0;    // sum of w (t - MeanT), the mean's rounding
+    double Stt = 0;       // sum of w (t - MeanT)^2
+};
+
 // Mann-Kendall's trend test over one cell's values.
 struct TMannKendall {
     // sum over the pairs i < j of sign(y_j - y_i) sign(t_j - t_i): an integer, 0 where n < 2.
@@ -51,6 +69,11 @@ public:
     //    their weighted root mean square is at most 16 * 2^-52 * (max |y| + |slope| max |t|),
     //    the rounding an exact line in doubles carries (so a perfect line gives no t-value).
     static bool FitLine(const double* t, const double* y, const double* w, size_t n, TLineFit& fit);
+    // FitLine in two steps, with the same results: the design of times t and weights w (null for
+    // none) of n inputs, false where there is no line whatever the values; then the line
+    // through values y (parallel to the design's times) of a design that PrepareLine accepted.
+    static bool PrepareLine(const double* t, const double* w, size_t n, TLineDesign& design);
+    static bool FitLine(const TLineDesign& design, const double* y, TLineFit& fit);
     // The two-sided p-value of fit.TValue under Student's t with fit.Freedom degrees of freedom;
     // false where the fit has no t-value.
     static bool LinePValue(const TLineFit& fit, double& p);
