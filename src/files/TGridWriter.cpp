@@ -78,6 +78,8 @@ char* TGridWriter::FormatCells(char* out, const double* values, const unsigned c
     const int digits = MbrNumbers.Digits;
     const char* noData = MbrStgNoData.data();
     const size_t noDataSize = MbrStgNoData.size();
+    // A local copy: the text written through `out` could alias the caller's counter.
+    uint64_t at = column;
     for (size_t c = 0; c < count; ++c) {
         // A value that is not finite would not read back: it is missing.
         if (missing[c] || !std::isfinite(values[c])) {
@@ -89,11 +91,12 @@ char* TGridWriter::FormatCells(char* out, const double* values, const unsigned c
             out = TNumberFormatter::FormatDouble(out, values[c], TNumberFormatter::TStyle::General, digits);
         }
         *out++ = ' ';
-        if (++column == columns) {
+        if (++at == columns) {
             *out++ = '\n';
-            column = 0;
+            at = 0;
         }
     }
+    column = at;
     return out;
 }
 
