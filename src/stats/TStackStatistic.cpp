@@ -464,24 +464,44 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         return;
     }
     scratch.Cells.resize(5 * MbrSizInputs);
-    if (MbrRule.SkipNoData || MbrBlnCounts) {
-        for (size_t c = 0; c < count; ++c) ReduceCell(values, noData, c, out, missing, scratch);
+    if (MbrRule.SkipNoData) {
+        for (size_t c = 0; c < count; ++c) {
+            FetchAhead(values, c, count);
+            ReduceCell(values, noData, c, out, missing, scratch);
+        }
         return;
     }
-    // Where any gap makes a cell missing, the gaps are counted first, input by input over short
-    // stretches (a loop that vectorises), and only the cells without one are gathered.
+    // Without skipping, the gaps are counted first, input by input over short stretches (a loop
+    // that vectorises): the cells without one are gathered whole, those with one only where a
+    // count still has a value there, and missing otherwise.
     unsigned char gaps[kGapStretch];
     for (size_t start = 0; start < count; start += kGapStretch) {
         const size_t end = std::min(count, start + kGapStretch);
         CountGaps(values, noData, start, end, gaps);
         for (size_t c = start; c < end; ++c) {
-            if (gaps[c - start] == 0) {
-                ReduceCell(values, noData, c, out, missing, scratch, true);
+            FetchAhead(values, c, count);
+            if (gaps[c - start] == 0 || MbrBlnCounts) {
+                ReduceCell(values, noData, c, out, missing, scratch, gaps[c - start] == 0);
                 continue;
             }
             for (size_t s = 0; s < MbrVecSpecs.size(); ++s) missing[s][c] = 1;
         }
     }
+}
+
+void TStackStatistic::FetchAhead(const double* const* values, size_t c, size_t count) const
+{
+    // A cell takes one value of every input, one input's band after another: at the first cell
+    // of each cache line the lines a few ahead are asked for, as no prefetcher follows as many
+    // streams as there are inputs.
+    constexpr size_t kLine = 64 / sizeof(double);
+    constexpr size_t kAhead = 4 * kLine;
+    if (c % kLine != 0 || c + kAhead >= count) return;
+#if defined(__GNUC__)
+    for (size_t k = 0; k < MbrSizInputs; ++k) __builtin_prefetch(values[k] + c + kAhead);
+#else
+    (void)values;
+#endif
 }
 
 #if defined(__GNUC__) && !defined(__clang__)

@@ -154,6 +154,8 @@ private:
     bool Compute(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeOrder(const TStatisticSpec& spec, TCell& cell) const;
     bool ComputeTrend(const TStatisticSpec& spec, TCell& cell) const;
+    // Asks the cache for the inputs' values a few cells past c, of count.
+    void FetchAhead(const double* const* values, size_t c, size_t count) const;
     // Marks gaps[c - start] for the cells [start, end) where some input lacks data.
     void CountGaps(const double* const* values, const double* noData, size_t start, size_t end,
                    unsigned char* gaps) const;
