@@ -142,9 +142,12 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
         MbrBlnInputs |= spec.Kind == TStatisticKind::ArgMin || spec.Kind == TStatisticKind::ArgMax;
     }
     MbrBlnTimes = trends;
-    if (trends)
-        MbrBlnWholeLine = TTrendMath::PrepareLine(MbrVecTimes.data(), MbrRule.Weights.empty() ? nullptr : MbrRule.Weights.data(),
-                                                  inputs, MbrWholeLine);
+    if (trends) {
+        auto design = std::make_unique<TLineDesign>();
+        if (TTrendMath::PrepareLine(MbrVecTimes.data(), MbrRule.Weights.empty() ? nullptr : MbrRule.Weights.data(), inputs,
+                                    *design))
+            MbrPtrWholeLine = std::move(design);
+    }
     for (size_t k = 0; k < inputs; ++k) MbrVecInputNumbers.push_back(static_cast<double>(k + 1));
     // One median or percentile alone selects from the values as they are; anything more sorts.
     MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
@@ -153,6 +156,8 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
     MbrBlnSumOfAll = MbrVecSpecs.size() == 1 && (kind == TStatisticKind::Mean || kind == TStatisticKind::Sum) &&
         !rule.SkipNoData && rule.Weights.empty() && rule.MinCount == 0 && !rule.HasLow && !rule.HasHigh && inputs > 0;
 }
+
+TStackStatistic::~TStackStatistic() = default;
 
 bool TStackStatistic::IsThreshold(TStatisticKind kind) { return Has(kind, kThreshold); }
 bool TStackStatistic::Counts(TStatisticKind kind) { return Has(kind, kCounts); }
@@ -281,7 +286,7 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) cons
     if (!cell.FitDone) {
         // A cell where every input holds data shares the inputs' design.
         if (cell.Times != MbrVecTimes.data()) TTrendMath::FitLine(cell.Times, cell.Values, cell.Weights, n, cell.Fit);
-        else if (MbrBlnWholeLine) TTrendMath::FitLine(MbrWholeLine, cell.Values, cell.Fit);
+        else if (MbrPtrWholeLine) TTrendMath::FitLine(*MbrPtrWholeLine, cell.Values, cell.Fit);
         else cell.Fit = TLineFit();
         cell.FitDone = true;
     }

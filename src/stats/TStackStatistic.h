@@ -1,10 +1,11 @@
 #pragma once
 
-#include "stats/TTrendMath.h"
-
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct TLineDesign;
 
 // What a stack of grids gives per cell.
 enum class TStatisticKind {
@@ -90,6 +91,7 @@ public:
     // TStackStatistic", "Range is empty or not finite in TStackStatistic", "Number of times does
     // not match the number of maps in TStackStatistic" and "Time is not finite in TStackStatistic".
     TStackStatistic(const TStackRule& rule, size_t inputs);
+    ~TStackStatistic();
     TStackStatistic(const TStackStatistic&) = delete;
     TStackStatistic& operator=(const TStackStatistic&) = delete;
 
@@ -175,9 +177,8 @@ private:
     // What the cells' values are gathered with: times, input numbers; whether a count is asked.
     bool MbrBlnTimes = false;
     // The least-squares design of every input's time and weight, for the cells where every
-    // input holds data (MbrBlnWholeLine: there is a line through them).
-    TLineDesign MbrWholeLine;
-    bool MbrBlnWholeLine = false;
+    // input holds data (null where there is no line through them).
+    std::unique_ptr<TLineDesign> MbrPtrWholeLine;
     bool MbrBlnInputs = false;
     bool MbrBlnCounts = false;
 };
