@@ -98,3 +98,21 @@ double TOrderMath::PercentileOfUnsorted(double* values, size_t n, double percent
     if (t == 0) return values[below];
     return Interpolate(values[below], *std::min_element(values + below + 1, values + n), t);
 }
+
+void TOrderMath::InsertionSort(double* values, size_t n)
+{
+    for (size_t i = 1; i < n; ++i) {
+        const double value = values[i];
+        size_t j = i;
+        for (; j > 0 && value < values[j - 1]; --j) values[j] = values[j - 1];
+        values[j] = value;
+    }
+}
+
+void TOrderMath::Sort(double* values, size_t n)
+{
+    // Up to this many values, insertion takes less time than std::sort.
+    constexpr size_t kInsertedAtMost = 48;
+    if (n <= kInsertedAtMost) InsertionSort(values, n);
+    else std::sort(values, values + n);
+}

@@ -233,7 +233,7 @@ bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) cons
         if (cell.Special)
             std::sort(cell.Sorted, cell.Sorted + n, TotalLess);
         else
-            std::sort(cell.Sorted, cell.Sorted + n);
+            TOrderMath::Sort(cell.Sorted, n);
         cell.SortedReady = true;
     }
     const double* sorted = cell.Sorted;

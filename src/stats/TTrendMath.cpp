@@ -264,16 +264,6 @@ size_t Partition(const double* from, size_t size, double pivot, double* to, size
     return CountEquals ? equals : size - lows - highs;
 }
 
-void InsertionSort(double* values, size_t n)
-{
-    for (size_t i = 1; i < n; ++i) {
-        const double value = values[i];
-        size_t j = i;
-        for (; j > 0 && value < values[j - 1]; --j) values[j] = values[j - 1];
-        values[j] = value;
-    }
-}
-
 double MedianOfThree(double a, double b, double c)
 {
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
@@ -309,7 +299,7 @@ bool SelectMedian(double* values, size_t n, double* spare, double& median)
     for (int round = 0;; ++round) {
         if (ranked && (size <= 16 || round > 48)) {
             // Few values left, or a run of poor pivots: finish by sorting what is left (NaN-free).
-            if (size <= 16) InsertionSort(from, size);
+            if (size <= 16) TOrderMath::InsertionSort(from, size);
             else std::sort(from, from + size);
             const double low = from[lowRank - base];
             const double high = highRank - base < size ? from[highRank - base] : above;

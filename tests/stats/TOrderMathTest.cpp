@@ -121,3 +121,17 @@ TEST(OrderMath, AgreesWithNumpyAndScipyExactly)
         EXPECT_EQ(static_cast<double>(TOrderMath::Variety(sorted.data(), n)), rows[c][4]) << where;
     }
 }
+
+TEST(OrderMath, SortAgreesWithStdSortOnEitherSideOfTheInsertionLimit)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(-50, 50);  // many ties
+    for (size_t n : {0, 1, 2, 3, 47, 48, 49, 200}) {
+        std::vector<double> values(n);
+        for (double& v : values) v = value(random) / 4.0;
+        std::vector<double> expected = values;
+        std::sort(expected.begin(), expected.end());
+        TOrderMath::Sort(values.data(), n);
+        EXPECT_EQ(values, expected) << n;
+    }
+}
