@@ -19,6 +19,7 @@
 #include "support/TFileMessages.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 
 namespace {
@@ -91,6 +92,22 @@ void Publish(const std::vector<TStackOutput*>& outputs)
     }
 }
 
+// Finishes every output side by side (a grid's sync beside a picture's encoding); the failure
+// reported is the first output's in their order, whatever the order they failed in.
+void FinishAll(TTaskTeam& team, const std::vector<TStackOutput*>& outputs)
+{
+    std::vector<std::exception_ptr> failures(outputs.size());
+    team.Run(outputs.size(), [&](size_t i) {
+        try {
+            outputs[i]->Finish();
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+}
+
 // How statistic s's picture is drawn.
 TQuickLookOptions PictureOptions(const TGridStackOptions& options, size_t s)
 {
@@ -143,7 +160,7 @@ TMap* Execute(size_t count, TStackInputs::TOpen open, const TMakeOutputs& makeOu
             // Every input is read: closed before the outputs are put in place, since an output may
             // be one of them and Windows does not rename over a file that is open.
             inputs.CloseFrom(0);
-            for (TStackOutput* output : result.Road.Outputs) output->Finish();
+            FinishAll(team, result.Road.Outputs);
         } catch (...) {
             failures.Result(std::current_exception());
             for (TStackOutput* output : result.Road.Outputs) output->Discard();

@@ -145,8 +145,83 @@ bool Prepare(const double* t, const double* raw, size_t n, TLineDesign& design)
 constexpr double kUnscaledLow = 0x1p-900;
 constexpr double kUnscaledHigh = 0x1p900;
 
-// The line through values y of the design's inputs of positive weight, the values scaled by the
-// power of two that brings the largest |y| into [0.5, 1).
+// The sums a line is made of, in the units of the scaled times and of the values scaled by ys,
+// with what the results need beside them.
+struct TLineSums {
+    double MeanY = 0;   // the weighted mean of the values
+    double ShiftY = 0;  // sum of w (y - MeanY), the mean's rounding
+    double Sty = 0;     // sum of w (t - MeanT)(y - MeanY)
+    double Syy = 0;     // sum of w (y - MeanY)^2
+    double Residual = 0;  // sum of w r^2 about the line, r about its own weighted mean
+    double LargestY = 0;  // the largest |y|
+    int YExponent = 0;    // ys = 2^-YExponent
+    bool YConstant = false;
+};
+
+// The results of a line from its sums.
+void FillFit(const TLineDesign& design, const TLineSums& sums, TLineFit& fit)
+{
+    const double stt = design.Stt;
+    const double slope = sums.YConstant ? 0 : sums.Sty / stt;
+    const double total = design.Total;
+    fit.HasLine = true;
+    // The means corrected by the deviations' own sums (a mean may be off by a rounding).
+    const double offset = (sums.MeanY + sums.ShiftY / total) - slope * (design.MeanT + design.ShiftT / total);
+    fit.Slope = Scaled(slope, sums.YExponent - design.TExponent);
+    fit.Offset = Scaled(offset, sums.YExponent);
+    fit.Freedom = static_cast<double>(design.N) - 2;
+    // The largest |t| and |y| scaled are below 1 (below 2^400 where the values are not scaled).
+    const double floor = kResidualFloor * (sums.LargestY + std::fabs(slope) * (design.LargestT * design.TScale));
+    const bool exact = std::sqrt(sums.Residual / total) <= floor;
+    if (!sums.YConstant) {
+        // (sty / stt) (sty / syy): three roundings where r = sty / sqrt(stt syy) squared takes five.
+        fit.R2 = exact ? 1 : std::min(1.0, slope * (sums.Sty / sums.Syy));
+        fit.HasR2 = true;
+    }
+    if (design.N >= 3 && !sums.YConstant && !exact) {
+        const double error = std::sqrt(sums.Residual / fit.Freedom / stt);
+        fit.TValue = slope / error;
+        fit.HasTValue = true;
+    }
+}
+
+// Values whose magnitudes lie within these bounds are summed unscaled: no square of a deviation
+// nor a sum of a few thousand million of them leaves the normal range.
+constexpr double kOnePassLow = 0x1p-400;
+constexpr double kOnePassHigh = 0x1p400;
+// The one-pass sums are taken where a subtraction cancels at most this share of what it starts
+// from, which keeps the results within a few units of the last place of the passes about the
+// mean: the first value lies within sqrt(3) standard deviations of the mean, and the line leaves
+// at least a quarter of the values' spread to the residuals (r2 <= 3/4). Elsewhere the passes.
+constexpr double kOnePassShare = 1.0 / 4;
+
+// Sums of the deviations from the first value y0, unscaled, from one pass over the values.
+struct TShiftedSums {
+    double D = 0;   // sum of w d, d = y - y0
+    double TD = 0;  // sum of w (t - MeanT) d
+    double DD = 0;  // sum of w d^2
+};
+
+// The line's sums from the shifted sums, or false where their subtractions would cancel too much
+// (the caller then makes them in passes about the mean).
+bool SumsFromShifted(const TLineDesign& design, double y0, const TShiftedSums& shifted, TLineSums& sums)
+{
+    const double total = design.Total;
+    const double meanD = shifted.D / total;
+    sums.Syy = shifted.DD - shifted.D * meanD;
+    if (!(sums.Syy >= kOnePassShare * shifted.DD)) return false;
+    // sum of w (t - MeanT) is ShiftT, not 0.
+    sums.Sty = shifted.TD - meanD * design.ShiftT;
+    sums.Residual = sums.Syy - (sums.Sty / design.Stt) * sums.Sty;
+    if (!(sums.Residual >= kOnePassShare * sums.Syy)) return false;
+    sums.MeanY = y0 + meanD;
+    sums.ShiftY = 0;
+    return true;
+}
+
+// The line through values y of the design's inputs of positive weight. Where the values' scale
+// allows, one pass gives every sum; otherwise the values are scaled by the power of two that
+// brings the largest |y| into [0.5, 1) and summed about their mean in two more passes.
 template <class TWeights>
 bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
 {
@@ -155,33 +230,50 @@ bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
     const double* const t = design.T;
     const double* const raw = design.W;
     const TWeights weight(raw, design.WScale);
-    // The largest |y|, the largest distance from the first y, and the weighted sum, unscaled.
+    const double ts = design.TScale;
+    const double meanT = design.MeanT;
+    const double total = design.Total;
+    // The largest |y|, the largest distance from the first y, the weighted sum, and the sums of
+    // the deviations from the first y, unscaled.
     const double y0 = y[design.First];
     TLanes largestY;
     TLanes distanceY;
     TLanes sumY;
+    TLanes sumD;
+    TLanes sumTD;
+    TLanes sumDD;
     InLanes(design.First, n, [&](size_t i, size_t lane) {
         const bool used = !TWeights::kGiven || raw[i] > 0;
+        const double w = weight(i);
+        const double d = y[i] - y0;
         Raise(largestY, lane, used ? std::fabs(y[i]) : 0.0);
-        Raise(distanceY, lane, used ? std::fabs(y[i] - y0) : 0.0);
-        sumY.Lane[lane] += weight(i) * y[i];
+        Raise(distanceY, lane, used ? std::fabs(d) : 0.0);
+        sumY.Lane[lane] += w * y[i];
+        const double wd = w * d;
+        sumD.Lane[lane] += wd;
+        sumTD.Lane[lane] += wd * (t[i] * ts - meanT);
+        sumDD.Lane[lane] += wd * d;
     });
     const double largest = Largest(largestY);
     if (!std::isfinite(largest)) return false;
-    const bool yConstant = Largest(distanceY) == 0;
-    int ky = 0;
-    const double ys = ScaleFor(largest, ky);
-    const double ts = design.TScale;
-    const double meanT = design.MeanT;
-    const double total = design.Total;
+    TLineSums sums;
+    sums.YConstant = Largest(distanceY) == 0;
+    if (!sums.YConstant && largest <= kOnePassHigh && Largest(distanceY) >= kOnePassLow &&
+        SumsFromShifted(design, y0, TShiftedSums{sumD.Sum(), sumTD.Sum(), sumDD.Sum()}, sums)) {
+        sums.LargestY = largest;
+        FillFit(design, sums, fit);
+        return true;
+    }
+    const double ys = ScaleFor(largest, sums.YExponent);
+    sums.LargestY = largest * ys;
     double weightedY = sumY.Sum() * ys;
-    if (!yConstant && (largest > kUnscaledHigh || largest < kUnscaledLow)) {
+    if (!sums.YConstant && (largest > kUnscaledHigh || largest < kUnscaledLow)) {
         TLanes scaled;
         InLanes(design.First, n, [&](size_t i, size_t lane) { scaled.Lane[lane] += weight(i) * (y[i] * ys); });
         weightedY = scaled.Sum();
     }
     // Constant values: their mean is the value itself, so every deviation is 0 exactly.
-    const double meanY = yConstant ? y0 * ys : weightedY / total;
+    const double meanY = sums.YConstant ? y0 * ys : weightedY / total;
     TLanes shiftY;
     TLanes ty;
     TLanes yy;
@@ -193,12 +285,11 @@ bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
         ty.Lane[lane] += w * dt * dy;
         yy.Lane[lane] += w * dy * dy;
     });
-    const double stt = design.Stt;
-    const double sty = ty.Sum();
-    const double syy = yy.Sum();
-    const double slope = yConstant ? 0 : sty / stt;
-    // The means corrected by the deviations' own sums (a mean may be off by a rounding).
-    const double offset = (meanY + shiftY.Sum() / total) - slope * (meanT + design.ShiftT / total);
+    sums.MeanY = meanY;
+    sums.ShiftY = shiftY.Sum();
+    sums.Sty = ty.Sum();
+    sums.Syy = yy.Sum();
+    const double slope = sums.YConstant ? 0 : sums.Sty / design.Stt;
     // Residuals about their own weighted mean, which removes what the means' roundings shift.
     TLanes sumR;
     TLanes sumRR;
@@ -209,25 +300,8 @@ bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
         sumRR.Lane[lane] += w * r * r;
     });
     const double sumOfR = sumR.Sum();
-    const double residual = std::max(0.0, sumRR.Sum() - sumOfR * sumOfR / total);
-
-    fit.HasLine = true;
-    fit.Slope = Scaled(slope, ky - design.TExponent);
-    fit.Offset = Scaled(offset, ky);
-    fit.Freedom = static_cast<double>(n) - 2;
-    // The largest |t| and |y| scaled are below 1.
-    const double floor = kResidualFloor * (largest * ys + std::fabs(slope) * (design.LargestT * ts));
-    const bool exact = std::sqrt(residual / total) <= floor;
-    if (!yConstant) {
-        // (sty / stt) (sty / syy): three roundings where r = sty / sqrt(stt syy) squared takes five.
-        fit.R2 = exact ? 1 : std::min(1.0, slope * (sty / syy));
-        fit.HasR2 = true;
-    }
-    if (n >= 3 && !yConstant && !exact) {
-        const double error = std::sqrt(residual / fit.Freedom / stt);
-        fit.TValue = slope / error;
-        fit.HasTValue = true;
-    }
+    sums.Residual = std::max(0.0, sumRR.Sum() - sumOfR * sumOfR / total);
+    FillFit(design, sums, fit);
     return true;
 }
 

@@ -302,24 +302,29 @@ TEST(GridStack, SeveralOutputsAreAllWholeBeforeAnyIsReplaced)
     struct TCase {
         int Call;  // 0: Fsync, 1: RenameAt
         long Skip;
+        int Times;
+        unsigned Threads;  // one: the outputs are finished in order, so the calls are counted in order
         std::string Message;
         std::string Contents;
     };
     const std::vector<TCase> cases = {
-        {0, 1, "Unable to write file " + dir.Path("mean.prj"), "old old old old "},
-        {0, 3, "Unable to write file " + dir.Path("count.prj"), "old old old old "},
-        {1, 2, "Unable to write file " + outputs[1] + " (already replaced: " + outputs[0] + ", " + dir.Path("mean.prj") + ")",
+        {0, 1, 1, 1, "Unable to write file " + dir.Path("mean.prj"), "old old old old "},
+        {0, 3, 1, 1, "Unable to write file " + dir.Path("count.prj"), "old old old old "},
+        {1, 2, 1, 1, "Unable to write file " + outputs[1] + " (already replaced: " + outputs[0] + ", " + dir.Path("mean.prj") + ")",
          "new new old old "},
-        {1, 0, "Unable to write file " + outputs[0], "old old old old "},
+        {1, 0, 1, 1, "Unable to write file " + outputs[0], "old old old old "},
+        // Finished side by side, both fail: the first output's failure is the one reported.
+        {0, 0, -1, 2, "Unable to write file " + outputs[0], "old old old old "},
     };
     for (const TCase& test : cases) {
         reset();
         const std::vector<std::string> before = DirectoryEntries(dir.Root());
         TSystemCallFaults faults;
         if (test.Call == 0)
-            faults.Fail<&TSystemCallTable::Fsync>(EIO, test.Skip);
+            faults.Fail<&TSystemCallTable::Fsync>(EIO, test.Skip, test.Times);
         else
-            faults.Fail<&TSystemCallTable::RenameAt>(EIO, test.Skip);
+            faults.Fail<&TSystemCallTable::RenameAt>(EIO, test.Skip, test.Times);
+        options.Threads = test.Threads;
         EXPECT_EQ(ThrownMessage([&] { TGridStack::WriteFiles(inputs, outputs, options); }), test.Message);
         EXPECT_EQ(contents(), test.Contents) << test.Message;
         EXPECT_EQ(DirectoryEntries(dir.Root()), before) << test.Message;

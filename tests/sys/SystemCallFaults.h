@@ -6,6 +6,7 @@
 #include "sys/TSystemCalls.h"
 
 #include <cerrno>
+#include <mutex>
 #include <vector>
 
 template <auto Member>
@@ -18,7 +19,7 @@ constexpr bool kSameCall<A, A> = true;
 
 // The stand-in for one entry of the table: passes `Skip` calls on, then fails `Times` calls
 // (-1: every call from then on) with `Error`, counting every call. A failing close still
-// releases the descriptor, as Linux's does.
+// releases the descriptor, as Linux's does. Calls from several threads are counted one at a time.
 template <class TResult, class... TArgs, TResult (*TSystemCallTable::*Member)(TArgs...)>
 struct TFaultyCall<Member> {
     static inline TResult (*Next)(TArgs...) = nullptr;
@@ -26,21 +27,29 @@ struct TFaultyCall<Member> {
     static inline long Skip = 0;
     static inline int Times = 0;
     static inline int Error = 0;
+    static inline std::mutex Lock;
 
     static TResult Call(TArgs... args)
     {
-        ++Calls;
-        if (Times != 0) {
-            if (Skip > 0) {
-                --Skip;
-            } else {
-                if (Times > 0) --Times;
-                if constexpr (kSameCall<Member, &TSystemCallTable::Close>) Next(args...);
-                errno = Error;
-                return TResult(-1);
-            }
+        if (Fails()) {
+            if constexpr (kSameCall<Member, &TSystemCallTable::Close>) Next(args...);
+            errno = Error;
+            return TResult(-1);
         }
         return Next(args...);
+    }
+    // Counts the call; whether it fails.
+    static bool Fails()
+    {
+        const std::lock_guard<std::mutex> guard(Lock);
+        ++Calls;
+        if (Times == 0) return false;
+        if (Skip > 0) {
+            --Skip;
+            return false;
+        }
+        if (Times > 0) --Times;
+        return true;
     }
     static void Install()
     {
