@@ -5,13 +5,18 @@
 #include <locale>
 
 namespace {
+// The buffer starts small and doubles each time a drain finds it at least half full of values,
+// up to the largest size: a writer of many values gets few large writes, and one that hands
+// texts made elsewhere on (the stack's outputs) keeps the small buffer.
+constexpr size_t kFirstBufferSize = size_t(1) << 14;
 constexpr size_t kBufferSize = size_t(1) << 20;
 }
 
-TTextWriter::TTextWriter(std::ostream& stream) : MbrPtrStream(&stream), MbrPtrBuffer(new char[kBufferSize])
+TTextWriter::TTextWriter(std::ostream& stream)
+    : MbrPtrStream(&stream), MbrPtrBuffer(new char[kFirstBufferSize]), MbrSizCapacity(kFirstBufferSize)
 {
     MbrPtrCur = MbrPtrBuffer.get();
-    MbrPtrLimit = MbrPtrCur + kBufferSize;
+    MbrPtrLimit = MbrPtrCur + MbrSizCapacity;
 
     // The buffer formats exactly as the stream would when only precision and notation differ
     // from a new stream's settings; anything else goes through the stream itself.
@@ -27,10 +32,11 @@ TTextWriter::TTextWriter(std::ostream& stream) : MbrPtrStream(&stream), MbrPtrBu
     stream.width(0);
 }
 
-TTextWriter::TTextWriter(TByteSink& sink) : MbrPtrSink(&sink), MbrPtrBuffer(new char[kBufferSize])
+TTextWriter::TTextWriter(TByteSink& sink)
+    : MbrPtrSink(&sink), MbrPtrBuffer(new char[kFirstBufferSize]), MbrSizCapacity(kFirstBufferSize)
 {
     MbrPtrCur = MbrPtrBuffer.get();
-    MbrPtrLimit = MbrPtrCur + kBufferSize;
+    MbrPtrLimit = MbrPtrCur + MbrSizCapacity;
 }
 
 TTextWriter::~TTextWriter()
@@ -42,7 +48,7 @@ TTextWriter::~TTextWriter()
     }
 }
 
-void TTextWriter::Drain()
+void TTextWriter::Drain(bool mayGrow)
 {
     const size_t size = static_cast<size_t>(MbrPtrCur - MbrPtrBuffer.get());
     MbrPtrCur = MbrPtrBuffer.get();
@@ -51,6 +57,12 @@ void TTextWriter::Drain()
         MbrPtrSink->Write(MbrPtrBuffer.get(), size);
     else
         MbrPtrStream->write(MbrPtrBuffer.get(), static_cast<std::streamsize>(size));
+    if (mayGrow && 2 * size >= MbrSizCapacity && MbrSizCapacity < kBufferSize) {
+        MbrSizCapacity *= 2;
+        MbrPtrBuffer.reset(new char[MbrSizCapacity]);
+        MbrPtrCur = MbrPtrBuffer.get();
+        MbrPtrLimit = MbrPtrCur + MbrSizCapacity;
+    }
 }
 
 void TTextWriter::Flush()
@@ -69,12 +81,12 @@ void TTextWriter::PutText(const char* data, size_t size)
     // Large texts go on as they are rather than through the buffer.
     constexpr size_t kDirectSize = size_t(1) << 12;
     if (size < kDirectSize) {
-        if (size > static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) Drain();
+        if (size > static_cast<size_t>(MbrPtrLimit - MbrPtrCur)) Drain(false);
         std::memcpy(MbrPtrCur, data, size);
         MbrPtrCur += size;
         return;
     }
-    Drain();
+    Drain(false);
     if (MbrPtrSink)
         MbrPtrSink->Write(data, size);
     else

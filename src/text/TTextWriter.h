@@ -52,7 +52,8 @@ public:
 
 private:
     static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberFormatter::kMaxDoubleText);
-    void Drain();
+    // Writes what is buffered; `mayGrow`: the buffer may grow (see kFirstBufferSize).
+    void Drain(bool mayGrow = true);
     void PutThroughStream(double value);
 
     std::ostream* MbrPtrStream = nullptr;
@@ -61,6 +62,7 @@ private:
     TNumberFormatter::TStyle MbrEnmStyle = TNumberFormatter::TStyle::General;
     int MbrIntPrecision = 6;
     std::unique_ptr<char[]> MbrPtrBuffer;
+    size_t MbrSizCapacity;
     char* MbrPtrCur;
     char* MbrPtrLimit;
 };
