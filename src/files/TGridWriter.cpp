@@ -55,13 +55,17 @@ void TGridWriter::WriteHeader(const TGridHeader& header)
 
 void TGridWriter::SetNoData(double noData)
 {
+    std::string text;
     if (MbrNumbers.ExactNoData) {
-        MbrStgNoData = TGridHeaderText::ExactNumber(noData);
-        return;
+        text = TGridHeaderText::ExactNumber(noData);
+    } else {
+        char buffer[TNumberFormatter::kMaxDoubleText];
+        text.assign(buffer, TNumberFormatter::FormatDouble(buffer, noData, TNumberFormatter::TStyle::General,
+                                                           MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
     }
-    char text[TNumberFormatter::kMaxDoubleText];
-    MbrStgNoData.assign(text, TNumberFormatter::FormatDouble(text, noData, TNumberFormatter::TStyle::General,
-                                                        MbrNumbers.Digits > 0 ? MbrNumbers.Digits : 6));
+    // Changed only where it differs: the stack's outputs format cells with it on other threads
+    // while their header, which sets it again, is written.
+    if (text != MbrStgNoData) MbrStgNoData = std::move(text);
 }
 
 void TGridWriter::WriteRow(const double* values, size_t count) { MbrPtrText->PutRow(values, count, ' '); }
