@@ -121,6 +121,75 @@ TEST(TrendMath, WeightsFollowTheWlsConvention)
     EXPECT_DOUBLE_EQ(huge.TValue, plain.TValue);
 }
 
+TEST(TrendMath, OnePassAndPassesAboutTheMeanAgreeWithALongDoubleLine)
+{
+    // Series on either side of where the fit leaves its one pass for the passes about the mean:
+    // r2 below and above 3/4, a first value near and far from the mean, a large common offset,
+    // magnitudes beyond 2^400 and a spread below 2^-400.
+    struct TFamily {
+        double Trend;   // per step, against noise of sd 1
+        double Offset;  // added to every value
+        double First;   // added to the first value
+        double Scale;   // every value multiplied by it
+    };
+    const std::vector<TFamily> families = {
+        {0, 0, 0, 1},      {0.05, 0, 0, 1},      {0.2, 0, 0, 1},      {1, 0, 0, 1},
+        {100, 0, 0, 1},    {0.05, 0, 6, 1},      {0.05, 1e6, 0, 1},   {0.05, 1e6, 1000, 1},
+        {0.1, 0, 0, 1e300}, {0.1, 0, 0, 0x1p500}, {0.1, 1, 0, 0x1p-450},
+    };
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0, 1);
+    for (size_t f = 0; f < families.size(); ++f) {
+        for (int repeat = 0; repeat < 20; ++repeat) {
+            const TFamily& family = families[f];
+            const size_t n = 12 + static_cast<size_t>(repeat);
+            std::vector<double> t(n);
+            std::vector<double> y(n);
+            for (size_t i = 0; i < n; ++i) {
+                t[i] = 1990 + static_cast<double>(i);
+                y[i] = (family.Offset + family.Trend * static_cast<double>(i) + noise(random) +
+                        (i == 0 ? family.First : 0)) * family.Scale;
+            }
+            // The line about the means in long double, from values brought to a unit scale.
+            long double tm = 0;
+            long double ym = 0;
+            for (size_t i = 0; i < n; ++i) {
+                tm += t[i];
+                ym += y[i] / family.Scale;
+            }
+            tm /= n;
+            ym /= n;
+            long double stt = 0;
+            long double sty = 0;
+            long double syy = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const long double dt = t[i] - tm;
+                const long double dy = y[i] / family.Scale - ym;
+                stt += dt * dt;
+                sty += dt * dy;
+                syy += dy * dy;
+            }
+            const long double slope = sty / stt;
+            const long double residual = syy - slope * sty;
+            const double tvalue = static_cast<double>(slope / std::sqrt(residual / (n - 2) / stt));
+            const TLineFit fit = Line(t, y);
+            const std::string where = "family " + std::to_string(f) + " n " + std::to_string(n);
+            ASSERT_TRUE(fit.HasLine && fit.HasR2 && fit.HasTValue) << where;
+            const double slopeScale = static_cast<double>(std::sqrt(syy / stt)) * family.Scale;
+            EXPECT_TRUE(Near(fit.Slope, static_cast<double>(slope) * family.Scale, 1e-14, slopeScale)) << where;
+            EXPECT_TRUE(Near(fit.Offset, static_cast<double>(ym - slope * tm) * family.Scale, 1e-14,
+                             slopeScale * 2000 + std::fabs(static_cast<double>(ym)) * family.Scale))
+                << where;
+            EXPECT_TRUE(Near(fit.R2, static_cast<double>(slope * sty / syy), 1e-14, 1)) << where;
+            // The residuals of a strong line are a small difference: a fit about the mean loses a
+            // rounding times sqrt(syy / residual) in them, one that subtracts sums its square.
+            const double amplification = static_cast<double>(std::sqrt(syy / residual));
+            EXPECT_TRUE(Near(fit.TValue, tvalue, 1e-14 + 1e-15 * amplification, std::fabs(tvalue) + 1))
+                << where << " " << fit.TValue << " " << tvalue;
+        }
+    }
+}
+
 TEST(TrendMath, TheilSenAndMannKendallWithTiesAndRepeatedTimes)
 {
     std::vector<double> scratch;
