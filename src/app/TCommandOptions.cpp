@@ -68,8 +68,8 @@ void ApplyStatistic(TCommandOptions& options, const std::string& value, TParsed&
     for (;;) {
         const size_t comma = value.find(',', start);
         const std::string name = value.substr(start, comma == std::string::npos ? comma : comma - start);
-        TStatisticSpec spec;
-        if (!TStackStatistic::ParseName(name, spec)) {
+        TStatisticSpec chosen;
+        if (!TStackStatistic::ParseName(name, chosen)) {
             for (const TStatisticName& family : TStackStatistic::Names()) {
                 const std::string prefix(family.Name, std::string(family.Name).find(':') + 1);
                 if (TStackStatistic::IsFamily(family.Name) && prefix.back() == ':' && name.compare(0, prefix.size(), prefix) == 0)
@@ -80,7 +80,7 @@ void ApplyStatistic(TCommandOptions& options, const std::string& value, TParsed&
         for (const std::string& earlier : options.Statistics)
             if (earlier == name) throw "Option --stat: statistic " + Quote(name) + " is named twice";
         options.Statistics.push_back(name);
-        options.Stack.Rule.Statistics.push_back(spec);
+        options.Stack.Rule.Statistics.push_back(chosen);
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
@@ -376,9 +376,9 @@ void CheckTogether(TCommandOptions& options, const TParsed& parsed)
     TStackRule& rule = options.Stack.Rule;
     bool trends = false;
     for (size_t s = 0; s < options.Statistics.size(); ++s) {
-        const TStatisticSpec& spec = rule.Statistics[s];
-        trends |= TStackStatistic::IsTrend(spec.Kind);
-        if (!rule.Weights.empty() && !TStackStatistic::TakesWeights(spec.Kind))
+        const TStatisticSpec& chosen = rule.Statistics[s];
+        trends |= TStackStatistic::IsTrend(chosen.Kind);
+        if (!rule.Weights.empty() && !TStackStatistic::TakesWeights(chosen.Kind))
             throw "Option --weights applies to --stat mean, sum, stddev, variance, slope, offset, r2, tvalue and "
                   "pvalue only, not to --stat " + options.Statistics[s];
     }
@@ -491,10 +491,10 @@ TCommandOptions TCommandOptions::Parse(const std::vector<std::string>& arguments
     NamePictures(options, parsed);
     // One statistic is the rule's own, as it always was; several are its list.
     if (rule.Statistics.size() == 1) {
-        const TStatisticSpec spec = rule.Statistics.front();
+        const TStatisticSpec chosen = rule.Statistics.front();
         rule.Statistics.clear();
-        rule.Kind = spec.Kind;
-        (TStackStatistic::IsThreshold(spec.Kind) ? rule.Threshold : rule.Percentile) = spec.Parameter;
+        rule.Kind = chosen.Kind;
+        (TStackStatistic::IsThreshold(chosen.Kind) ? rule.Threshold : rule.Percentile) = chosen.Parameter;
     }
     return options;
 }

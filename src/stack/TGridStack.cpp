@@ -111,18 +111,18 @@ void FinishAll(TTaskTeam& team, const std::vector<TStackOutput*>& outputs)
 // How statistic s's picture is drawn.
 TQuickLookOptions PictureOptions(const TGridStackOptions& options, size_t s)
 {
-    const TStatisticSpec spec = options.Rule.Statistics.empty()
+    const TStatisticSpec chosen = options.Rule.Statistics.empty()
         ? TStatisticSpec{options.Rule.Kind, TStackStatistic::IsThreshold(options.Rule.Kind) ? options.Rule.Threshold
                                                                                            : options.Rule.Percentile}
         : options.Rule.Statistics[s];
     TQuickLookOptions picture;
     picture.Ramp = options.PictureRamp;
-    picture.Signed = TStackStatistic::Signed(spec.Kind);
-    picture.WholeNumbers = TStackStatistic::WholeNumbers(spec.Kind);
+    picture.Signed = TStackStatistic::Signed(chosen.Kind);
+    picture.WholeNumbers = TStackStatistic::WholeNumbers(chosen.Kind);
     picture.HasRange = options.HasPictureRange;
     picture.RangeLow = options.PictureLow;
     picture.RangeHigh = options.PictureHigh;
-    picture.Statistic = s < options.StatisticNames.size() ? options.StatisticNames[s] : TStackStatistic::NameOf(spec);
+    picture.Statistic = s < options.StatisticNames.size() ? options.StatisticNames[s] : TStackStatistic::NameOf(chosen);
     return picture;
 }
 

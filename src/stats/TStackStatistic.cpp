@@ -109,15 +109,15 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
                       : rule.Statistics)
 {
     bool trends = false;
-    for (const TStatisticSpec& spec : MbrVecSpecs) {
-        if (!rule.Weights.empty() && !TakesWeights(spec.Kind))
+    for (const TStatisticSpec& chosen : MbrVecSpecs) {
+        if (!rule.Weights.empty() && !TakesWeights(chosen.Kind))
             throw "Weights apply to the mean, the sum, the variance, the standard deviation and the least-squares "
                   "trends only in TStackStatistic";
-        if (spec.Kind == TStatisticKind::Percentile && !(spec.Parameter >= 0 && spec.Parameter <= 100))
+        if (chosen.Kind == TStatisticKind::Percentile && !(chosen.Parameter >= 0 && chosen.Parameter <= 100))
             throw "Percentile is out of range in TStackStatistic";
-        if (IsThreshold(spec.Kind) && !std::isfinite(spec.Parameter)) throw "Threshold is not finite in TStackStatistic";
-        trends |= IsTrend(spec.Kind);
-        MbrBlnOrder |= Has(spec.Kind, kOrder);
+        if (IsThreshold(chosen.Kind) && !std::isfinite(chosen.Parameter)) throw "Threshold is not finite in TStackStatistic";
+        trends |= IsTrend(chosen.Kind);
+        MbrBlnOrder |= Has(chosen.Kind, kOrder);
     }
     if (!rule.Weights.empty()) {
         if (rule.Weights.size() != inputs) throw "Number of weights does not match the number of maps in TStackStatistic";
@@ -137,9 +137,9 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
     } else {
         for (size_t k = 0; k < inputs; ++k) MbrVecTimes.push_back(static_cast<double>(k));
     }
-    for (const TStatisticSpec& spec : MbrVecSpecs) {
-        MbrBlnCounts |= Counts(spec.Kind);
-        MbrBlnInputs |= spec.Kind == TStatisticKind::ArgMin || spec.Kind == TStatisticKind::ArgMax;
+    for (const TStatisticSpec& chosen : MbrVecSpecs) {
+        MbrBlnCounts |= Counts(chosen.Kind);
+        MbrBlnInputs |= chosen.Kind == TStatisticKind::ArgMin || chosen.Kind == TStatisticKind::ArgMax;
     }
     MbrBlnTimes = trends;
     if (trends) {
@@ -216,7 +216,7 @@ size_t TStackStatistic::GatherWhole(const double* const* values, size_t c, TCell
     return MbrSizInputs;
 }
 
-bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) const
+bool TStackStatistic::ComputeOrder(const TStatisticSpec& chosen, TCell& cell) const
 {
     const size_t n = cell.Count;
     if (n == 0) {
@@ -224,8 +224,8 @@ bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) cons
         return true;
     }
     if (!MbrBlnSortOnce && !cell.Special) {
-        cell.Result = spec.Kind == TStatisticKind::Median ? TOrderMath::MedianOfUnsorted(cell.Values, n)
-                                                          : TOrderMath::PercentileOfUnsorted(cell.Values, n, spec.Parameter);
+        cell.Result = chosen.Kind == TStatisticKind::Median ? TOrderMath::MedianOfUnsorted(cell.Values, n)
+                                                          : TOrderMath::PercentileOfUnsorted(cell.Values, n, chosen.Parameter);
         return true;
     }
     if (!cell.SortedReady) {
@@ -237,12 +237,12 @@ bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) cons
         cell.SortedReady = true;
     }
     const double* sorted = cell.Sorted;
-    switch (spec.Kind) {
+    switch (chosen.Kind) {
     case TStatisticKind::Median:
         cell.Result = TOrderMath::Median(sorted, n);
         break;
     case TStatisticKind::Percentile:
-        cell.Result = TOrderMath::Percentile(sorted, n, spec.Parameter);
+        cell.Result = TOrderMath::Percentile(sorted, n, chosen.Parameter);
         break;
     case TStatisticKind::Mode:
         cell.Result = TOrderMath::Mode(sorted, n);
@@ -257,17 +257,17 @@ bool TStackStatistic::ComputeOrder(const TStatisticSpec& spec, TCell& cell) cons
     return true;
 }
 
-bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) const
+bool TStackStatistic::ComputeTrend(const TStatisticSpec& chosen, TCell& cell) const
 {
     const size_t n = cell.Count;
-    switch (spec.Kind) {
+    switch (chosen.Kind) {
     case TStatisticKind::Sen:
     case TStatisticKind::SenOffset:
         if (!cell.SenDone) {
             cell.SenFound = TTrendMath::TheilSen(cell.Times, cell.Values, n, *cell.Work, cell.Sen, cell.SenOffset);
             cell.SenDone = true;
         }
-        cell.Result = spec.Kind == TStatisticKind::Sen ? cell.Sen : cell.SenOffset;
+        cell.Result = chosen.Kind == TStatisticKind::Sen ? cell.Sen : cell.SenOffset;
         return cell.SenFound;
     case TStatisticKind::MkS:
     case TStatisticKind::MkZ:
@@ -276,10 +276,10 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) cons
             TTrendMath::MannKendall(cell.Times, cell.Values, n, *cell.Work, cell.Kendall);
             cell.KendallDone = true;
         }
-        cell.Result = spec.Kind == TStatisticKind::MkS ? cell.Kendall.S
-            : spec.Kind == TStatisticKind::MkZ         ? cell.Kendall.Z
+        cell.Result = chosen.Kind == TStatisticKind::MkS ? cell.Kendall.S
+            : chosen.Kind == TStatisticKind::MkZ         ? cell.Kendall.Z
                                                        : cell.Kendall.P;
-        return spec.Kind == TStatisticKind::MkS || cell.Kendall.HasZ;
+        return chosen.Kind == TStatisticKind::MkS || cell.Kendall.HasZ;
     default:
         break;
     }
@@ -291,7 +291,7 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) cons
         cell.FitDone = true;
     }
     const TLineFit& fit = cell.Fit;
-    switch (spec.Kind) {
+    switch (chosen.Kind) {
     case TStatisticKind::Slope:
         cell.Result = fit.Slope;
         return fit.HasLine;
@@ -309,13 +309,13 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& spec, TCell& cell) cons
     }
 }
 
-bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
+bool TStackStatistic::Compute(const TStatisticSpec& chosen, TCell& cell) const
 {
     const double* v = cell.Values;
     const double* w = cell.Weights;
     const size_t n = cell.Count;
     double& r = cell.Result;
-    switch (spec.Kind) {
+    switch (chosen.Kind) {
     case TStatisticKind::Mean:
         if (w) return TMomentMath::WeightedMean(v, w, n, r);
         r = MbrRule.FiniteResults ? TMomentMath::Mean(v, n) : TMomentMath::Sum(v, n) / static_cast<double>(n);
@@ -356,7 +356,7 @@ bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
         return TMomentMath::Kurtosis(v, n, r);
     case TStatisticKind::ArgMin:
     case TStatisticKind::ArgMax: {
-        const size_t at = spec.Kind == TStatisticKind::ArgMin ? TCountMath::ArgMin(v, nullptr, n)
+        const size_t at = chosen.Kind == TStatisticKind::ArgMin ? TCountMath::ArgMin(v, nullptr, n)
                                                               : TCountMath::ArgMax(v, nullptr, n);
         r = cell.Inputs[at - 1];
         return true;
@@ -366,12 +366,12 @@ bool TStackStatistic::Compute(const TStatisticSpec& spec, TCell& cell) const
     case TStatisticKind::Below:
     case TStatisticKind::AtMost:
     case TStatisticKind::Equal: {
-        const auto comparison = static_cast<TComparison>(static_cast<int>(spec.Kind) - static_cast<int>(TStatisticKind::Above));
-        r = n == 0 ? 0 : static_cast<double>(TCountMath::Count(v, n, comparison, spec.Parameter));
+        const auto comparison = static_cast<TComparison>(static_cast<int>(chosen.Kind) - static_cast<int>(TStatisticKind::Above));
+        r = n == 0 ? 0 : static_cast<double>(TCountMath::Count(v, n, comparison, chosen.Parameter));
         return true;
     }
     default:
-        return Has(spec.Kind, kOrder) ? ComputeOrder(spec, cell) : ComputeTrend(spec, cell);
+        return Has(chosen.Kind, kOrder) ? ComputeOrder(chosen, cell) : ComputeTrend(chosen, cell);
     }
 }
 
@@ -444,12 +444,12 @@ void TStackStatistic::ReduceCell(const double* const* values, const double* noDa
     const bool lacking = held < inputs && !MbrRule.SkipNoData;
     const bool tooFew = MbrRule.MinCount > 0 && held < static_cast<size_t>(MbrRule.MinCount);
     for (size_t s = 0; s < MbrVecSpecs.size(); ++s) {
-        const TStatisticSpec& spec = MbrVecSpecs[s];
-        if (tooFew || (!Counts(spec.Kind) && (lacking || held == 0))) {
+        const TStatisticSpec& chosen = MbrVecSpecs[s];
+        if (tooFew || (!Counts(chosen.Kind) && (lacking || held == 0))) {
             missing[s][c] = 1;
             continue;
         }
-        missing[s][c] = !Compute(spec, cell);
+        missing[s][c] = !Compute(chosen, cell);
         out[s][c] = cell.Result;
     }
 }
@@ -601,7 +601,7 @@ std::string TStackStatistic::NameList()
     return list + "pNN from p0 to p100, or gt:T, ge:T, lt:T, le:T, eq:T with T a finite decimal number";
 }
 
-bool TStackStatistic::ParseName(const std::string& name, TStatisticSpec& spec)
+bool TStackStatistic::ParseName(const std::string& name, TStatisticSpec& chosen)
 {
     for (const TStatisticName& entry : Names()) {
         if (IsFamily(entry.Name)) {
@@ -609,11 +609,11 @@ bool TStackStatistic::ParseName(const std::string& name, TStatisticSpec& spec)
             if (entry.Kind == TStatisticKind::Percentile || name.compare(0, prefix.size(), prefix) != 0) continue;
             double threshold;
             if (!ParseFiniteDecimal(name.data() + prefix.size(), name.data() + name.size(), threshold)) return false;
-            spec = TStatisticSpec{entry.Kind, threshold};
+            chosen = TStatisticSpec{entry.Kind, threshold};
             return true;
         }
         if (name == entry.Name) {
-            spec = TStatisticSpec{entry.Kind, 50};
+            chosen = TStatisticSpec{entry.Kind, 50};
             return true;
         }
     }
@@ -634,29 +634,29 @@ bool TStackStatistic::ParseName(const std::string& name, TStatisticSpec& spec)
     double percent = -1;
     std::from_chars(name.data() + 1, name.data() + name.size(), percent);
     if (!(percent >= 0 && percent <= 100)) return false;
-    spec = TStatisticSpec{TStatisticKind::Percentile, percent};
+    chosen = TStatisticSpec{TStatisticKind::Percentile, percent};
     return true;
 }
 
 bool TStackStatistic::ParseName(const std::string& name, TStackRule& rule)
 {
-    TStatisticSpec spec;
-    if (!ParseName(name, spec)) return false;
-    rule.Kind = spec.Kind;
-    if (spec.Kind == TStatisticKind::Percentile) rule.Percentile = spec.Parameter;
-    if (IsThreshold(spec.Kind)) rule.Threshold = spec.Parameter;
+    TStatisticSpec chosen;
+    if (!ParseName(name, chosen)) return false;
+    rule.Kind = chosen.Kind;
+    if (chosen.Kind == TStatisticKind::Percentile) rule.Percentile = chosen.Parameter;
+    if (IsThreshold(chosen.Kind)) rule.Threshold = chosen.Parameter;
     return true;
 }
 
-std::string TStackStatistic::NameOf(const TStatisticSpec& spec)
+std::string TStackStatistic::NameOf(const TStatisticSpec& chosen)
 {
     for (const TStatisticName& entry : Names()) {
-        if (entry.Kind != spec.Kind) continue;
+        if (entry.Kind != chosen.Kind) continue;
         std::string name = entry.Name;
         if (!IsFamily(name)) return name;
-        name.resize(name.size() - (spec.Kind == TStatisticKind::Percentile ? 2 : 1));
+        name.resize(name.size() - (chosen.Kind == TStatisticKind::Percentile ? 2 : 1));
         char number[32];
-        const auto end = std::to_chars(number, number + sizeof number, spec.Parameter).ptr;
+        const auto end = std::to_chars(number, number + sizeof number, chosen.Parameter).ptr;
         return name + std::string(number, end);
     }
     return "";

@@ -118,11 +118,11 @@ public:
     // Reads a statistic name: one of Names(), pNN for a percentile NN from 0 to 100 (p90, p2.5),
     // or gt:T, ge:T, lt:T, le:T, eq:T for a threshold count with T a finite decimal number.
     // False for anything else.
-    static bool ParseName(const std::string& StgName, TStatisticSpec& spec);
+    static bool ParseName(const std::string& StgName, TStatisticSpec& chosen);
     static bool ParseName(const std::string& StgName, TStackRule& rule);
     // The name of a statistic: its name in Names(), or for a family the prefix and the number in
     // the shortest form that reads back (p2.5, gt:25).
-    static std::string NameOf(const TStatisticSpec& spec);
+    static std::string NameOf(const TStatisticSpec& chosen);
     // The statistics by name, in the order the command lists them, the families included.
     static const std::vector<TStatisticName>& Names();
     // Every name for a message: "mean, sum, ..., variance, ..., or pNN from p0 to p100".
@@ -153,9 +153,9 @@ private:
     void ReduceCell(const double* const* values, const double* noData, size_t c, double* const* out,
                     unsigned char* const* missing, TScratch& scratch, bool whole = false) const;
     // One statistic's result of a cell; false where it is missing.
-    bool Compute(const TStatisticSpec& spec, TCell& cell) const;
-    bool ComputeOrder(const TStatisticSpec& spec, TCell& cell) const;
-    bool ComputeTrend(const TStatisticSpec& spec, TCell& cell) const;
+    bool Compute(const TStatisticSpec& chosen, TCell& cell) const;
+    bool ComputeOrder(const TStatisticSpec& chosen, TCell& cell) const;
+    bool ComputeTrend(const TStatisticSpec& chosen, TCell& cell) const;
     // Asks the cache for the inputs' values a few cells past c, of count.
     void FetchAhead(const double* const* values, size_t c, size_t count) const;
     // Marks gaps[c - start] for the cells [start, end) where some input lacks data.

@@ -134,16 +134,16 @@ TEST(StackStatistic, NamesAndRulesThatAreRefused)
         {"le:.5", TStatisticKind::AtMost, 0.5},  {"eq:-9999", TStatisticKind::Equal, -9999},
     };
     for (const auto& [name, kind, number] : accepted) {
-        TStatisticSpec spec;
-        ASSERT_TRUE(TStackStatistic::ParseName(name, spec)) << name;
-        EXPECT_EQ(spec.Kind, kind) << name;
-        EXPECT_EQ(spec.Parameter, number) << name;
+        TStatisticSpec chosen;
+        ASSERT_TRUE(TStackStatistic::ParseName(name, chosen)) << name;
+        EXPECT_EQ(chosen.Kind, kind) << name;
+        EXPECT_EQ(chosen.Parameter, number) << name;
     }
     // Every name listed parses to its kind.
     for (const TStatisticName& name : TStackStatistic::Names()) {
         if (TStackStatistic::IsFamily(name.Name)) continue;
-        TStatisticSpec spec;
-        EXPECT_TRUE(TStackStatistic::ParseName(name.Name, spec) && spec.Kind == name.Kind) << name.Name;
+        TStatisticSpec chosen;
+        EXPECT_TRUE(TStackStatistic::ParseName(name.Name, chosen) && chosen.Kind == name.Kind) << name.Name;
     }
     TStackRule range = Rule("mean");
     range.HasLow = range.HasHigh = true;
@@ -353,10 +353,10 @@ TEST(StackStatistic, AgreesWithNumpyAndScipyOverTheSameValues)
                 std::to_string(test.MinCount) + " " + (test.Weighted ? Joined(weights) : "-") + " " +
                 (test.Range.empty() ? "-" : test.Range) + " " + Joined(test.Times) + " -1e300";
             for (const std::string& name : EveryStatistic()) {
-                TStatisticSpec spec;
-                ASSERT_TRUE(TStackStatistic::ParseName(name, spec));
-                if (test.Weighted && !TStackStatistic::TakesWeights(spec.Kind)) continue;
-                options.Rule.Statistics.push_back(spec);
+                TStatisticSpec chosen;
+                ASSERT_TRUE(TStackStatistic::ParseName(name, chosen));
+                if (test.Weighted && !TStackStatistic::TakesWeights(chosen.Kind)) continue;
+                options.Rule.Statistics.push_back(chosen);
                 outputs.push_back(dir.Path("out" + std::to_string(outputs.size()) + ".asc"));
                 command += " " + Quoted(name + "=" + outputs.back());
             }
@@ -384,11 +384,11 @@ TEST(StackStatistic, SeveralStatisticsFromOneReadAreTheSingleRuns)
             options.Digits = 17;
             std::vector<std::string> singles;
             for (const std::string& name : EveryStatistic()) {
-                TStatisticSpec spec;
-                ASSERT_TRUE(TStackStatistic::ParseName(name, spec));
-                options.Rule.Statistics.push_back(spec);
+                TStatisticSpec chosen;
+                ASSERT_TRUE(TStackStatistic::ParseName(name, chosen));
+                options.Rule.Statistics.push_back(chosen);
                 TGridStackOptions one = options;
-                one.Rule.Statistics = {spec};
+                one.Rule.Statistics = {chosen};
                 TTextStreams streams(texts);
                 std::ostringstream out;
                 TGridStack::WriteStreams(streams.Pointers, out, one);
