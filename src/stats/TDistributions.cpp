@@ -65,6 +65,54 @@ double BetaFraction(double a, double b, double x, double y)
     return fraction;
 }
 
+// Whole degrees of freedom up to this many take the finite sums below about the centre.
+constexpr double kFiniteSumFreedom = 64;
+constexpr int kFiniteSumTerms = static_cast<int>(kFiniteSumFreedom) / 2;
+
+// The ratios of consecutive coefficients of the sums below: (2k - 1) / 2k for even freedom,
+// 2k / (2k + 1) for odd.
+struct TCentreRatios {
+    double Even[kFiniteSumTerms];
+    double Odd[kFiniteSumTerms];
+};
+
+constexpr TCentreRatios MakeCentreRatios()
+{
+    TCentreRatios ratios{};
+    for (int k = 1; k < kFiniteSumTerms; ++k) {
+        ratios.Even[k] = (2.0 * k - 1) / (2.0 * k);
+        ratios.Odd[k] = (2.0 * k) / (2.0 * k + 1);
+    }
+    return ratios;
+}
+
+constexpr TCentreRatios kCentreRatios = MakeCentreRatios();
+
+// 1 - A for Student's t with a whole number of degrees of freedom from 3 to kFiniteSumFreedom,
+// where A = P(|T| < |t|) is a finite sum in x = cos^2(theta) and y = sin^2(theta), theta =
+// atan(|t| / sqrt(freedom)) (Abramowitz and Stegun 26.7.3 and 26.7.4):
+//   even freedom: A = sin(theta) (1 + 1/2 x + (1 3)/(2 4) x^2 + ... up to x^(freedom/2 - 1)),
+//   odd freedom:  A = 2/pi (theta + sin(theta) cos(theta) (1 + 2/3 x + (2 4)/(3 5) x^2 + ...
+//                 up to x^((freedom - 3)/2))).
+// Only about the centre, where p is at least about 0.08: there 1 - A loses no digits, and the
+// terms, all positive, sum to within about freedom units of the last place.
+double StudentCentre(double a, double freedom, double x, double y)
+{
+    const int whole = static_cast<int>(freedom);
+    const int terms = whole / 2;  // even: freedom/2 terms, odd: (freedom-1)/2
+    const bool odd = whole % 2 != 0;
+    const double* ratios = odd ? kCentreRatios.Odd : kCentreRatios.Even;
+    double term = 1;
+    double sum = 1;
+    for (int k = 1; k < terms; ++k) {
+        term *= x * ratios[k];
+        sum += term;
+    }
+    if (!odd) return 1 - std::sqrt(y) * sum;
+    const double theta = std::atan(a / std::sqrt(freedom));
+    return 1 - kTwoOverPi * (theta + std::sqrt(x * y) * sum);
+}
+
 }  // namespace
 
 bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
@@ -95,10 +143,16 @@ bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
     double logY = 0;
     double x = 0;
     double y = 1;
+    // About the centre (see below), the continued fraction's other side.
+    const double centre = (h + 1) / (h + 2.5);
     if (std::isfinite(u)) {
-        logX = -std::log1p(u);
         x = 1 / (1 + u);
         y = u / (1 + u);
+        if (x >= centre && freedom <= kFiniteSumFreedom && freedom == std::floor(freedom)) {
+            p = StudentCentre(a, freedom, x, y);
+            return true;
+        }
+        logX = -std::log1p(u);
         logY = std::log(y);
     } else {
         logX = std::log(freedom) - 2 * std::log(a);
@@ -113,7 +167,7 @@ bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
         lastH = h;
     }
     const double front = std::exp(h * logX + 0.5 * logY - kLogRootPi + lastStep);
-    if (x < (h + 1) / (h + 2.5)) {
+    if (x < centre) {
         p = front * BetaFraction(h, 0.5, x, y) / h;
     } else {
         // Small |t|: p is at least about 0.08 here, so the subtraction costs no digits.

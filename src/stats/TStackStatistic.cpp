@@ -2,6 +2,7 @@
 
 #include "grid/TNoData.h"
 #include "stats/TCountMath.h"
+#include "stats/TDoublePair.h"
 #include "stats/TMomentMath.h"
 #include "stats/TOrderMath.h"
 #include "stats/TTrendMath.h"
@@ -521,7 +522,36 @@ void TStackStatistic::CountGaps(const double* const* values, const double* noDat
     // Counted in doubles, whose comparisons the loops turn into vector blends.
     double counted[kGapStretch];
     std::fill(counted, counted + (end - start), 0.0);
-    for (size_t k = 0; k < MbrSizInputs; ++k) {
+    size_t k = 0;
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    if (!MbrRule.HasLow && !MbrRule.HasHigh) {
+        // Without a range, a gap is marked by or-ing masks, two cells and two inputs at a time,
+        // and the counts are not needed.
+        using namespace TDoublePair;
+        TMask marks[kGapStretch / 2] = {};
+        const size_t cells = end - start;
+        const size_t pairs = cells / 2;
+        for (; k + 2 <= MbrSizInputs; k += 2) {
+            const double* first = values[k] + start;
+            const double* second = values[k + 1] + start;
+            const TPair firstMarker = {noData[k], noData[k]};
+            const TPair secondMarker = {noData[k + 1], noData[k + 1]};
+            if (nanIsMissing)
+                for (size_t p = 0; p < pairs; ++p)
+                    marks[p] |= Lacks<true>(Load(first + 2 * p), firstMarker) | Lacks<true>(Load(second + 2 * p), secondMarker);
+            else
+                for (size_t p = 0; p < pairs; ++p)
+                    marks[p] |= Lacks<false>(Load(first + 2 * p), firstMarker) | Lacks<false>(Load(second + 2 * p), secondMarker);
+            if (cells % 2) counted[cells - 1] += TNoData::Holds(first[cells - 1], noData[k], nanIsMissing) &&
+                    TNoData::Holds(second[cells - 1], noData[k + 1], nanIsMissing) ? 0.0 : 1.0;
+        }
+        for (size_t p = 0; p < pairs; ++p) {
+            counted[2 * p] = marks[p][0] != 0;
+            counted[2 * p + 1] = marks[p][1] != 0;
+        }
+    }
+#endif
+    for (; k < MbrSizInputs; ++k) {
         const double* row = values[k] + start;
         const double marker = noData[k];
         if (nanIsMissing) {

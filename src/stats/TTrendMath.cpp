@@ -1,6 +1,7 @@
 #include "stats/TTrendMath.h"
 
 #include "stats/TDistributions.h"
+#include "stats/TDoublePair.h"
 #include "stats/TOrderMath.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+
 
 namespace {
 
@@ -219,6 +221,76 @@ bool SumsFromShifted(const TLineDesign& design, double y0, const TShiftedSums& s
     return true;
 }
 
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+using TDoublePair::TPair;
+
+inline TPair PairFromLanes(const TLanes& lanes) { return TPair{lanes.Lane[0], lanes.Lane[1]}; }
+
+inline void PairToLanes(TPair pair, TLanes& lanes)
+{
+    lanes.Lane[0] = pair[0];
+    lanes.Lane[1] = pair[1];
+}
+#endif
+
+// The one pass of FitValues over inputs [from, n) into the lanes (input i on lane (i - from) % 2):
+// the largest |y| and distance from y0 of the inputs used, and the sums of w y, w d, w d (t - meanT)
+// and w d^2 with d = y - y0, t scaled by ts.
+template <class TWeights>
+inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const double* raw, const double* t,
+                                                   double ts, double meanT, const double* y, double y0, size_t from,
+                                                   size_t n, TLanes& largestY, TLanes& distanceY, TLanes& sumY,
+                                                   TLanes& sumD, TLanes& sumTD, TLanes& sumDD)
+{
+    const auto step = [&](size_t i, size_t lane) {
+        const bool used = !TWeights::kGiven || raw[i] > 0;
+        const double w = weight(i);
+        const double d = y[i] - y0;
+        Raise(largestY, lane, used ? std::fabs(y[i]) : 0.0);
+        Raise(distanceY, lane, used ? std::fabs(d) : 0.0);
+        sumY.Lane[lane] += w * y[i];
+        const double wd = w * d;
+        sumD.Lane[lane] += wd;
+        sumTD.Lane[lane] += wd * (t[i] * ts - meanT);
+        sumDD.Lane[lane] += wd * d;
+    };
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    // The lanes paired: the same operations, lane by lane, in half the instructions.
+    using namespace TDoublePair;
+    static_assert(kLanes == 2, "a pair holds the two lanes");
+    TPair pairLargest = PairFromLanes(largestY);
+    TPair pairDistance = PairFromLanes(distanceY);
+    TPair pairY = PairFromLanes(sumY);
+    TPair pairD = PairFromLanes(sumD);
+    TPair pairTD = PairFromLanes(sumTD);
+    TPair pairDD = PairFromLanes(sumDD);
+    const TPair pairY0 = {y0, y0};
+    size_t i = from;
+    for (; i + 2 <= n; i += 2) {
+        const TMask used = TWeights::kGiven ? (TMask)(Load(raw + i) > 0) : TMask{-1, -1};
+        const TPair w = {weight(i), weight(i + 1)};
+        const TPair value = Load(y + i);
+        const TPair d = value - pairY0;
+        pairLargest = TDoublePair::Raise(pairLargest, Magnitude(value, used));
+        pairDistance = TDoublePair::Raise(pairDistance, Magnitude(d, used));
+        pairY += w * value;
+        const TPair wd = w * d;
+        pairD += wd;
+        pairTD += wd * (Load(t + i) * ts - meanT);
+        pairDD += wd * d;
+    }
+    PairToLanes(pairLargest, largestY);
+    PairToLanes(pairDistance, distanceY);
+    PairToLanes(pairY, sumY);
+    PairToLanes(pairD, sumD);
+    PairToLanes(pairTD, sumTD);
+    PairToLanes(pairDD, sumDD);
+    if (i < n) step(i, 0);
+#else
+    InLanes(from, n, step);
+#endif
+}
+
 // The line through values y of the design's inputs of positive weight. Where the values' scale
 // allows, one pass gives every sum; otherwise the values are scaled by the power of two that
 // brings the largest |y| into [0.5, 1) and summed about their mean in two more passes.
@@ -242,18 +314,7 @@ bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
     TLanes sumD;
     TLanes sumTD;
     TLanes sumDD;
-    InLanes(design.First, n, [&](size_t i, size_t lane) {
-        const bool used = !TWeights::kGiven || raw[i] > 0;
-        const double w = weight(i);
-        const double d = y[i] - y0;
-        Raise(largestY, lane, used ? std::fabs(y[i]) : 0.0);
-        Raise(distanceY, lane, used ? std::fabs(d) : 0.0);
-        sumY.Lane[lane] += w * y[i];
-        const double wd = w * d;
-        sumD.Lane[lane] += wd;
-        sumTD.Lane[lane] += wd * (t[i] * ts - meanT);
-        sumDD.Lane[lane] += wd * d;
-    });
+    OnePass(weight, raw, t, ts, meanT, y, y0, design.First, n, largestY, distanceY, sumY, sumD, sumTD, sumDD);
     const double largest = Largest(largestY);
     if (!std::isfinite(largest)) return false;
     TLineSums sums;
