@@ -77,6 +77,9 @@ private:
     bool MbrBlnSyncDirectory = true;
     bool MbrBlnReplacing = false;
     bool MbrBlnPrepared = false;
+    // Bytes written, and the first of them not yet handed to the disk's writeback.
+    long long MbrLngWritten = 0;
+    long long MbrLngWrittenBack = 0;
     mode_t MbrModFinal = 0;
     uid_t MbrUidOwner = 0;
     gid_t MbrGidGroup = 0;

@@ -23,7 +23,7 @@ const TSystemCallTable kDirect = {
     TWindowsCalls::Fchmod,   TWindowsCalls::Fchown, TWindowsCalls::Fsync,    TWindowsCalls::Close,
     TWindowsCalls::RenameAt, TWindowsCalls::LinkAt, TWindowsCalls::UnlinkAt, TWindowsCalls::Lstat,
     TWindowsCalls::Fstat,    TWindowsCalls::ReadLink, TWindowsCalls::GetRandom, TWindowsCalls::Seek,
-    ::_dup,
+    ::_dup,                  TWindowsCalls::StartWriteback,
 };
 #else
 
@@ -39,11 +39,22 @@ ssize_t DirectGetRandom(void* destination, size_t size, unsigned flags)
 }
 long long DirectSeek(int descriptor, long long offset, int whence) { return ::lseek(descriptor, offset, whence); }
 int DirectDuplicate(int descriptor) { return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0); }
+int DirectStartWriteback(int descriptor, long long offset, long long size)
+{
+#if defined(__linux__)
+    return ::sync_file_range(descriptor, offset, size, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)descriptor;
+    (void)offset;
+    (void)size;
+    return 0;
+#endif
+}
 
 const TSystemCallTable kDirect = {
     DirectOpen, DirectOpenAt, ::read,     ::write,    ::fchmod, ::fchown,   ::fsync,          ::close,
     ::renameat, ::linkat,     ::unlinkat, ::lstat,    ::fstat,  ::readlink, DirectGetRandom, DirectSeek,
-    DirectDuplicate,
+    DirectDuplicate, DirectStartWriteback,
 };
 #endif
 
@@ -101,6 +112,11 @@ int TSystemCalls::Fsync(int descriptor)
 }
 
 int TSystemCalls::Close(int descriptor) { return gTable.Close(descriptor); }
+
+int TSystemCalls::StartWriteback(int descriptor, long long offset, long long size)
+{
+    return RetryOnInterrupt([&] { return gTable.StartWriteback(descriptor, offset, size); });
+}
 
 int TSystemCalls::RenameAt(int fromDirectory, const char* from, int toDirectory, const char* to)
 {

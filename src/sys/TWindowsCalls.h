@@ -51,6 +51,8 @@ public:
     static ssize_t GetRandom(void* destination, size_t size, unsigned flags);
     // _lseeki64: 64-bit offsets, where off_t has 32 bits.
     static long long Seek(int descriptor, long long offset, int whence);
+    // Nothing: Windows has no hint to start writing a range back; FlushFileBuffers does it all.
+    static int StartWriteback(int, long long, long long) { return 0; }
 
     // UTF-8 as UTF-16 and back. Invalid UTF-8 gives an empty string, which names no file; an
     // unpaired surrogate becomes U+FFFD.

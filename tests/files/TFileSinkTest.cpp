@@ -297,6 +297,68 @@ TEST(FileSink, DataAndThenNameReachTheDiskInOrder)
     }
 }
 
+namespace {
+
+std::vector<std::pair<long long, long long>> gWritebacks;  // offset and size of each hint
+
+int LoggedStartWriteback(int descriptor, long long offset, long long size)
+{
+    gWritebacks.push_back({offset, size});
+    return TSystemCalls::Direct().StartWriteback(descriptor, offset, size);
+}
+
+int RefusedStartWriteback(int, long long offset, long long size)
+{
+    gWritebacks.push_back({offset, size});
+    errno = EIO;
+    return -1;
+}
+
+}  // namespace
+
+TEST(FileSink, WritebackStartsAsTheBytesComeAndIsOnlyAHint)
+{
+    // 5 MiB in pieces of 96 KiB: hints in order over the bytes written, at least 1 MiB each, the
+    // last within 1 MiB of the end; a refused hint changes nothing of the file.
+    const std::string piece(96 * 1024, '7');
+    const size_t pieces = 5 * 1024 * 1024 / piece.size() + 1;
+    for (auto hint : {LoggedStartWriteback, RefusedStartWriteback}) {
+        TScratchDir dir;
+        const std::string target = dir.Write("out.asc", kOld);
+        gWritebacks.clear();
+        {
+            TSystemCallFaults faults;
+            TSystemCalls::Table().StartWriteback = hint;
+            TFileSink sink(target);
+            for (size_t i = 0; i < pieces; ++i) sink.Write(piece.data(), piece.size());
+            sink.Commit();
+        }
+        const long long total = static_cast<long long>(pieces * piece.size());
+        EXPECT_EQ(ReadText(target).size(), static_cast<size_t>(total));
+        ASSERT_FALSE(gWritebacks.empty());
+        long long next = 0;
+        for (const auto& range : gWritebacks) {
+            EXPECT_EQ(range.first, next);
+            EXPECT_GE(range.second, 1 << 20);
+            next = range.first + range.second;
+        }
+        EXPECT_GT(next, total - (1 << 20));
+        EXPECT_LE(next, total);
+    }
+#ifndef _WIN32
+    // Written in place: nothing to force to disk before a rename, so no hint.
+    gWritebacks.clear();
+    {
+        TSystemCallFaults faults;
+        TSystemCalls::Table().StartWriteback = LoggedStartWriteback;
+        TFileSink sink("/dev/null");
+        for (size_t i = 0; i < pieces; ++i) sink.Write(piece.data(), piece.size());
+        sink.Commit();
+    }
+    EXPECT_TRUE(gWritebacks.empty());
+#endif
+}
+
 #ifndef _WIN32
 
 namespace {
