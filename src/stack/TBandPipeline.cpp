@@ -53,6 +53,17 @@ bool TBandPipeline::Schedule()
 {
     MbrVecTasks.clear();
     MbrSizParsedCells = 0;
+    if (MbrPtrResult) {
+        // The band's reduction first: its pieces are the batch's longest tasks, and the many short
+        // parsing tasks after them even out when the members finish (and on one member, the band
+        // is reduced while what was parsed of it is still in the cache).
+        ScheduleReduction();
+        TStackGeometry* geometry = MbrPtrResult->Geometry;
+        if (geometry && !geometry->Done()) MbrVecTasks.push_back({TKind::Geometry, 0});
+        const std::vector<TStackOutput*>& outputs = MbrPtrResult->Outputs;
+        for (size_t o = 0; o < outputs.size(); ++o)
+            if (outputs[o]->BeginWrite()) MbrVecTasks.push_back({TKind::Write, o});
+    }
     const bool whole = MbrPtrResult && MbrPtrResult->WholeGrid;
     for (size_t k = 0; k < MbrRefInputs.Count(); ++k) {
         if (!MbrRefInputs.Reading(k)) continue;
@@ -60,13 +71,6 @@ bool TBandPipeline::Schedule()
         MbrSizParsedCells =
             whole ? static_cast<size_t>(MbrRefInputs.Cells(0)) : MbrRefInputs.NextBand(k, MbrSizBand);
     }
-    if (!MbrPtrResult) return !MbrVecTasks.empty();
-    ScheduleReduction();
-    TStackGeometry* geometry = MbrPtrResult->Geometry;
-    if (geometry && !geometry->Done()) MbrVecTasks.push_back({TKind::Geometry, 0});
-    const std::vector<TStackOutput*>& outputs = MbrPtrResult->Outputs;
-    for (size_t o = 0; o < outputs.size(); ++o)
-        if (outputs[o]->BeginWrite()) MbrVecTasks.push_back({TKind::Write, o});
     return !MbrVecTasks.empty();
 }
 
