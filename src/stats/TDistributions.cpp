@@ -35,32 +35,41 @@ double LogGammaHalfStep(double h)
         StirlingRest(h) - below;
 }
 
-// The continued fraction of the regularized incomplete beta function, evaluated by the modified
-// Lentz method: I_x(a, b) = x^a (1 - x)^b / (a B(a, b)) * BetaFraction(a, b, x). It converges
-// quickly for x < (a + 1) / (a + b + 2); the other side is taken through I_x(a, b) = 1 - I_{1-x}(b, a).
+// The continued fraction of the regularized incomplete beta function,
+// I_x(a, b) = x^a (1 - x)^b / (a B(a, b)) * BetaFraction(a, b, x), with
+// BetaFraction = 1 / (1 + d1 / (1 + d2 / (1 + ...))), d(2m) = m (b - m) x / ((a + 2m - 1)(a + 2m)),
+// d(2m + 1) = -(a + m)(a + b + m) x / ((a + 2m)(a + 2m + 1)). It converges quickly for
+// x < (a + 1) / (a + b + 2); the other side is taken through I_x(a, b) = 1 - I_{1-x}(b, a).
 // `y` is 1 - x, computed by the caller without cancellation: the first denominator,
-// 1 - (a + b) x / (a + 1), is written as (a y + 1 - b x) / (a + 1), since for a large a and x
-// near 1 it would otherwise lose as many digits as a (1 - x) is small.
+// 1 + d1 = 1 - (a + b) x / (a + 1), is written as (a y + 1 - b x) / (a + 1), since for a large a
+// and x near 1 it would otherwise lose as many digits as a (1 - x) is small.
+// The convergents A/B come from Wallis's recurrences, A(k) = A(k-1) + d(k-1) A(k-2) and B alike,
+// scaled by 1/B once per pair of terms: multiplications where the modified Lentz method divides
+// four times a pair. Every denominator B stays positive on the side each road takes.
 double BetaFraction(double a, double b, double x, double y)
 {
-    constexpr double kTiny = 1e-300;
-    const auto guard = [](double value) { return std::fabs(value) < kTiny ? kTiny : value; };
     const double sum = a + b;
-    double c = 1;
-    double d = 1 / guard((a * y + 1 - b * x) / (a + 1));
-    double fraction = d;
+    double before = 1;  // A and B two convergents back, then one back
+    double beforeB = 1;
+    double last = 1;
+    double lastB = (a * y + 1 - b * x) / (a + 1);
+    double fraction = last / lastB;
     for (int m = 1; m <= 100000; ++m) {
         const double twice = 2.0 * m;
         const double even = m * (b - m) * x / ((a - 1 + twice) * (a + twice));
-        d = 1 / guard(1 + even * d);
-        c = guard(1 + even / c);
-        fraction *= d * c;
         const double odd = -(a + m) * (sum + m) * x / ((a + twice) * (a + 1 + twice));
-        d = 1 / guard(1 + odd * d);
-        c = guard(1 + odd / c);
-        const double step = d * c;
-        fraction *= step;
-        if (std::fabs(step - 1) <= 2 * kEpsilon) break;
+        const double evenA = last + even * before;
+        const double evenB = lastB + even * beforeB;
+        const double oddA = evenA + odd * last;
+        const double oddB = evenB + odd * lastB;
+        const double scale = 1 / oddB;
+        before = evenA * scale;
+        beforeB = evenB * scale;
+        last = oddA * scale;
+        lastB = 1;
+        const bool converged = std::fabs(last - fraction) <= 2 * kEpsilon * std::fabs(last);
+        fraction = last;
+        if (converged) break;
     }
     return fraction;
 }
@@ -69,24 +78,25 @@ double BetaFraction(double a, double b, double x, double y)
 constexpr double kFiniteSumFreedom = 64;
 constexpr int kFiniteSumTerms = static_cast<int>(kFiniteSumFreedom) / 2;
 
-// The ratios of consecutive coefficients of the sums below: (2k - 1) / 2k for even freedom,
-// 2k / (2k + 1) for odd.
-struct TCentreRatios {
+// The coefficients of the sums below: (1 3 ... (2k - 1)) / (2 4 ... 2k) for even freedom,
+// (2 4 ... 2k) / (3 5 ... (2k + 1)) for odd.
+struct TCentreCoefficients {
     double Even[kFiniteSumTerms];
     double Odd[kFiniteSumTerms];
 };
 
-constexpr TCentreRatios MakeCentreRatios()
+constexpr TCentreCoefficients MakeCentreCoefficients()
 {
-    TCentreRatios ratios{};
+    TCentreCoefficients coefficients{};
+    coefficients.Even[0] = coefficients.Odd[0] = 1;
     for (int k = 1; k < kFiniteSumTerms; ++k) {
-        ratios.Even[k] = (2.0 * k - 1) / (2.0 * k);
-        ratios.Odd[k] = (2.0 * k) / (2.0 * k + 1);
+        coefficients.Even[k] = coefficients.Even[k - 1] * (2.0 * k - 1) / (2.0 * k);
+        coefficients.Odd[k] = coefficients.Odd[k - 1] * (2.0 * k) / (2.0 * k + 1);
     }
-    return ratios;
+    return coefficients;
 }
 
-constexpr TCentreRatios kCentreRatios = MakeCentreRatios();
+constexpr TCentreCoefficients kCentreCoefficients = MakeCentreCoefficients();
 
 // 1 - A for Student's t with a whole number of degrees of freedom from 3 to kFiniteSumFreedom,
 // where A = P(|T| < |t|) is a finite sum in x = cos^2(theta) and y = sin^2(theta), theta =
@@ -101,13 +111,23 @@ double StudentCentre(double a, double freedom, double x, double y)
     const int whole = static_cast<int>(freedom);
     const int terms = whole / 2;  // even: freedom/2 terms, odd: (freedom-1)/2
     const bool odd = whole % 2 != 0;
-    const double* ratios = odd ? kCentreRatios.Odd : kCentreRatios.Even;
-    double term = 1;
-    double sum = 1;
-    for (int k = 1; k < terms; ++k) {
-        term *= x * ratios[k];
-        sum += term;
+    const double* coefficients = odd ? kCentreCoefficients.Odd : kCentreCoefficients.Even;
+    // The even and the odd powers in two chains, each stepping by x^2: half as many dependent
+    // multiplications one after another.
+    const double square = x * x;
+    double evenPower = 1;
+    double oddPower = x;
+    double evenSum = 0;
+    double oddSum = 0;
+    int k = 0;
+    for (; k + 1 < terms; k += 2) {
+        evenSum += coefficients[k] * evenPower;
+        oddSum += coefficients[k + 1] * oddPower;
+        evenPower *= square;
+        oddPower *= square;
     }
+    if (k < terms) evenSum += coefficients[k] * evenPower;
+    const double sum = evenSum + oddSum;
     if (!odd) return 1 - std::sqrt(y) * sum;
     const double theta = std::atan(a / std::sqrt(freedom));
     return 1 - kTwoOverPi * (theta + std::sqrt(x * y) * sum);

@@ -150,6 +150,9 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
             MbrPtrWholeLine = std::move(design);
     }
     for (size_t k = 0; k < inputs; ++k) MbrVecInputNumbers.push_back(static_cast<double>(k + 1));
+    MbrBlnLineOnly = MbrPtrWholeLine != nullptr && std::all_of(MbrVecSpecs.begin(), MbrVecSpecs.end(), [](const TStatisticSpec& chosen) {
+        return IsTrend(chosen.Kind) && TakesWeights(chosen.Kind);  // the least-squares line's
+    });
     // One median or percentile alone selects from the values as they are; anything more sorts.
     MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
                                                                    MbrVecSpecs[0].Kind == TStatisticKind::Percentile));
@@ -291,23 +294,35 @@ bool TStackStatistic::ComputeTrend(const TStatisticSpec& chosen, TCell& cell) co
         else cell.Fit = TLineFit();
         cell.FitDone = true;
     }
-    const TLineFit& fit = cell.Fit;
-    switch (chosen.Kind) {
+    return LineResult(chosen.Kind, cell.Fit, cell.Result);
+}
+
+bool TStackStatistic::LineResult(TStatisticKind kind, const TLineFit& fit, double& result)
+{
+    switch (kind) {
     case TStatisticKind::Slope:
-        cell.Result = fit.Slope;
+        result = fit.Slope;
         return fit.HasLine;
     case TStatisticKind::Offset:
-        cell.Result = fit.Offset;
+        result = fit.Offset;
         return fit.HasLine;
     case TStatisticKind::R2:
-        cell.Result = fit.R2;
+        result = fit.R2;
         return fit.HasR2;
     case TStatisticKind::TValue:
-        cell.Result = fit.TValue;
+        result = fit.TValue;
         return fit.HasTValue;
     default:
-        return TTrendMath::LinePValue(fit, cell.Result);
+        return TTrendMath::LinePValue(fit, result);
     }
+}
+
+void TStackStatistic::ReduceWholeLine(const double* const* values, size_t c, double* const* out,
+                                      unsigned char* const* missing) const
+{
+    TLineFit fit;
+    TTrendMath::FitLine(*MbrPtrWholeLine, values, c, fit);
+    for (size_t s = 0; s < MbrVecSpecs.size(); ++s) missing[s][c] = !LineResult(MbrVecSpecs[s].Kind, fit, out[s][c]);
 }
 
 bool TStackStatistic::Compute(const TStatisticSpec& chosen, TCell& cell) const
@@ -486,6 +501,10 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         CountGaps(values, noData, start, end, gaps);
         for (size_t c = start; c < end; ++c) {
             FetchAhead(values, c, count);
+            if (gaps[c - start] == 0 && MbrBlnLineOnly) {
+                ReduceWholeLine(values, c, out, missing);
+                continue;
+            }
             if (gaps[c - start] == 0 || MbrBlnCounts) {
                 ReduceCell(values, noData, c, out, missing, scratch, gaps[c - start] == 0);
                 continue;

@@ -6,6 +6,7 @@
 #include <vector>
 
 struct TLineDesign;
+struct TLineFit;
 
 // What a stack of grids gives per cell.
 enum class TStatisticKind {
@@ -156,6 +157,11 @@ private:
     bool Compute(const TStatisticSpec& chosen, TCell& cell) const;
     bool ComputeOrder(const TStatisticSpec& chosen, TCell& cell) const;
     bool ComputeTrend(const TStatisticSpec& chosen, TCell& cell) const;
+    // A least-squares statistic's result of a fit; false where it is missing.
+    static bool LineResult(TStatisticKind kind, const TLineFit& fit, double& result);
+    // Reduces cell c, where every input holds data, for a rule of least-squares statistics only:
+    // the line through the values where they lie.
+    void ReduceWholeLine(const double* const* values, size_t c, double* const* out, unsigned char* const* missing) const;
     // Asks the cache for the inputs' values a few cells past c, of count.
     void FetchAhead(const double* const* values, size_t c, size_t count) const;
     // Marks gaps[c - start] for the cells [start, end) where some input lacks data.
@@ -181,4 +187,6 @@ private:
     std::unique_ptr<TLineDesign> MbrPtrWholeLine;
     bool MbrBlnInputs = false;
     bool MbrBlnCounts = false;
+    // Every statistic is one of the least-squares line's, and the inputs' design has a line.
+    bool MbrBlnLineOnly = false;
 };

@@ -233,12 +233,31 @@ inline void PairToLanes(TPair pair, TLanes& lanes)
 }
 #endif
 
+// The values of a line: a cell's own, side by side, or each input's value of cell c in bands of
+// their own (read where they lie, without gathering them first).
+struct TValuesInOrder {
+    const double* Y;
+    double operator[](size_t i) const { return Y[i]; }
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    TPair Pair(size_t i) const { return TDoublePair::Load(Y + i); }
+#endif
+};
+
+struct TValuesOfCell {
+    const double* const* Values;
+    size_t Cell;
+    double operator[](size_t i) const { return Values[i][Cell]; }
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    TPair Pair(size_t i) const { return TPair{Values[i][Cell], Values[i + 1][Cell]}; }
+#endif
+};
+
 // The one pass of FitValues over inputs [from, n) into the lanes (input i on lane (i - from) % 2):
 // the largest |y| and distance from y0 of the inputs used, and the sums of w y, w d, w d (t - meanT)
 // and w d^2 with d = y - y0, t scaled by ts.
-template <class TWeights>
+template <class TWeights, class TValues>
 inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const double* raw, const double* t,
-                                                   double ts, double meanT, const double* y, double y0, size_t from,
+                                                   double ts, double meanT, const TValues& y, double y0, size_t from,
                                                    size_t n, TLanes& largestY, TLanes& distanceY, TLanes& sumY,
                                                    TLanes& sumD, TLanes& sumTD, TLanes& sumDD)
 {
@@ -269,7 +288,7 @@ inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const
     for (; i + 2 <= n; i += 2) {
         const TMask used = TWeights::kGiven ? (TMask)(Load(raw + i) > 0) : TMask{-1, -1};
         const TPair w = {weight(i), weight(i + 1)};
-        const TPair value = Load(y + i);
+        const TPair value = y.Pair(i);
         const TPair d = value - pairY0;
         pairLargest = TDoublePair::Raise(pairLargest, Magnitude(value, used));
         pairDistance = TDoublePair::Raise(pairDistance, Magnitude(d, used));
@@ -294,8 +313,8 @@ inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const
 // The line through values y of the design's inputs of positive weight. Where the values' scale
 // allows, one pass gives every sum; otherwise the values are scaled by the power of two that
 // brings the largest |y| into [0.5, 1) and summed about their mean in two more passes.
-template <class TWeights>
-bool FitValues(const TLineDesign& design, const double* y, TLineFit& fit)
+template <class TWeights, class TValues>
+bool FitValues(const TLineDesign& design, const TValues& y, TLineFit& fit)
 {
     fit = TLineFit();
     const size_t n = design.N;
@@ -496,7 +515,14 @@ bool TTrendMath::PrepareLine(const double* t, const double* w, size_t n, TLineDe
 
 bool TTrendMath::FitLine(const TLineDesign& design, const double* y, TLineFit& fit)
 {
-    return design.W ? FitValues<TGivenWeights>(design, y, fit) : FitValues<TUnitWeights>(design, y, fit);
+    const TValuesInOrder values{y};
+    return design.W ? FitValues<TGivenWeights>(design, values, fit) : FitValues<TUnitWeights>(design, values, fit);
+}
+
+bool TTrendMath::FitLine(const TLineDesign& design, const double* const* values, size_t c, TLineFit& fit)
+{
+    const TValuesOfCell cell{values, c};
+    return design.W ? FitValues<TGivenWeights>(design, cell, fit) : FitValues<TUnitWeights>(design, cell, fit);
 }
 
 bool TTrendMath::FitLine(const double* t, const double* y, const double* w, size_t n, TLineFit& fit)

@@ -74,6 +74,9 @@ public:
     // through values y (parallel to the design's times) of a design that PrepareLine accepted.
     static bool PrepareLine(const double* t, const double* w, size_t n, TLineDesign& design);
     static bool FitLine(const TLineDesign& design, const double* y, TLineFit& fit);
+    // The same line through values[k][c] of each input k of the design (a band per input), read
+    // in place: the results of FitLine on those values gathered side by side.
+    static bool FitLine(const TLineDesign& design, const double* const* values, size_t c, TLineFit& fit);
     // The two-sided p-value of fit.TValue under Student's t with fit.Freedom degrees of freedom;
     // false where the fit has no t-value.
     static bool LinePValue(const TLineFit& fit, double& p);

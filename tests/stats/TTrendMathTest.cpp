@@ -31,6 +31,29 @@ double SortedSen(const std::vector<double>& t, const std::vector<double>& y)
     return TOrderMath::Median(slopes.data(), slopes.size());
 }
 
+// The line through values read where they lie, one band per input with the cell in the middle,
+// is the line through the same values side by side, bit for bit.
+void ExpectSameInPlace(const std::vector<double>& t, const std::vector<double>& y, const std::vector<double>& w,
+                       const std::string& where)
+{
+    TLineDesign design;
+    ASSERT_TRUE(TTrendMath::PrepareLine(t.data(), w.empty() ? nullptr : w.data(), t.size(), design)) << where;
+    std::vector<std::vector<double>> bands;
+    std::vector<const double*> values;
+    for (double value : y) bands.push_back({-1, value, -2});
+    for (const std::vector<double>& band : bands) values.push_back(band.data());
+    TLineFit together;
+    TLineFit inPlace;
+    EXPECT_EQ(TTrendMath::FitLine(design, y.data(), together), TTrendMath::FitLine(design, values.data(), 1, inPlace))
+        << where;
+    EXPECT_EQ(std::vector<double>({inPlace.Slope, inPlace.Offset, inPlace.R2, inPlace.TValue, inPlace.Freedom}),
+              std::vector<double>({together.Slope, together.Offset, together.R2, together.TValue, together.Freedom}))
+        << where;
+    EXPECT_EQ(std::vector<bool>({inPlace.HasLine, inPlace.HasR2, inPlace.HasTValue}),
+              std::vector<bool>({together.HasLine, together.HasR2, together.HasTValue}))
+        << where;
+}
+
 }  // namespace
 
 TEST(TrendMath, LineThroughASeriesWithAGap)
@@ -174,6 +197,10 @@ TEST(TrendMath, OnePassAndPassesAboutTheMeanAgreeWithALongDoubleLine)
             const double tvalue = static_cast<double>(slope / std::sqrt(residual / (n - 2) / stt));
             const TLineFit fit = Line(t, y);
             const std::string where = "family " + std::to_string(f) + " n " + std::to_string(n);
+            ExpectSameInPlace(t, y, {}, where);
+            std::vector<double> w(n);
+            for (size_t i = 0; i < n; ++i) w[i] = i % 3 == 1 ? 0 : 0.5 + static_cast<double>(i % 4);
+            ExpectSameInPlace(t, y, w, where + " weighted");
             ASSERT_TRUE(fit.HasLine && fit.HasR2 && fit.HasTValue) << where;
             const double slopeScale = static_cast<double>(std::sqrt(syy / stt)) * family.Scale;
             EXPECT_TRUE(Near(fit.Slope, static_cast<double>(slope) * family.Scale, 1e-14, slopeScale)) << where;
