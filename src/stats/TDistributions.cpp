@@ -133,6 +133,24 @@ double StudentCentre(double a, double freedom, double x, double y)
     return 1 - kTwoOverPi * (theta + std::sqrt(x * y) * sum);
 }
 
+// I_x(h, 1/2) by its continued fraction, from x, y = 1 - x and their logarithms: in the tail
+// (`tail`), or about the centre through 1 - I_y(1/2, h).
+double StudentFraction(double h, double x, double y, double logX, double logY, bool tail)
+{
+    // log(x^h y^(1/2) / B(h, 1/2)), with log B(h, 1/2) = log Gamma(1/2) - (log Gamma(h + 1/2) - log Gamma(h)).
+    // The cells of one stack mostly share their degrees of freedom: the last one's term is kept.
+    thread_local double lastH = 0;
+    thread_local double lastStep = 0;
+    if (h != lastH) {
+        lastStep = LogGammaHalfStep(h);
+        lastH = h;
+    }
+    const double front = std::exp(h * logX + 0.5 * logY - kLogRootPi + lastStep);
+    if (tail) return front * BetaFraction(h, 0.5, x, y) / h;
+    // Small |t|: p is at least about 0.08 here, so the subtraction costs no digits.
+    return 1 - front * BetaFraction(0.5, h, y, x) / 0.5;
+}
+
 }  // namespace
 
 bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
@@ -178,21 +196,7 @@ bool TDistributions::StudentTwoSided(double t, double freedom, double& p)
         logX = std::log(freedom) - 2 * std::log(a);
         x = std::exp(logX);
     }
-    // log(x^h y^(1/2) / B(h, 1/2)), with log B(h, 1/2) = log Gamma(1/2) - (log Gamma(h + 1/2) - log Gamma(h)).
-    // The cells of one stack mostly share their degrees of freedom: the last one's term is kept.
-    thread_local double lastH = 0;
-    thread_local double lastStep = 0;
-    if (h != lastH) {
-        lastStep = LogGammaHalfStep(h);
-        lastH = h;
-    }
-    const double front = std::exp(h * logX + 0.5 * logY - kLogRootPi + lastStep);
-    if (x < centre) {
-        p = front * BetaFraction(h, 0.5, x, y) / h;
-    } else {
-        // Small |t|: p is at least about 0.08 here, so the subtraction costs no digits.
-        p = 1 - front * BetaFraction(0.5, h, y, x) / 0.5;
-    }
+    p = StudentFraction(h, x, y, logX, logY, x < centre);
     return true;
 }
 

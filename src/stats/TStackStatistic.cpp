@@ -77,6 +77,42 @@ bool ParseFiniteDecimal(const char* begin, const char* end, double& value)
     return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+// Without a range, a gap is marked by or-ing masks, two cells and two inputs at a time: counted[c]
+// becomes nonzero for the cells [start, end) where an input of the pairs lacks data. Returns how
+// many inputs it took (an even number), whose gaps the caller adds to for the last one.
+template <bool NaNIsMissing>
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-trapping-math")))
+#endif
+size_t MarkGapsInPairs(const double* const* values, const double* noData, size_t inputs, size_t start, size_t end,
+                       double* counted)
+{
+    using namespace TDoublePair;
+    TMask marks[kGapStretch / 2] = {};
+    const size_t cells = end - start;
+    const size_t pairs = cells / 2;
+    size_t k = 0;
+    for (; k + 2 <= inputs; k += 2) {
+        const double* first = values[k] + start;
+        const double* second = values[k + 1] + start;
+        const TPair firstMarker = {noData[k], noData[k]};
+        const TPair secondMarker = {noData[k + 1], noData[k + 1]};
+        for (size_t p = 0; p < pairs; ++p)
+            marks[p] |= Lacks<NaNIsMissing>(Load(first + 2 * p), firstMarker) |
+                Lacks<NaNIsMissing>(Load(second + 2 * p), secondMarker);
+        if (cells % 2)
+            counted[cells - 1] += TNoData::Holds(first[cells - 1], noData[k], NaNIsMissing) &&
+                    TNoData::Holds(second[cells - 1], noData[k + 1], NaNIsMissing) ? 0.0 : 1.0;
+    }
+    for (size_t p = 0; p < pairs; ++p) {
+        counted[2 * p] = marks[p][0] != 0;
+        counted[2 * p + 1] = marks[p][1] != 0;
+    }
+    return k;
+}
+#endif
+
 }  // namespace
 
 // The values of the cell being reduced that hold data, in input order, with what the statistics
@@ -543,32 +579,9 @@ void TStackStatistic::CountGaps(const double* const* values, const double* noDat
     std::fill(counted, counted + (end - start), 0.0);
     size_t k = 0;
 #if defined(GRIDMEAN_DOUBLE_PAIRS)
-    if (!MbrRule.HasLow && !MbrRule.HasHigh) {
-        // Without a range, a gap is marked by or-ing masks, two cells and two inputs at a time,
-        // and the counts are not needed.
-        using namespace TDoublePair;
-        TMask marks[kGapStretch / 2] = {};
-        const size_t cells = end - start;
-        const size_t pairs = cells / 2;
-        for (; k + 2 <= MbrSizInputs; k += 2) {
-            const double* first = values[k] + start;
-            const double* second = values[k + 1] + start;
-            const TPair firstMarker = {noData[k], noData[k]};
-            const TPair secondMarker = {noData[k + 1], noData[k + 1]};
-            if (nanIsMissing)
-                for (size_t p = 0; p < pairs; ++p)
-                    marks[p] |= Lacks<true>(Load(first + 2 * p), firstMarker) | Lacks<true>(Load(second + 2 * p), secondMarker);
-            else
-                for (size_t p = 0; p < pairs; ++p)
-                    marks[p] |= Lacks<false>(Load(first + 2 * p), firstMarker) | Lacks<false>(Load(second + 2 * p), secondMarker);
-            if (cells % 2) counted[cells - 1] += TNoData::Holds(first[cells - 1], noData[k], nanIsMissing) &&
-                    TNoData::Holds(second[cells - 1], noData[k + 1], nanIsMissing) ? 0.0 : 1.0;
-        }
-        for (size_t p = 0; p < pairs; ++p) {
-            counted[2 * p] = marks[p][0] != 0;
-            counted[2 * p + 1] = marks[p][1] != 0;
-        }
-    }
+    if (!MbrRule.HasLow && !MbrRule.HasHigh)
+        k = nanIsMissing ? MarkGapsInPairs<true>(values, noData, MbrSizInputs, start, end, counted)
+                         : MarkGapsInPairs<false>(values, noData, MbrSizInputs, start, end, counted);
 #endif
     for (; k < MbrSizInputs; ++k) {
         const double* row = values[k] + start;

@@ -252,37 +252,22 @@ struct TValuesOfCell {
 #endif
 };
 
-// The one pass of FitValues over inputs [from, n) into the lanes (input i on lane (i - from) % 2):
-// the largest |y| and distance from y0 of the inputs used, and the sums of w y, w d, w d (t - meanT)
-// and w d^2 with d = y - y0, t scaled by ts.
-template <class TWeights, class TValues>
-inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const double* raw, const double* t,
-                                                   double ts, double meanT, const TValues& y, double y0, size_t from,
-                                                   size_t n, TLanes& largestY, TLanes& distanceY, TLanes& sumY,
-                                                   TLanes& sumD, TLanes& sumTD, TLanes& sumDD)
-{
-    const auto step = [&](size_t i, size_t lane) {
-        const bool used = !TWeights::kGiven || raw[i] > 0;
-        const double w = weight(i);
-        const double d = y[i] - y0;
-        Raise(largestY, lane, used ? std::fabs(y[i]) : 0.0);
-        Raise(distanceY, lane, used ? std::fabs(d) : 0.0);
-        sumY.Lane[lane] += w * y[i];
-        const double wd = w * d;
-        sumD.Lane[lane] += wd;
-        sumTD.Lane[lane] += wd * (t[i] * ts - meanT);
-        sumDD.Lane[lane] += wd * d;
-    };
 #if defined(GRIDMEAN_DOUBLE_PAIRS)
-    // The lanes paired: the same operations, lane by lane, in half the instructions.
+// OnePass over the pairs of inputs from `from` on, its two lanes as one vector: the same
+// operations, lane by lane, in half the instructions. Returns the first input not taken.
+template <class TWeights, class TValues>
+inline __attribute__((always_inline)) size_t OnePassInPairs(const TWeights& weight, const double* raw, const double* t,
+                                                            double ts, double meanT, const TValues& y, double y0,
+                                                            size_t from, size_t n, TLanes* lanes)
+{
     using namespace TDoublePair;
     static_assert(kLanes == 2, "a pair holds the two lanes");
-    TPair pairLargest = PairFromLanes(largestY);
-    TPair pairDistance = PairFromLanes(distanceY);
-    TPair pairY = PairFromLanes(sumY);
-    TPair pairD = PairFromLanes(sumD);
-    TPair pairTD = PairFromLanes(sumTD);
-    TPair pairDD = PairFromLanes(sumDD);
+    TPair largest = PairFromLanes(lanes[0]);
+    TPair distance = PairFromLanes(lanes[1]);
+    TPair sumY = PairFromLanes(lanes[2]);
+    TPair sumD = PairFromLanes(lanes[3]);
+    TPair sumTD = PairFromLanes(lanes[4]);
+    TPair sumDD = PairFromLanes(lanes[5]);
     const TPair pairY0 = {y0, y0};
     size_t i = from;
     for (; i + 2 <= n; i += 2) {
@@ -290,20 +275,42 @@ inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const
         const TPair w = {weight(i), weight(i + 1)};
         const TPair value = y.Pair(i);
         const TPair d = value - pairY0;
-        pairLargest = TDoublePair::Raise(pairLargest, Magnitude(value, used));
-        pairDistance = TDoublePair::Raise(pairDistance, Magnitude(d, used));
-        pairY += w * value;
+        largest = TDoublePair::Raise(largest, Magnitude(value, used));
+        distance = TDoublePair::Raise(distance, Magnitude(d, used));
+        sumY += w * value;
         const TPair wd = w * d;
-        pairD += wd;
-        pairTD += wd * (Load(t + i) * ts - meanT);
-        pairDD += wd * d;
+        sumD += wd;
+        sumTD += wd * (Load(t + i) * ts - meanT);
+        sumDD += wd * d;
     }
-    PairToLanes(pairLargest, largestY);
-    PairToLanes(pairDistance, distanceY);
-    PairToLanes(pairY, sumY);
-    PairToLanes(pairD, sumD);
-    PairToLanes(pairTD, sumTD);
-    PairToLanes(pairDD, sumDD);
+    const TPair pairs[] = {largest, distance, sumY, sumD, sumTD, sumDD};
+    for (size_t k = 0; k < 6; ++k) PairToLanes(pairs[k], lanes[k]);
+    return i;
+}
+#endif
+
+// The one pass of FitValues over inputs [from, n) into the lanes (input i on lane (i - from) % 2):
+// the largest |y| and distance from y0 of the inputs used, and the sums of w y, w d, w d (t - meanT)
+// and w d^2 with d = y - y0, t scaled by ts; lanes[0..6) in that order.
+template <class TWeights, class TValues>
+inline __attribute__((always_inline)) void OnePass(const TWeights& weight, const double* raw, const double* t,
+                                                   double ts, double meanT, const TValues& y, double y0, size_t from,
+                                                   size_t n, TLanes* lanes)
+{
+    const auto step = [&](size_t i, size_t lane) {
+        const bool used = !TWeights::kGiven || raw[i] > 0;
+        const double w = weight(i);
+        const double d = y[i] - y0;
+        Raise(lanes[0], lane, used ? std::fabs(y[i]) : 0.0);
+        Raise(lanes[1], lane, used ? std::fabs(d) : 0.0);
+        lanes[2].Lane[lane] += w * y[i];
+        const double wd = w * d;
+        lanes[3].Lane[lane] += wd;
+        lanes[4].Lane[lane] += wd * (t[i] * ts - meanT);
+        lanes[5].Lane[lane] += wd * d;
+    };
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    const size_t i = OnePassInPairs(weight, raw, t, ts, meanT, y, y0, from, n, lanes);
     if (i < n) step(i, 0);
 #else
     InLanes(from, n, step);
@@ -327,13 +334,14 @@ bool FitValues(const TLineDesign& design, const TValues& y, TLineFit& fit)
     // The largest |y|, the largest distance from the first y, the weighted sum, and the sums of
     // the deviations from the first y, unscaled.
     const double y0 = y[design.First];
-    TLanes largestY;
-    TLanes distanceY;
-    TLanes sumY;
-    TLanes sumD;
-    TLanes sumTD;
-    TLanes sumDD;
-    OnePass(weight, raw, t, ts, meanT, y, y0, design.First, n, largestY, distanceY, sumY, sumD, sumTD, sumDD);
+    TLanes lanes[6];
+    OnePass(weight, raw, t, ts, meanT, y, y0, design.First, n, lanes);
+    const TLanes& largestY = lanes[0];
+    const TLanes& distanceY = lanes[1];
+    const TLanes& sumY = lanes[2];
+    const TLanes& sumD = lanes[3];
+    const TLanes& sumTD = lanes[4];
+    const TLanes& sumDD = lanes[5];
     const double largest = Largest(largestY);
     if (!std::isfinite(largest)) return false;
     TLineSums sums;
