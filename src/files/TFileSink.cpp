@@ -235,13 +235,14 @@ void TFileSink::Write(const char* data, size_t size)
         if (written < 0) FailWrite();
         data += written;
         size -= static_cast<size_t>(written);
-        MbrLngWritten += written;
+        MbrWriteback.Written += written;
     }
     // A file to be replaced is forced to disk before the rename: its bytes start on their way as
     // they come, beside the work that makes the rest, so that the sync waits for little.
-    if (!MbrBlnInPlace && MbrLngWritten - MbrLngWrittenBack >= kWritebackBytes) {
-        TSystemCalls::StartWriteback(MbrIntDescriptor, MbrLngWrittenBack, MbrLngWritten - MbrLngWrittenBack);
-        MbrLngWrittenBack = MbrLngWritten;
+    const long long pending = MbrWriteback.Written - MbrWriteback.Started;
+    if (!MbrBlnInPlace && pending >= kWritebackBytes) {
+        TSystemCalls::StartWriteback(MbrIntDescriptor, MbrWriteback.Started, pending);
+        MbrWriteback.Started = MbrWriteback.Written;
     }
 }
 

@@ -78,8 +78,10 @@ private:
     bool MbrBlnReplacing = false;
     bool MbrBlnPrepared = false;
     // Bytes written, and the first of them not yet handed to the disk's writeback.
-    long long MbrLngWritten = 0;
-    long long MbrLngWrittenBack = 0;
+    struct TWriteback {
+        long long Written = 0;
+        long long Started = 0;
+    } MbrWriteback;
     mode_t MbrModFinal = 0;
     uid_t MbrUidOwner = 0;
     gid_t MbrGidGroup = 0;
