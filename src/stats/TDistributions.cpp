@@ -45,7 +45,9 @@ double LogGammaHalfStep(double h)
 // and x near 1 it would otherwise lose as many digits as a (1 - x) is small.
 // The convergents A/B come from Wallis's recurrences, A(k) = A(k-1) + d(k-1) A(k-2) and B alike,
 // scaled by 1/B once per pair of terms: multiplications where the modified Lentz method divides
-// four times a pair. Every denominator B stays positive on the side each road takes.
+// four times a pair. Every denominator B stays positive on the side each road takes (a sweep of
+// freedoms from 1 to 4e6 over both sides found none that was not); were one not, the last
+// convergent is kept.
 double BetaFraction(double a, double b, double x, double y)
 {
     const double sum = a + b;
@@ -62,6 +64,7 @@ double BetaFraction(double a, double b, double x, double y)
         const double evenB = lastB + even * beforeB;
         const double oddA = evenA + odd * last;
         const double oddB = evenB + odd * lastB;
+        if (!(oddB > 0)) break;
         const double scale = 1 / oddB;
         before = evenA * scale;
         beforeB = evenB * scale;

@@ -2,8 +2,8 @@
 
 // Two doubles in one vector register, for loops whose two lanes (or two cells) the compiler
 // would not pair by itself. Each operation is the scalar one lane by lane, so results are
-// exactly those of the scalar code. GCC and Clang only (their vector extensions); elsewhere
-// TDoublePair::kAvailable is false and callers keep their scalar loops.
+// exactly those of the scalar code. GCC and Clang only (their vector extensions), which define
+// GRIDMEAN_DOUBLE_PAIRS; elsewhere callers keep their scalar loops.
 #if defined(__GNUC__)
 #define GRIDMEAN_DOUBLE_PAIRS 1
 

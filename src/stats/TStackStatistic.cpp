@@ -186,9 +186,9 @@ TStackStatistic::TStackStatistic(const TStackRule& rule, size_t inputs)
             MbrPtrWholeLine = std::move(design);
     }
     for (size_t k = 0; k < inputs; ++k) MbrVecInputNumbers.push_back(static_cast<double>(k + 1));
-    MbrBlnLineOnly = MbrPtrWholeLine != nullptr && std::all_of(MbrVecSpecs.begin(), MbrVecSpecs.end(), [](const TStatisticSpec& chosen) {
-        return IsTrend(chosen.Kind) && TakesWeights(chosen.Kind);  // the least-squares line's
-    });
+    // The least-squares line's statistics are the trends that take weights.
+    const auto line = [](const TStatisticSpec& chosen) { return IsTrend(chosen.Kind) && TakesWeights(chosen.Kind); };
+    MbrBlnLineOnly = MbrPtrWholeLine != nullptr && std::all_of(MbrVecSpecs.begin(), MbrVecSpecs.end(), line);
     // One median or percentile alone selects from the values as they are; anything more sorts.
     MbrBlnSortOnce = MbrBlnOrder && !(MbrVecSpecs.size() == 1 && (MbrVecSpecs[0].Kind == TStatisticKind::Median ||
                                                                    MbrVecSpecs[0].Kind == TStatisticKind::Percentile));

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 
-
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
