@@ -405,3 +405,57 @@ TEST(StackStatistic, SeveralStatisticsFromOneReadAreTheSingleRuns)
         }
     }
 }
+
+TEST(StackStatistic, GapsWithoutARangeAreThoseOfTheCountingRoad)
+{
+    // Without a range the gaps are or-ed two inputs and two cells at a time; with the widest
+    // finite range they are counted input by input. Over stretches of odd and even sizes, odd and
+    // even numbers of inputs, a no-data value of each input's own and NaNs, both give the same
+    // cells, whether NaN lacks data or holds it.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> value(-5, 5);
+    const std::vector<double> markers = {-9999, -1, 0, 3.5, -9999, 2, 7};
+    for (const size_t inputs : {1, 2, 3, 6, 7}) {
+        for (const size_t count : {1, 2, 255, 256, 257, 600}) {
+            std::vector<std::vector<double>> bands(inputs, std::vector<double>(count));
+            std::vector<const double*> pointers;
+            for (size_t k = 0; k < inputs; ++k) {
+                for (double& cell : bands[k]) {
+                    const double draw = value(random);
+                    cell = draw > 4.7 ? markers[k] : draw < -4.8 ? kNaN : draw;
+                }
+                pointers.push_back(bands[k].data());
+            }
+            for (const bool nanHoldsData : {false, true}) {
+                std::vector<std::vector<double>> results;
+                std::vector<std::vector<unsigned char>> marks;
+                for (const bool range : {false, true}) {
+                    TStackRule rule;
+                    rule.Statistics = {{TStatisticKind::Mean, 50}, {TStatisticKind::Max, 50}};
+                    rule.NaNHoldsData = nanHoldsData;
+                    rule.HasLow = rule.HasHigh = range;
+                    rule.Low = -std::numeric_limits<double>::max();
+                    rule.High = std::numeric_limits<double>::max();
+                    const TStackStatistic statistic(rule, inputs);
+                    std::vector<double> mean(count, 0), max(count, 0);
+                    std::vector<unsigned char> meanMissing(count, 2), maxMissing(count, 2);
+                    double* outs[] = {mean.data(), max.data()};
+                    unsigned char* missing[] = {meanMissing.data(), maxMissing.data()};
+                    TStackStatistic::TScratch scratch;
+                    statistic.Reduce(pointers.data(), markers.data(), count, outs, missing, scratch);
+                    for (size_t c = 0; c < count; ++c)
+                        if (meanMissing[c]) mean[c] = max[c] = kMissing;  // undefined where missing
+                    results.push_back(mean);
+                    results.push_back(max);
+                    marks.push_back(meanMissing);
+                }
+                const std::string where = std::to_string(inputs) + " inputs, " + std::to_string(count) +
+                    " cells, NaN holds data " + std::to_string(nanHoldsData);
+                EXPECT_EQ(marks[0], marks[1]) << where;
+                EXPECT_EQ(Joined(results[0]), Joined(results[2])) << where;
+                EXPECT_EQ(Joined(results[1]), Joined(results[3])) << where;
+                EXPECT_GT(std::count(marks[0].begin(), marks[0].end(), 0), 0) << where << ": no cell without a gap";
+            }
+        }
+    }
+}
