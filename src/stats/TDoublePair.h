@@ -42,6 +42,33 @@ GRIDMEAN_PAIR_INLINE TPair Raise(TPair acc, TPair value)
 #endif
 }
 
+// std::min(acc, value) in each lane, the counterpart of Raise.
+GRIDMEAN_PAIR_INLINE TPair Lower(TPair acc, TPair value)
+{
+#if defined(__SSE2__)
+    return _mm_min_pd(value, acc);  // value < acc ? value : acc
+#else
+    const TMask down = (TMask)(value < acc);
+    return (TPair)(((TMask)value & down) | ((TMask)acc & ~down));
+#endif
+}
+
+// The square root in each lane.
+GRIDMEAN_PAIR_INLINE TPair Sqrt(TPair value)
+{
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(value);
+#else
+    return TPair{__builtin_sqrt(value[0]), __builtin_sqrt(value[1])};
+#endif
+}
+
+// chosen where the mask is all ones, otherwise other, lane by lane.
+GRIDMEAN_PAIR_INLINE TPair Select(TMask mask, TPair chosen, TPair other)
+{
+    return (TPair)(((TMask)chosen & mask) | ((TMask)other & ~mask));
+}
+
 // |value| in each lane whose mask is all ones, +0 where it is zero.
 GRIDMEAN_PAIR_INLINE TPair Magnitude(TPair value, TMask used)
 {

@@ -528,6 +528,10 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
         }
         return;
     }
+    if (MbrBlnLineOnly && !MbrRule.HasLow && !MbrRule.HasHigh) {
+        ReduceLines(values, noData, count, out, missing);
+        return;
+    }
     // Without skipping, the gaps are counted first, input by input over short stretches (a loop
     // that vectorises): the cells without one are gathered whole, those with one only where a
     // count still has a value there, and missing otherwise.
@@ -546,6 +550,33 @@ void TStackStatistic::Reduce(const double* const* values, const double* noData, 
                 continue;
             }
             for (size_t s = 0; s < MbrVecSpecs.size(); ++s) missing[s][c] = 1;
+        }
+    }
+}
+
+void TStackStatistic::ReduceLines(const double* const* values, const double* noData, size_t count, double* const* out,
+                                  unsigned char* const* missing) const
+{
+    TLineFit fits[kGapStretch];
+    TTrendMath::TCellFit states[kGapStretch];
+    const bool nanIsMissing = !MbrRule.NaNHoldsData;
+    for (size_t start = 0; start < count; start += kGapStretch) {
+        const size_t end = std::min(count, start + kGapStretch);
+        TTrendMath::FitStretch(*MbrPtrWholeLine, values, noData, start, end - start, fits, states);
+        for (size_t c = start; c < end; ++c) {
+            bool held = states[c - start] == TTrendMath::TCellFit::Fitted;
+            if (states[c - start] == TTrendMath::TCellFit::Aside) {
+                // A value that is not finite may be a gap (NaN), or data the cell's own fit takes.
+                held = true;
+                for (size_t k = 0; k < MbrSizInputs && held; ++k)
+                    held = TNoData::Holds(values[k][c], noData[k], nanIsMissing);
+                if (held) {
+                    ReduceWholeLine(values, c, out, missing);
+                    continue;
+                }
+            }
+            for (size_t s = 0; s < MbrVecSpecs.size(); ++s)
+                missing[s][c] = !held || !LineResult(MbrVecSpecs[s].Kind, fits[c - start], out[s][c]);
         }
     }
 }

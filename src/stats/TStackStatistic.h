@@ -162,6 +162,11 @@ private:
     // Reduces cell c, where every input holds data, for a rule of least-squares statistics only:
     // the line through the values where they lie.
     void ReduceWholeLine(const double* const* values, size_t c, double* const* out, unsigned char* const* missing) const;
+    // Reduce for a rule of least-squares statistics only, without skipping and without a range:
+    // the lines of stretches of cells with their gaps found in the same pass, and the cells the
+    // stretch leaves aside one by one.
+    void ReduceLines(const double* const* values, const double* noData, size_t count, double* const* out,
+                     unsigned char* const* missing) const;
     // Asks the cache for the inputs' values a few cells past c, of count.
     void FetchAhead(const double* const* values, size_t c, size_t count) const;
     // Marks gaps[c - start] for the cells [start, end) where some input lacks data.

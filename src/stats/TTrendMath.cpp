@@ -221,6 +221,7 @@ bool SumsFromShifted(const TLineDesign& design, double y0, const TShiftedSums& s
 }
 
 #if defined(GRIDMEAN_DOUBLE_PAIRS)
+using TDoublePair::TMask;
 using TDoublePair::TPair;
 
 inline TPair PairFromLanes(const TLanes& lanes) { return TPair{lanes.Lane[0], lanes.Lane[1]}; }
@@ -392,6 +393,115 @@ bool FitValues(const TLineDesign& design, const TValues& y, TLineFit& fit)
     return true;
 }
 
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+// The sums of FitValues's one pass for two neighbouring cells at once (a cell per vector lane),
+// input by input, the inputs split over two lanes of sums as OnePass splits them, so that each sum
+// is made of the same operations in the same order; the extremes of the values stand for the
+// largest |y| and |y - y0| (their magnitudes are the same: rounding keeps order).
+struct TCellPairSums {
+    TPair Y0, High, Low;
+    TPair D[2], TD[2], DD[2];
+    TMask Marked;
+};
+
+inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design, const double* const* values,
+                                                       const TPair* markers, const TPair* times, size_t c,
+                                                       TCellPairSums& sums)
+{
+    using namespace TDoublePair;
+    const size_t n = design.N;
+    const TPair y0 = Load(values[0] + c);
+    TPair high = y0, low = y0;
+    TPair d0 = {}, d1 = {}, td0 = {}, td1 = {}, dd0 = {}, dd1 = {};
+    TMask marked = {};
+    const auto step = [&](size_t i, TPair& d, TPair& td, TPair& dd) {
+        const TPair y = Load(values[i] + c);
+        marked |= TDoublePair::Lacks<false>(y, markers[i]);
+        high = TDoublePair::Raise(high, y);
+        low = TDoublePair::Lower(low, y);
+        const TPair delta = y - y0;
+        d += delta;
+        td += delta * times[i];
+        dd += delta * delta;
+    };
+    size_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        step(i, d0, td0, dd0);
+        step(i + 1, d1, td1, dd1);
+    }
+    if (i < n) step(i, d0, td0, dd0);
+    sums.Y0 = y0;
+    sums.High = high;
+    sums.Low = low;
+    sums.D[0] = d0;
+    sums.D[1] = d1;
+    sums.TD[0] = td0;
+    sums.TD[1] = td1;
+    sums.DD[0] = dd0;
+    sums.DD[1] = dd1;
+    sums.Marked = marked;
+}
+
+// What FinishCellPair takes of the design, in pairs.
+struct TPairedDesign {
+    TPair Total, Stt, ShiftT, CentreT, SpreadT, Freedom, SlopeScale;
+};
+
+TPairedDesign PairDesign(const TLineDesign& design)
+{
+    const auto pair = [](double value) { return TPair{value, value}; };
+    return TPairedDesign{pair(design.Total),
+                         pair(design.Stt),
+                         pair(design.ShiftT),
+                         pair(design.MeanT + design.ShiftT / design.Total),
+                         pair(design.LargestT * design.TScale),
+                         pair(static_cast<double>(design.N) - 2),
+                         pair(Scaled(1.0, -design.TExponent))};
+}
+
+// SumsFromShifted and FillFit for two cells at once, the same operations lane by lane; returns
+// the mask of the lanes whose one-pass sums FitValues takes (the others go cell by cell).
+inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& design, size_t inputs,
+                                                           const TCellPairSums& sums, TLineFit* fits)
+{
+    using namespace TDoublePair;
+    const TMask magnitude = ~(TMask{1, 1} << 63);
+    const TPair largest =
+        TDoublePair::Raise((TPair)((TMask)sums.High & magnitude), (TPair)((TMask)sums.Low & magnitude));
+    const TPair distance = TDoublePair::Raise(sums.High - sums.Y0, sums.Y0 - sums.Low);
+    const TPair d = sums.D[0] + sums.D[1];
+    const TPair dd = sums.DD[0] + sums.DD[1];
+    const TPair meanD = d / design.Total;
+    const TPair syy = dd - d * meanD;
+    const TPair sty = (sums.TD[0] + sums.TD[1]) - meanD * design.ShiftT;
+    const TPair slope = sty / design.Stt;
+    const TPair residual = syy - slope * sty;
+    const TMask usable = (TMask)(largest <= kOnePassHigh) & (TMask)(distance >= kOnePassLow) &
+        (TMask)(syy >= kOnePassShare * dd) & (TMask)(residual >= kOnePassShare * syy);
+    // The values' mean corrected by its deviations' sum, which is 0 here (0 / total is +0).
+    const TPair offset = ((sums.Y0 + meanD) + TPair{}) - slope * design.CentreT;
+    const TPair floor = kResidualFloor * (largest + (TPair)((TMask)slope & magnitude) * design.SpreadT);
+    const TMask exact = (TMask)(Sqrt(residual / design.Total) <= floor);
+    const TPair one = {1, 1};
+    const TPair correlation = slope * (sty / syy);
+    const TPair r2 = Select(exact, one, Select((TMask)(correlation < one), correlation, one));
+    const TPair tvalue = slope / Sqrt(residual / design.Freedom / design.Stt);
+    const TPair scaledSlope = slope * design.SlopeScale;
+    for (size_t lane = 0; lane < 2; ++lane) {
+        TLineFit& fit = fits[lane];
+        fit.HasLine = true;
+        fit.Slope = scaledSlope[lane];
+        fit.Offset = offset[lane];
+        fit.HasR2 = true;
+        fit.R2 = r2[lane];
+        fit.HasTValue = inputs >= 3 && exact[lane] == 0;
+        fit.TValue = fit.HasTValue ? tvalue[lane] : 0;
+        fit.Freedom = design.Freedom[lane];
+    }
+    return usable;
+}
+#endif
+
 // The quotients of one row of pairs, NaN where the times are equal. GCC makes the choice a vector
 // blend only where it need not keep the floating-point exception flags of the comparison and of
 // the division by 0 it then makes for every pair; nothing reads those flags.
@@ -530,6 +640,62 @@ bool TTrendMath::FitLine(const TLineDesign& design, const double* const* values,
 {
     const TValuesOfCell cell{values, c};
     return design.W ? FitValues<TGivenWeights>(design, cell, fit) : FitValues<TUnitWeights>(design, cell, fit);
+}
+
+void TTrendMath::FitStretch(const TLineDesign& design, const double* const* values, const double* markers,
+                            size_t start, size_t count, TLineFit* fits, TCellFit* states)
+{
+    const auto one = [&](size_t c) {
+        TCellFit& state = states[c - start];
+        state = TCellFit::Fitted;
+        for (size_t k = 0; k < design.N; ++k) {
+            const double y = values[k][c];
+            if (y == markers[k]) {
+                state = TCellFit::Marked;
+                return;
+            }
+            if (!std::isfinite(y)) state = TCellFit::Aside;
+        }
+        if (state == TCellFit::Fitted) FitLine(design, values, c, fits[c - start]);
+    };
+    size_t c = start;
+#if defined(GRIDMEAN_DOUBLE_PAIRS)
+    if (!design.W && design.N >= 2 && design.N <= kMaxStretchInputs) {
+        using TDoublePair::TPair;
+        TPair pairedMarkers[kMaxStretchInputs];
+        TPair pairedTimes[kMaxStretchInputs];
+        for (size_t k = 0; k < design.N; ++k) {
+            pairedMarkers[k] = TPair{markers[k], markers[k]};
+            const double t = design.T[k] * design.TScale - design.MeanT;
+            pairedTimes[k] = TPair{t, t};
+        }
+        const TPairedDesign paired = PairDesign(design);
+        // The sums of a run of pairs first, then their results: each pair's chain of divisions
+        // and roots overlaps the next pair's, which it would not after a pass over every input.
+        constexpr size_t kRun = 32;
+        TCellPairSums sums[kRun];
+        while (c + 2 <= start + count) {
+            const size_t pairs = std::min(kRun, (start + count - c) / 2);
+            for (size_t p = 0; p < pairs; ++p) {
+                const size_t at = c + 2 * p;
+                // No prefetcher follows as many streams as there are inputs: at each cache line,
+                // the lines a few ahead are asked for.
+                if (at % 8 == 0 && at + 40 <= start + count)
+                    for (size_t k = 0; k < design.N; ++k) __builtin_prefetch(values[k] + at + 32);
+                SumCellPair(design, values, pairedMarkers, pairedTimes, at, sums[p]);
+            }
+            for (size_t p = 0; p < pairs; ++p) {
+                const TMask usable = FinishCellPair(paired, design.N, sums[p], fits + (c - start) + 2 * p);
+                for (size_t lane = 0; lane < 2; ++lane)
+                    states[c - start + 2 * p + lane] = sums[p].Marked[lane] ? TCellFit::Marked
+                        : usable[lane]                                      ? TCellFit::Fitted
+                                                                            : TCellFit::Aside;
+            }
+            c += 2 * pairs;
+        }
+    }
+#endif
+    for (; c < start + count; ++c) one(c);
 }
 
 bool TTrendMath::FitLine(const double* t, const double* y, const double* w, size_t n, TLineFit& fit)

@@ -77,6 +77,18 @@ public:
     // The same line through values[k][c] of each input k of the design (a band per input), read
     // in place: the results of FitLine on those values gathered side by side.
     static bool FitLine(const TLineDesign& design, const double* const* values, size_t c, TLineFit& fit);
+    // How FitStretch left a cell: its line made, an input holding its marker there, or left to
+    // FitLine cell by cell (values not all finite, or all equal, or of a scale or spread that one
+    // pass over them would not keep accurate).
+    enum class TCellFit : unsigned char { Fitted, Marked, Aside };
+    // The lines through the cells [start, start + count) of the inputs' bands, each with the
+    // results of FitLine(design, values, c, fit) where its state is Fitted. Cells where an input
+    // k holds markers[k] (a comparison by ==) are Marked and not fitted. A design without weights
+    // of up to kMaxStretchInputs inputs is fitted two cells at a time, in one pass input by
+    // input; any other, cell by cell.
+    static void FitStretch(const TLineDesign& design, const double* const* values, const double* markers,
+                           size_t start, size_t count, TLineFit* fits, TCellFit* states);
+    static constexpr size_t kMaxStretchInputs = 1024;
     // The two-sided p-value of fit.TValue under Student's t with fit.Freedom degrees of freedom;
     // false where the fit has no t-value.
     static bool LinePValue(const TLineFit& fit, double& p);

@@ -9,9 +9,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TLineFit Line(const std::vector<double>& t, const std::vector<double>& y, const std::vector<double>& w = {})
 {
@@ -213,6 +217,91 @@ TEST(TrendMath, OnePassAndPassesAboutTheMeanAgreeWithALongDoubleLine)
             const double amplification = static_cast<double>(std::sqrt(syy / residual));
             EXPECT_TRUE(Near(fit.TValue, tvalue, 1e-14 + 1e-15 * amplification, std::fabs(tvalue) + 1))
                 << where << " " << fit.TValue << " " << tvalue;
+        }
+    }
+}
+
+TEST(TrendMath, StretchOfCellsIsEachCellsOwnLine)
+{
+    // Stretches of cells fitted two at a time give, where they fit a cell, its own line bit for
+    // bit; a marker anywhere in a cell marks it; a value that is not finite leaves it aside; and
+    // the cells of ordinary values are fitted. Cells of every kind side by side, in stretches of
+    // odd and even sizes and runs longer than the kernel's, times uneven and repeated.
+    struct TKind {
+        double Scale, Trend, Noise;
+        bool Ordinary;  // the one pass may fit it (neither constant, nor a near-perfect line, nor extreme)
+    };
+    const std::vector<TKind> kinds = {{1, 0, 1, true},     {1e3, 0.1, 1, true},  {1, 0, 0, false},
+                                      {1, 1e9, 1, false},  {1e300, 0, 1, false}, {1e-300, 0, 1, false},
+                                      {1e-5, 0.01, 1, true}};
+    std::mt19937 random(23);
+    std::normal_distribution<double> noise(0, 1);
+    std::uniform_real_distribution<double> draw(0, 1);
+    for (const size_t inputs : {2, 3, 7, 32}) {
+        std::vector<double> t(inputs);
+        for (size_t k = 0; k < inputs; ++k) t[k] = 1990 + static_cast<double>(k * k % 11) * 0.5;
+        if (inputs >= 3) t[inputs - 1] = t[0];  // a repeated time
+        TLineDesign design;
+        ASSERT_TRUE(TTrendMath::PrepareLine(t.data(), nullptr, inputs, design));
+        std::vector<double> markers(inputs, -9999);
+        markers[1] = 0.5;
+        for (const size_t count : {1, 2, 3, 63, 64, 65, 131}) {
+            const size_t start = 5;  // within a band that begins earlier
+            std::vector<std::vector<double>> bands(inputs, std::vector<double>(start + count, -1));
+            std::vector<size_t> kindOf(start + count);
+            std::vector<bool> marked(start + count, false);
+            std::vector<bool> finite(start + count, true);
+            for (size_t c = start; c < start + count; ++c) {
+                kindOf[c] = static_cast<size_t>(draw(random) * static_cast<double>(kinds.size()));
+                const TKind& kind = kinds[kindOf[c]];
+                for (size_t k = 0; k < inputs; ++k) {
+                    double& y = bands[k][c];
+                    y = kind.Scale * (100 + kind.Trend * t[k] + kind.Noise * noise(random));
+                    const double odd = draw(random);
+                    if (odd < 0.01) y = markers[k];
+                    else if (odd < 0.015) y = kNaN;
+                    else if (odd < 0.02) y = -kInfinity;
+                    marked[c] = marked[c] || y == markers[k];
+                    finite[c] = finite[c] && std::isfinite(y);
+                }
+            }
+            std::vector<const double*> values;
+            for (const std::vector<double>& band : bands) values.push_back(band.data());
+            std::vector<TLineFit> fits(count);
+            std::vector<TTrendMath::TCellFit> states(count);
+            TTrendMath::FitStretch(design, values.data(), markers.data(), start, count, fits.data(), states.data());
+            size_t ordinary = 0;
+            size_t fitted = 0;
+            for (size_t c = start; c < start + count; ++c) {
+                const std::string where = std::to_string(inputs) + " inputs, cell " + std::to_string(c) + " of " +
+                    std::to_string(count) + ", kind " + std::to_string(kindOf[c]);
+                const TTrendMath::TCellFit state = states[c - start];
+                if (marked[c]) {
+                    EXPECT_EQ(state, TTrendMath::TCellFit::Marked) << where;
+                    continue;
+                }
+                EXPECT_NE(state, TTrendMath::TCellFit::Marked) << where;
+                if (!finite[c]) {
+                    EXPECT_EQ(state, TTrendMath::TCellFit::Aside) << where;
+                    continue;
+                }
+                ordinary += kinds[kindOf[c]].Ordinary;
+                if (state != TTrendMath::TCellFit::Fitted) continue;
+                fitted += kinds[kindOf[c]].Ordinary;
+                TLineFit own;
+                EXPECT_TRUE(TTrendMath::FitLine(design, values.data(), c, own)) << where;
+                const TLineFit& fit = fits[c - start];
+                EXPECT_EQ(std::vector<double>({fit.Slope, fit.Offset, fit.R2, fit.TValue, fit.Freedom}),
+                          std::vector<double>({own.Slope, own.Offset, own.R2, own.TValue, own.Freedom}))
+                    << where;
+                EXPECT_EQ(std::vector<bool>({fit.HasLine, fit.HasR2, fit.HasTValue}),
+                          std::vector<bool>({own.HasLine, own.HasR2, own.HasTValue}))
+                    << where;
+            }
+            // The one pass leaves aside a cell whose first value lies far out (about one in ten).
+            if (inputs >= 7) {
+                EXPECT_GE(2 * fitted, ordinary) << inputs << " inputs, " << count << " cells";
+            }
         }
     }
 }
