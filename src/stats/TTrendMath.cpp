@@ -414,11 +414,9 @@ inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design
     TPair high = y0, low = y0;
     TPair d0 = {}, d1 = {}, td0 = {}, td1 = {}, dd0 = {}, dd1 = {};
     TMask marked = {};
-    const auto step = [&](size_t i, TPair& d, TPair& td, TPair& dd) {
-        const TPair y = Load(values[i] + c);
-        marked |= TDoublePair::Lacks<false>(y, markers[i]);
-        high = TDoublePair::Raise(high, y);
-        low = TDoublePair::Lower(low, y);
+    // Sums of one input's values; the extremes are raised by the caller, two inputs at a time,
+    // which halves their chains of dependent steps.
+    const auto step = [&](size_t i, TPair y, TPair& d, TPair& td, TPair& dd) {
         const TPair delta = y - y0;
         d += delta;
         td += delta * times[i];
@@ -426,10 +424,21 @@ inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design
     };
     size_t i = 0;
     for (; i + 2 <= n; i += 2) {
-        step(i, d0, td0, dd0);
-        step(i + 1, d1, td1, dd1);
+        const TPair first = Load(values[i] + c);
+        const TPair second = Load(values[i + 1] + c);
+        marked |= Lacks<false>(first, markers[i]) | Lacks<false>(second, markers[i + 1]);
+        high = TDoublePair::Raise(high, TDoublePair::Raise(first, second));
+        low = TDoublePair::Lower(low, TDoublePair::Lower(first, second));
+        step(i, first, d0, td0, dd0);
+        step(i + 1, second, d1, td1, dd1);
     }
-    if (i < n) step(i, d0, td0, dd0);
+    if (i < n) {
+        const TPair last = Load(values[i] + c);
+        marked |= Lacks<false>(last, markers[i]);
+        high = TDoublePair::Raise(high, last);
+        low = TDoublePair::Lower(low, last);
+        step(i, last, d0, td0, dd0);
+    }
     sums.Y0 = y0;
     sums.High = high;
     sums.Low = low;
