@@ -29,7 +29,7 @@ public:
         *MbrPtrCur++ = c;
     }
     void Put(const char* text);
-    // Text made elsewhere: copied into the buffer, or handed on directly when it is large.
+    // Text made elsewhere: gathered in the buffer, or handed on directly when larger than it.
     void PutText(const char* data, size_t size);
     // Numbers written with PutValue and PutRow get this precision from now on (the general
     // notation of a sink, or the stream's notation).
@@ -52,8 +52,10 @@ public:
 
 private:
     static constexpr ptrdiff_t kValueRoom = 2 * static_cast<ptrdiff_t>(TNumberFormatter::kMaxDoubleText);
-    // Writes what is buffered; `mayGrow`: the buffer may grow (see kFirstBufferSize).
-    void Drain(bool mayGrow = true);
+    // Writes what is buffered; the buffer may grow up to `growTo` bytes (see kFirstBufferSize).
+    void Drain(size_t growTo = kLargestBuffer);
+    static constexpr size_t kLargestBuffer = size_t(1) << 20;
+    static constexpr size_t kLargestTextBuffer = kLargestBuffer / 4;
     void PutThroughStream(double value);
 
     std::ostream* MbrPtrStream = nullptr;
