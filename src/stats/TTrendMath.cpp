@@ -396,10 +396,10 @@ bool FitValues(const TLineDesign& design, const TValues& y, TLineFit& fit)
 #if defined(GRIDMEAN_DOUBLE_PAIRS)
 // The sums of FitValues's one pass for two neighbouring cells at once (a cell per vector lane),
 // input by input, the inputs split over two lanes of sums as OnePass splits them, so that each sum
-// is made of the same operations in the same order; the extremes of the values stand for the
-// largest |y| and |y - y0| (their magnitudes are the same: rounding keeps order).
+// is made of the same operations in the same order. The extremes FitValues keeps beside them are
+// bounded from the sums instead (see FinishCellPair).
 struct TCellPairSums {
-    TPair Y0, High, Low;
+    TPair Y0;
     TPair D[2], TD[2], DD[2];
     TMask Marked;
 };
@@ -411,11 +411,8 @@ inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design
     using namespace TDoublePair;
     const size_t n = design.N;
     const TPair y0 = Load(values[0] + c);
-    TPair high = y0, low = y0;
     TPair d0 = {}, d1 = {}, td0 = {}, td1 = {}, dd0 = {}, dd1 = {};
     TMask marked = {};
-    // Sums of one input's values; the extremes are raised by the caller, two inputs at a time,
-    // which halves their chains of dependent steps.
     const auto step = [&](size_t i, TPair y, TPair& d, TPair& td, TPair& dd) {
         const TPair delta = y - y0;
         d += delta;
@@ -427,21 +424,15 @@ inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design
         const TPair first = Load(values[i] + c);
         const TPair second = Load(values[i + 1] + c);
         marked |= Lacks<false>(first, markers[i]) | Lacks<false>(second, markers[i + 1]);
-        high = TDoublePair::Raise(high, TDoublePair::Raise(first, second));
-        low = TDoublePair::Lower(low, TDoublePair::Lower(first, second));
         step(i, first, d0, td0, dd0);
         step(i + 1, second, d1, td1, dd1);
     }
     if (i < n) {
         const TPair last = Load(values[i] + c);
         marked |= Lacks<false>(last, markers[i]);
-        high = TDoublePair::Raise(high, last);
-        low = TDoublePair::Lower(low, last);
         step(i, last, d0, td0, dd0);
     }
     sums.Y0 = y0;
-    sums.High = high;
-    sums.Low = low;
     sums.D[0] = d0;
     sums.D[1] = d1;
     sums.TD[0] = td0;
@@ -453,7 +444,7 @@ inline __attribute__((always_inline)) void SumCellPair(const TLineDesign& design
 
 // What FinishCellPair takes of the design, in pairs.
 struct TPairedDesign {
-    TPair Total, Stt, ShiftT, CentreT, SpreadT, Freedom, SlopeScale;
+    TPair Total, Stt, ShiftT, CentreT, SpreadT, Freedom, SlopeScale, Inputs;
 };
 
 TPairedDesign PairDesign(const TLineDesign& design)
@@ -465,21 +456,27 @@ TPairedDesign PairDesign(const TLineDesign& design)
                          pair(design.MeanT + design.ShiftT / design.Total),
                          pair(design.LargestT * design.TScale),
                          pair(static_cast<double>(design.N) - 2),
-                         pair(Scaled(1.0, -design.TExponent))};
+                         pair(Scaled(1.0, -design.TExponent)),
+                         pair(static_cast<double>(design.N))};
 }
 
 // SumsFromShifted and FillFit for two cells at once, the same operations lane by lane; returns
-// the mask of the lanes whose one-pass sums FitValues takes (the others go cell by cell).
+// the mask of the lanes whose one-pass sums FitValues takes and whose line is not exact (the
+// others go cell by cell). FitValues's checks on the largest |y| and |y - y0| are made on bounds
+// of them from the sum of squares: |y_i - y0| <= sqrt(dd) and max |y_i - y0| >= sqrt(dd / n), each
+// within some n units of the last place, which the factors kBelow and kAbove cover. A lane whose
+// bounds cannot settle a check goes cell by cell.
 inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& design, size_t inputs,
                                                            const TCellPairSums& sums, TLineFit* fits)
 {
     using namespace TDoublePair;
+    constexpr double kAbove = 1 + 0x1p-30;
+    constexpr double kBelow = 1 - 0x1p-30;
     const TMask magnitude = ~(TMask{1, 1} << 63);
-    const TPair largest =
-        TDoublePair::Raise((TPair)((TMask)sums.High & magnitude), (TPair)((TMask)sums.Low & magnitude));
-    const TPair distance = TDoublePair::Raise(sums.High - sums.Y0, sums.Y0 - sums.Low);
     const TPair d = sums.D[0] + sums.D[1];
     const TPair dd = sums.DD[0] + sums.DD[1];
+    const TPair largest = ((TPair)((TMask)sums.Y0 & magnitude) + Sqrt(dd) * kAbove) * kAbove;
+    const TPair distance = Sqrt(dd / design.Inputs) * kBelow;
     const TPair meanD = d / design.Total;
     const TPair syy = dd - d * meanD;
     const TPair sty = (sums.TD[0] + sums.TD[1]) - meanD * design.ShiftT;
@@ -489,11 +486,12 @@ inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& 
         (TMask)(syy >= kOnePassShare * dd) & (TMask)(residual >= kOnePassShare * syy);
     // The values' mean corrected by its deviations' sum, which is 0 here (0 / total is +0).
     const TPair offset = ((sums.Y0 + meanD) + TPair{}) - slope * design.CentreT;
+    // Above FitValues's floor, which takes the largest |y| itself: not an exact line.
     const TPair floor = kResidualFloor * (largest + (TPair)((TMask)slope & magnitude) * design.SpreadT);
-    const TMask exact = (TMask)(Sqrt(residual / design.Total) <= floor);
+    const TMask inexact = (TMask)(Sqrt(residual / design.Total) > floor);
     const TPair one = {1, 1};
     const TPair correlation = slope * (sty / syy);
-    const TPair r2 = Select(exact, one, Select((TMask)(correlation < one), correlation, one));
+    const TPair r2 = Select((TMask)(correlation < one), correlation, one);
     const TPair tvalue = slope / Sqrt(residual / design.Freedom / design.Stt);
     const TPair scaledSlope = slope * design.SlopeScale;
     for (size_t lane = 0; lane < 2; ++lane) {
@@ -503,11 +501,11 @@ inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& 
         fit.Offset = offset[lane];
         fit.HasR2 = true;
         fit.R2 = r2[lane];
-        fit.HasTValue = inputs >= 3 && exact[lane] == 0;
+        fit.HasTValue = inputs >= 3;
         fit.TValue = fit.HasTValue ? tvalue[lane] : 0;
         fit.Freedom = design.Freedom[lane];
     }
-    return usable;
+    return usable & inexact;
 }
 #endif
 

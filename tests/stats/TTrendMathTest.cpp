@@ -233,7 +233,8 @@ TEST(TrendMath, StretchOfCellsIsEachCellsOwnLine)
     };
     const std::vector<TKind> kinds = {{1, 0, 1, true},     {1e3, 0.1, 1, true},  {1, 0, 0, false},
                                       {1, 1e9, 1, false},  {1e300, 0, 1, false}, {1e-300, 0, 1, false},
-                                      {1e-5, 0.01, 1, true}};
+                                      {1e-5, 0.01, 1, true},  {1e4, 0, 1e-14, false} /* within rounding: exact */,
+                                      {1e4, 0, 3e-13, false} /* about the rounding: exact or not */};
     std::mt19937 random(23);
     std::normal_distribution<double> noise(0, 1);
     std::uniform_real_distribution<double> draw(0, 1);
