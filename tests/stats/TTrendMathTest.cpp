@@ -35,6 +35,17 @@ double SortedSen(const std::vector<double>& t, const std::vector<double>& y)
     return TOrderMath::Median(slopes.data(), slopes.size());
 }
 
+// Every result and flag of two fits, bit for bit.
+void ExpectSameFit(const TLineFit& got, const TLineFit& expected, const std::string& where)
+{
+    EXPECT_EQ(std::vector<double>({got.Slope, got.Offset, got.R2, got.TValue, got.Freedom}),
+              std::vector<double>({expected.Slope, expected.Offset, expected.R2, expected.TValue, expected.Freedom}))
+        << where;
+    EXPECT_EQ(std::vector<bool>({got.HasLine, got.HasR2, got.HasTValue}),
+              std::vector<bool>({expected.HasLine, expected.HasR2, expected.HasTValue}))
+        << where;
+}
+
 // The line through values read where they lie, one band per input with the cell in the middle,
 // is the line through the same values side by side, bit for bit.
 void ExpectSameInPlace(const std::vector<double>& t, const std::vector<double>& y, const std::vector<double>& w,
@@ -50,12 +61,7 @@ void ExpectSameInPlace(const std::vector<double>& t, const std::vector<double>& 
     TLineFit inPlace;
     EXPECT_EQ(TTrendMath::FitLine(design, y.data(), together), TTrendMath::FitLine(design, values.data(), 1, inPlace))
         << where;
-    EXPECT_EQ(std::vector<double>({inPlace.Slope, inPlace.Offset, inPlace.R2, inPlace.TValue, inPlace.Freedom}),
-              std::vector<double>({together.Slope, together.Offset, together.R2, together.TValue, together.Freedom}))
-        << where;
-    EXPECT_EQ(std::vector<bool>({inPlace.HasLine, inPlace.HasR2, inPlace.HasTValue}),
-              std::vector<bool>({together.HasLine, together.HasR2, together.HasTValue}))
-        << where;
+    ExpectSameFit(inPlace, together, where);
 }
 
 }  // namespace
@@ -291,13 +297,7 @@ TEST(TrendMath, StretchOfCellsIsEachCellsOwnLine)
                 fitted += kinds[kindOf[c]].Ordinary;
                 TLineFit own;
                 EXPECT_TRUE(TTrendMath::FitLine(design, values.data(), c, own)) << where;
-                const TLineFit& fit = fits[c - start];
-                EXPECT_EQ(std::vector<double>({fit.Slope, fit.Offset, fit.R2, fit.TValue, fit.Freedom}),
-                          std::vector<double>({own.Slope, own.Offset, own.R2, own.TValue, own.Freedom}))
-                    << where;
-                EXPECT_EQ(std::vector<bool>({fit.HasLine, fit.HasR2, fit.HasTValue}),
-                          std::vector<bool>({own.HasLine, own.HasR2, own.HasTValue}))
-                    << where;
+                ExpectSameFit(fits[c - start], own, where);
             }
             // The one pass leaves aside a cell whose first value lies far out (about one in ten).
             if (inputs >= 7) {
