@@ -79,13 +79,13 @@ public:
     static bool FitLine(const TLineDesign& design, const double* const* values, size_t c, TLineFit& fit);
     // How FitStretch left a cell: its line made, an input holding its marker there, or left to
     // FitLine cell by cell (values not all finite, or all equal, or of a scale or spread that one
-    // pass over them would not keep accurate).
+    // pass over them would not keep accurate, or a line exact to within rounding).
     enum class TCellFit : unsigned char { Fitted, Marked, Aside };
     // The lines through the cells [start, start + count) of the inputs' bands, each with the
     // results of FitLine(design, values, c, fit) where its state is Fitted. Cells where an input
     // k holds markers[k] (a comparison by ==) are Marked and not fitted. A design without weights
     // of up to kMaxStretchInputs inputs is fitted two cells at a time, in one pass input by
-    // input; any other, cell by cell.
+    // input (with 32 KiB of the stack); any other, cell by cell.
     static void FitStretch(const TLineDesign& design, const double* const* values, const double* markers,
                            size_t start, size_t count, TLineFit* fits, TCellFit* states);
     static constexpr size_t kMaxStretchInputs = 1024;
