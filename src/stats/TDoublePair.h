@@ -42,17 +42,6 @@ GRIDMEAN_PAIR_INLINE TPair Raise(TPair acc, TPair value)
 #endif
 }
 
-// std::min(acc, value) in each lane, the counterpart of Raise.
-GRIDMEAN_PAIR_INLINE TPair Lower(TPair acc, TPair value)
-{
-#if defined(__SSE2__)
-    return _mm_min_pd(value, acc);  // value < acc ? value : acc
-#else
-    const TMask down = (TMask)(value < acc);
-    return (TPair)(((TMask)value & down) | ((TMask)acc & ~down));
-#endif
-}
-
 // The square root in each lane.
 GRIDMEAN_PAIR_INLINE TPair Sqrt(TPair value)
 {
