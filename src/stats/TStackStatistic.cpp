@@ -559,7 +559,6 @@ void TStackStatistic::ReduceLines(const double* const* values, const double* noD
 {
     TLineFit fits[kGapStretch];
     TTrendMath::TCellFit states[kGapStretch];
-    const bool nanIsMissing = !MbrRule.NaNHoldsData;
     for (size_t start = 0; start < count; start += kGapStretch) {
         const size_t end = std::min(count, start + kGapStretch);
         TTrendMath::FitStretch(*MbrPtrWholeLine, values, noData, start, end - start, fits, states);
@@ -567,9 +566,9 @@ void TStackStatistic::ReduceLines(const double* const* values, const double* noD
             bool held = states[c - start] == TTrendMath::TCellFit::Fitted;
             if (states[c - start] == TTrendMath::TCellFit::Aside) {
                 // A value that is not finite may be a gap (NaN), or data the cell's own fit takes.
-                held = true;
-                for (size_t k = 0; k < MbrSizInputs && held; ++k)
-                    held = TNoData::Holds(values[k][c], noData[k], nanIsMissing);
+                unsigned char gap = 0;
+                CountGaps(values, noData, c, c + 1, &gap);
+                held = gap == 0;
                 if (held) {
                     ReduceWholeLine(values, c, out, missing);
                     continue;

@@ -466,8 +466,8 @@ TPairedDesign PairDesign(const TLineDesign& design)
 // of them from the sum of squares: |y_i - y0| <= sqrt(dd) and max |y_i - y0| >= sqrt(dd / n), each
 // within some n units of the last place, which the factors kBelow and kAbove cover. A lane whose
 // bounds cannot settle a check goes cell by cell.
-inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& design, size_t inputs,
-                                                           const TCellPairSums& sums, TLineFit* fits)
+inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& design, const TCellPairSums& sums,
+                                                           TLineFit* fits)
 {
     using namespace TDoublePair;
     constexpr double kAbove = 1 + 0x1p-30;
@@ -501,7 +501,7 @@ inline __attribute__((always_inline)) TMask FinishCellPair(const TPairedDesign& 
         fit.Offset = offset[lane];
         fit.HasR2 = true;
         fit.R2 = r2[lane];
-        fit.HasTValue = inputs >= 3;
+        fit.HasTValue = design.Inputs[lane] >= 3;
         fit.TValue = fit.HasTValue ? tvalue[lane] : 0;
         fit.Freedom = design.Freedom[lane];
     }
@@ -692,7 +692,7 @@ void TTrendMath::FitStretch(const TLineDesign& design, const double* const* valu
                 SumCellPair(design, values, pairedMarkers, pairedTimes, at, sums[p]);
             }
             for (size_t p = 0; p < pairs; ++p) {
-                const TMask usable = FinishCellPair(paired, design.N, sums[p], fits + (c - start) + 2 * p);
+                const TMask usable = FinishCellPair(paired, sums[p], fits + (c - start) + 2 * p);
                 for (size_t lane = 0; lane < 2; ++lane)
                     states[c - start + 2 * p + lane] = sums[p].Marked[lane] ? TCellFit::Marked
                         : usable[lane]                                      ? TCellFit::Fitted
